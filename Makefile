@@ -1,0 +1,55 @@
+# Entry points. `make` only builds; the others also install what is missing.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+DEVICE     ?= $(BUILD)/device
+CMAKE_ARGS ?=
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all build deps run test test-sanitize bench pad format clean
+
+all: build
+
+deps:
+	./scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS)
+
+build: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Starts korvo on a demonstration device root. Without a display it starts on the
+# offscreen platform and saves a picture of the first screen instead.
+run: deps build
+	@mkdir -p $(DEVICE)
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/shell/korvo --root $(DEVICE); \
+	else \
+	  echo "No display found: starting on the offscreen platform, picture in $(BUILD)/korvo-screen.png"; \
+	  QT_QPA_PLATFORM=offscreen $(BUILD)/shell/korvo --root $(DEVICE) --screenshot $(BUILD)/korvo-screen.png; \
+	fi
+
+test: deps build
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same tests with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors.
+test-sanitize: deps
+	$(MAKE) build BUILD=$(SAN_BUILD) \
+	  CMAKE_ARGS="-DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_WERROR=ON -DKORVANE_BENCH=OFF"
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: deps build
+	@for b in $(BUILD)/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; \
+	done
+
+# Registers the ink control and starts its demonstration host.
+pad: deps build
+	$(BUILD)/inkpad/scribane-pad --register $(BUILD)/inkcontrol/libscribane.so
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)
