@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFont>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -93,7 +94,14 @@ QString DefaultDeviceRoot() {
            QStringLiteral("/korvo");
 }
 
+void ApplyDeviceLook(QApplication& app) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    app.setFont(font);
+}
+
 int RunKorvo(QApplication& app, const KorvoOptions& options) {
+    ApplyDeviceLook(app);
     DeviceFileSystem device(options.root, options.cards);
     ScopedDevice deviceScope(device);
     // Naming a card means it is inserted.

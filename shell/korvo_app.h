@@ -27,5 +27,8 @@ KorvoOptions ParseKorvoOptions(const QStringList& arguments, const QString& envR
 // The default device root: $XDG_DATA_HOME/korvo (~/.local/share/korvo).
 QString DefaultDeviceRoot();
 
+// The handheld's look: Arial (or its metric twin) at the device's text size.
+void ApplyDeviceLook(QApplication& app);
+
 // Starts the program on the given options and runs it; returns the exit code.
 int RunKorvo(QApplication& app, const KorvoOptions& options);

@@ -1,0 +1,250 @@
+#include "model/korvo_doc.h"
+#include "scripted_prompter.h"
+#include "shell/about_dialog.h"
+#include "shell/korvo_app.h"
+#include "shell/main_frame.h"
+#include "shell/screens.h"
+#include "test_device.h"
+#include "widgets/control_ids.h"
+#include "widgets/input_panel.h"
+#include "widgets/korvo_view.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A frame that records the commands navigation would run.
+class RecordingFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    QList<int> commands;
+
+protected:
+    int executeCommand(int command) override {
+        commands << command;
+        return kNoScreen;
+    }
+};
+
+struct Item {
+    QString text;
+    int command; // 0 for a separator
+    bool enabled = true;
+    friend bool operator==(const Item&, const Item&) = default;
+};
+
+QList<Item> items(QMenu* menu) {
+    QList<Item> out;
+    for (QAction* a : menu->actions()) {
+        out << Item{a->isSeparator() ? QString() : a->text(), a->isSeparator() ? 0 : a->data().toInt(),
+                    a->isEnabled()};
+    }
+    return out;
+}
+
+std::ostream& operator<<(std::ostream& os, const Item& i) {
+    return os << "{" << i.text.toStdString() << ", " << i.command << ", " << i.enabled << "}";
+}
+
+// A started program: device with the shipped translations, frame, start screen.
+class StartedFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ApplyDeviceLook(*qApp);
+        device.fs().installMissingFiles(QStringLiteral(KORVANE_SOURCE_DIR "/resources/translations"),
+                                        "\\Program Files\\Korvo");
+        frame.setScreenFactory(CreateScreen);
+        frame.showFirstScreen(kStartScreen);
+        frame.show();
+        frame.FillActionMenu(kStartScreen);
+    }
+
+    TestDevice device;
+    ScriptedPrompter prompter;
+    ScopedPrompter scope{prompter};
+    CKorvoDoc doc;
+    RecordingFrame frame{doc, QSize(240, 320)};
+};
+
+} // namespace
+
+TEST_F(StartedFrame, MenuBarCarriesTranslatedCaptionsAndCommands) {
+    EXPECT_EQ(frame.menuButton(CMainFrame::AppMenu)->text(), "Menu");
+    EXPECT_EQ(frame.menuButton(CMainFrame::ActionsMenu)->text(), "Actions");
+    EXPECT_EQ(frame.menuButton(CMainFrame::HelpMenu)->text(), "Help");
+    EXPECT_EQ(items(frame.menu(CMainFrame::AppMenu)),
+              (QList<Item>{{"Back", Cmd::Back}, {"", 0}, {"Exit", Cmd::Exit}}));
+    EXPECT_EQ(items(frame.menu(CMainFrame::HelpMenu)), (QList<Item>{{"About Korvane", Cmd::About}}));
+    // The placeholder is gone; the start screen's two entries stay at start-up.
+    EXPECT_EQ(items(frame.menu(CMainFrame::ActionsMenu)),
+              (QList<Item>{{"Start", Cmd::Start}, {"Settings", Cmd::Settings}}));
+    EXPECT_EQ(frame.currentScreenId(), kStartScreen);
+}
+
+TEST_F(StartedFrame, CaptionsFollowTheConfiguredLanguage) {
+    CKorvoDoc german;
+    device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Deutsch\n");
+    RecordingFrame other(german, QSize(240, 320));
+    other.setScreenFactory(CreateScreen);
+    other.showFirstScreen(kStartScreen);
+    other.FillActionMenu(kStartScreen);
+    EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), QString::fromUtf8("Men\xC3\xBC"));
+    EXPECT_EQ(items(other.menu(CMainFrame::AppMenu)).first().text, QString::fromUtf8("Zur\xC3\xBC" "ck"));
+    EXPECT_EQ(items(other.menu(CMainFrame::ActionsMenu)).last().text, "Einstellungen");
+}
+
+TEST_F(StartedFrame, MissingTranslationFileLeavesCaptionsEmpty) {
+    CKorvoDoc doc2;
+    device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Klingon\n");
+    RecordingFrame other(doc2, QSize(240, 320));
+    other.setScreenFactory(CreateScreen);
+    other.showFirstScreen(kStartScreen);
+    EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), "");
+    EXPECT_EQ(other.currentScreen()->findChild<QLabel*>("title")->text(), "");
+}
+
+TEST_F(StartedFrame, KeyTable) {
+    struct Case {
+        const char* name;
+        Qt::Key key;
+        QList<int> commands;
+    };
+    const Case cases[] = {
+        {"Enter is forward: Start", Qt::Key_Return, {Cmd::Start}},
+        {"keypad Enter too", Qt::Key_Enter, {Cmd::Start}},
+        {"Escape is back: nothing on the start screen", Qt::Key_Escape, {}},
+        {"Left is back", Qt::Key_Left, {}},
+        {"Right is forward", Qt::Key_Right, {Cmd::Start}},
+        {"Up is not used", Qt::Key_Up, {}},
+        {"Down is not used", Qt::Key_Down, {}},
+        {"letters are not used", Qt::Key_A, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        frame.commands.clear();
+        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+        QApplication::sendEvent(&frame, &press);
+        EXPECT_EQ(frame.commands, c.commands);
+        const bool frameUses = c.key == Qt::Key_Return || c.key == Qt::Key_Enter ||
+                               c.key == Qt::Key_Escape || c.key == Qt::Key_Left ||
+                               c.key == Qt::Key_Right;
+        EXPECT_EQ(press.isAccepted(), frameUses);
+    }
+}
+
+TEST_F(StartedFrame, BackIsDisabledOnTheStartScreen) {
+    frame.updateMenuStates();
+    EXPECT_FALSE(frame.menu(CMainFrame::AppMenu)->actions().first()->isEnabled());
+    frame.OnCommand(Cmd::Back);
+    EXPECT_TRUE(frame.commands.isEmpty());
+    frame.OnCommand(Cmd::Settings);
+    EXPECT_EQ(frame.commands, QList<int>{Cmd::Settings});
+}
+
+TEST_F(StartedFrame, SetActionEnabledGraysTheEntryAndTheButton) {
+    QPushButton button;
+    frame.SetActionEnabled(false, &button, kStartScreen, 1);
+    EXPECT_FALSE(button.isEnabled());
+    EXPECT_FALSE(doc.actionMenus.row(kStartScreen)[1].enabled);
+    frame.updateMenuStates();
+    EXPECT_FALSE(frame.menu(CMainFrame::ActionsMenu)->actions().at(1)->isEnabled());
+    frame.SetActionEnabled(true, nullptr, kStartScreen, 1);
+    frame.updateMenuStates();
+    EXPECT_TRUE(frame.menu(CMainFrame::ActionsMenu)->actions().at(1)->isEnabled());
+    frame.SetActionEnabled(false, nullptr, kStartScreen, 7); // no such entry: ignored
+}
+
+TEST_F(StartedFrame, FillActionMenuReplacesThePreviousRow) {
+    frame.FillActionMenu(kDeliveredProdScreen);
+    QStringList texts;
+    for (const Item& i : items(frame.menu(CMainFrame::ActionsMenu))) {
+        texts << i.text;
+    }
+    EXPECT_EQ(texts, QStringList({"Print", "Process", "Back", "Hold", "Out-scan pool", "Count"}));
+    doc.actionMenus.row(kStartScreen)[0].enabled = false;
+    frame.FillActionMenu(kStartScreen);
+    EXPECT_EQ(items(frame.menu(CMainFrame::ActionsMenu)),
+              (QList<Item>{{"Start", Cmd::Start, false}, {"Settings", Cmd::Settings}}));
+}
+
+TEST_F(StartedFrame, LayoutScreenGeometry) {
+    QWidget screen(frame.clientArea());
+    auto control = [&](int id) {
+        auto* w = new QLabel(&screen);
+        SetControlId(w, id);
+        return w;
+    };
+    QWidget* title = control(ControlId::Title);
+    QWidget* band = control(ControlId::BottomBand);
+    QWidget* status = control(ControlId::StatusLabel);
+    QWidget* b1 = control(2001);
+    QWidget* b2 = control(2002);
+    QWidget* b3 = control(2003);
+    frame.LayoutScreen(&screen, {2001, 0, 2002, 2003, 0, 0}, 0, 2);
+    const int top = 320 - 26 - 73;
+    EXPECT_EQ(screen.geometry(), QRect(0, 0, 240, 320));
+    EXPECT_EQ(title->geometry(), QRect(0, 0, 240, 20));
+    EXPECT_EQ(band->geometry(), QRect(-1, top, 243, 320));
+    EXPECT_EQ(status->geometry(), QRect(-1, top + 10, 240, 38));
+    EXPECT_EQ(b1->geometry(), QRect(1, top + 3, 38, 38));
+    EXPECT_EQ(b2->geometry(), QRect(1 + 40, top + 3, 38, 38)) << "a missing id leaves no gap";
+    EXPECT_EQ(b3->geometry(), QRect(1 + 80, top + 3, 38, 38));
+    frame.LayoutScreen(&screen, {2001, 2002, 0, 0, 0, 0}, 30, 10);
+    EXPECT_EQ(title->geometry().height(), 30);
+    EXPECT_EQ(b2->geometry().x(), 1 + 48);
+    frame.LayoutScreen(nullptr, {}, 0, 0); // harmless
+}
+
+TEST_F(StartedFrame, InputPanelResizesTheScreen) {
+    KorvoView* screen = frame.currentScreen();
+    ASSERT_NE(screen, nullptr);
+    frame.inputPanel()->raisePanel(true);
+    EXPECT_TRUE(frame.inputPanel()->isVisible());
+    // Visible area between the title strip and the keypad, plus 2.
+    EXPECT_EQ(screen->size(), QSize(242, 320 - 26 - 26 - InputPanel::kHeight + 2));
+    frame.inputPanel()->raisePanel(false);
+    EXPECT_FALSE(frame.inputPanel()->isVisible());
+    EXPECT_EQ(screen->geometry(), QRect(-1, -1, 242, 320));
+}
+
+TEST_F(StartedFrame, InputPanelTypesIntoTheFocusedField) {
+    QLineEdit* edit = new QLineEdit(frame.currentScreen());
+    edit->show();
+    frame.activateWindow();
+    edit->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 1000));
+    frame.inputPanel()->raisePanel(true);
+    auto key = [&](const QString& text) {
+        for (QToolButton* b : frame.inputPanel()->findChildren<QToolButton*>()) {
+            if (b->text() == text) {
+                b->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no key " << text.toStdString();
+    };
+    key("4");
+    key("2");
+    key("A");
+    frame.inputPanel()->findChild<QToolButton*>("keyBackspace")->click();
+    frame.inputPanel()->findChild<QToolButton*>("keyCase")->click();
+    key("b");
+    EXPECT_EQ(edit->text(), "42b");
+    EXPECT_TRUE(edit->hasFocus()) << "the keypad never takes the focus";
+}
+
+TEST(AboutBox, ShowsTitleVersionCaptionAndVersion) {
+    CAboutDlg about("Korvane", "Version");
+    EXPECT_EQ(about.windowTitle(), "About Korvane");
+    EXPECT_EQ(about.productTitleLabel()->text(), "Korvane");
+    EXPECT_EQ(about.versionCaptionLabel()->text(), "Version");
+    EXPECT_EQ(about.versionValueLabel()->text(), "1.35");
+}
