@@ -46,7 +46,13 @@ bench: deps build
 
 # Registers the ink control and starts its demonstration host.
 pad: deps build
-	$(BUILD)/inkpad/scribane-pad --register $(BUILD)/inkcontrol/libscribane.so
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/inkpad/scribane-pad --register $(BUILD)/inkcontrol/libscribane.so; \
+	else \
+	  echo "No display found: starting on the offscreen platform, picture in $(BUILD)/scribane-pad.png"; \
+	  QT_QPA_PLATFORM=offscreen $(BUILD)/inkpad/scribane-pad --register $(BUILD)/inkcontrol/libscribane.so \
+	    --screenshot $(BUILD)/scribane-pad.png; \
+	fi
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
