@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <new>
 
 namespace scribane {
@@ -35,6 +36,8 @@ HRESULT coerceToLong(const VARIANT& in, LONG* out) {
     if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal)
         v = v->pvarVal;
     const bool ref = v->vt & VT_BYREF;
+    if (ref && !v->byref)
+        return DISP_E_TYPEMISMATCH;
     switch (v->vt & ~VT_BYREF) {
     case VT_I2:
     case VT_BOOL:
@@ -417,7 +420,12 @@ void InkControl::buttonDown(int button, int shift, int x, int y) {
 
 void InkControl::mouseMove(int buttons, int shift, int x, int y) {
     if (penDown_ && ensureInk()) {
-        const ink::Point p{x - borderWidth_, y - borderWidth_};
+        // The border may have grown while the pen was down; keep the arithmetic in range.
+        auto inInk = [this](int v) {
+            return int(std::clamp<int64_t>(int64_t(v) - borderWidth_, -ink::kMaxSide,
+                                           2 * ink::kMaxSide));
+        };
+        const ink::Point p{inInk(x), inInk(y)};
         if (!(p == last_)) {
             ink::drawSegment(ink_, last_, p, penWidth_);
             const ink::Rect dirty = ink::segmentDirtyRect(last_, p, borderWidth_, penWidth_);
@@ -910,6 +918,21 @@ bool hasBmpSuffix(BSTR name) {
            (tail[3] | 0x20) == u'p';
 }
 
+// Writes the file next to its final name and renames it into place, so that a failed
+// save never leaves a cut-off image where a good one was.
+bool writeWholeFile(const std::string& path, const void* data, size_t size) {
+    const std::string temp = path + ".part";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(data, 1, size, f) == size;
+    const bool closed = std::fclose(f) == 0;
+    if (written && closed && std::rename(temp.c_str(), path.c_str()) == 0)
+        return true;
+    std::remove(temp.c_str());
+    return false;
+}
+
 // Files are at most one full-size exported image.
 constexpr long kMaxImageFile = long(ink::kBmpHeaderSize) + long(ink::kMaxSide / 8) * ink::kMaxSide;
 
@@ -929,16 +952,10 @@ HRESULT InkControl::SaveImage(BSTR filename) {
             return E_FAIL;
         }
         const std::string path = toUtf8(filename, SysStringLen(filename));
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f) {
-            VariantClear(&data);
-            return E_FAIL;
-        }
         const size_t n = data.parray->rgsabound[0].cElements;
-        const bool written = std::fwrite(data.parray->pvData, 1, n, f) == n;
-        const bool closed = std::fclose(f) == 0;
+        const bool ok = writeWholeFile(path, data.parray->pvData, n);
         VariantClear(&data);
-        return written && closed ? S_OK : E_FAIL;
+        return ok ? S_OK : E_FAIL;
     });
 }
 
@@ -947,6 +964,10 @@ HRESULT InkControl::LoadImage(BSTR filename) {
         return E_INVALIDARG;
     return guarded([&] {
         const std::string path = toUtf8(filename, SysStringLen(filename));
+        // Only regular files: opening a pipe or device could block for ever.
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            return E_FAIL;
         FILE* f = std::fopen(path.c_str(), "rb");
         if (!f)
             return E_FAIL;

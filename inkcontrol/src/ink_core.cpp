@@ -1,6 +1,7 @@
 #include "ink_core.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <new>
 
@@ -210,9 +211,12 @@ void drawSegment(Bitmap& ink, Point a, Point b, int penWidth) {
 }
 
 Rect segmentDirtyRect(Point a, Point b, int border, int penWidth) {
-    const int grow = std::max(penWidth, 0) / 2 + 1;
-    return Rect{std::min(a.x, b.x) + border - grow, std::min(a.y, b.y) + border - grow,
-                std::max(a.x, b.x) + border + grow, std::max(a.y, b.y) + border + grow};
+    const int64_t grow = int64_t(std::max(penWidth, 0)) / 2 + 1;
+    auto clamp = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return Rect{clamp(int64_t(std::min(a.x, b.x)) + border - grow),
+                clamp(int64_t(std::min(a.y, b.y)) + border - grow),
+                clamp(int64_t(std::max(a.x, b.x)) + border + grow),
+                clamp(int64_t(std::max(a.y, b.y)) + border + grow)};
 }
 
 // ---------------------------------------------------------------------------------------

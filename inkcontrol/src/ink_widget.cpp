@@ -165,6 +165,9 @@ bool decodeBackgroundBytes(const char* data, size_t size, std::vector<uint32_t>&
 bool decodeBackgroundFile(const std::string& path, std::vector<uint32_t>& pixels, int& width,
                           int& height) {
     const QString name = QString::fromStdString(path);
+    // Only regular files: opening a pipe or device could block for ever.
+    if (!QFileInfo(name).isFile())
+        return false;
     QFile file(name);
     if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxImageFileBytes) {
         const QByteArray bytes = file.readAll();

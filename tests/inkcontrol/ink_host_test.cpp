@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace host;
 
@@ -492,6 +493,16 @@ TEST_F(Windowed, MouseEventsCarryButtonShiftAndWindowCoordinates) {
     events->Release();
 }
 
+TEST_F(Windowed, BorderGrowingUnderThePenDrawsNothingOutside) {
+    mouse(QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton, Qt::LeftButton);
+    ASSERT_EQ(put(control, DISPID_INK_BORDERWIDTH, i4(INT_MAX)), S_OK);
+    mouse(QEvent::MouseMove, {-30, 40}, Qt::NoButton, Qt::LeftButton);
+    ASSERT_EQ(put(control, DISPID_INK_BORDERWIDTH, i4(0)), S_OK);
+    mouse(QEvent::MouseMove, {25, 20}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, {25, 20}, Qt::LeftButton, Qt::NoButton);
+    EXPECT_TRUE(inkAt(imageData(), 25, 20));
+}
+
 TEST_F(Windowed, ResizingKeepsTheTopLeftInk) {
     stroke({{10, 10}, {190, 90}});
     auto* place = as<IOleInPlaceObject>(IID_IOleInPlaceObject);
@@ -679,6 +690,14 @@ TEST_F(Host, SaveAndLoadFiles) {
     EXPECT_EQ(imageData(), readFile(good));
     EXPECT_EQ(ink->LoadImage(nullptr), E_INVALIDARG);
     EXPECT_EQ(load(u"/nonexistent/file.bmp"), E_FAIL);
+
+    // A pipe is not waited on, as a file name or as a background image.
+    const std::string pipe = dir.filePath("pipe.bmp").toStdString();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(load(scribane::toUtf16(pipe)), E_FAIL);
+    VARIANT name = text(scribane::toUtf16(pipe));
+    EXPECT_EQ(call(control, DISPID_INK_SETBACKIMAGE, {name}), S_OK);
+    VariantClear(&name);
 
     // A 24-bit picture is refused and the ink stays.
     const std::string colour = dir.filePath("colour.bmp").toStdString();
