@@ -59,7 +59,8 @@ struct PasswordRequest {
     QString label; // caption of the password field and of the error box
     QString okCaption;
     QString cancelCaption;
-    QString errorText; // shown after a wrong password
+    QString errorText;            // shown after a wrong password
+    bool raiseInputPanel = false; // the field raises the on-screen keyboard
 };
 
 class Prompter {

@@ -2,9 +2,10 @@
 
 #include "widgets/korvo_view.h"
 
+class CColourLabel;
+class CImageButton;
 class CMainFrame;
 class QLabel;
-class QPushButton;
 
 // The start screen: version and plant, Start and Settings. Each activation
 // re-reads the device settings, loads the translations (once per run) and
@@ -12,14 +13,29 @@ class QPushButton;
 class CKorvoFormView : public KorvoView {
     Q_OBJECT
 public:
-    CKorvoFormView(CMainFrame& frame, QWidget* parent = nullptr);
+    static constexpr int kStartButtonId = 1001;
+    static constexpr int kSettingsButtonId = 1002;
+
+    explicit CKorvoFormView(CMainFrame& frame, QWidget* parent = nullptr);
 
     void activate() override;
 
 private:
+    void showPlantDetails();
+    void placeLabels();
+
     CMainFrame& mainFrame_;
-    QLabel* title_;
-    QLabel* bottomBand_;
-    QPushButton* settingsButton_;
-    QPushButton* startButton_;
+    CColourLabel* title_;
+    CColourLabel* bottomBand_;
+    QLabel* banner_;
+    QLabel* versionCaption_;
+    CColourLabel* versionValue_;
+    QLabel* licensedTo_;
+    QLabel* plantName_;
+    QLabel* plantAddress_;
+    QLabel* plantCity_;
+    QLabel* licensedBy_;
+    QLabel* logo_;
+    CImageButton* settingsButton_;
+    CImageButton* startButton_;
 };

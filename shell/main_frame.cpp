@@ -2,8 +2,9 @@
 
 #include "model/korvo_doc.h"
 #include "model/navigation_ids.h"
+#include "platform/prompter.h"
+#include "screens/setting_view.h"
 #include "shell/about_dialog.h"
-#include "shell/navigation.h"
 #include "widgets/input_panel.h"
 #include "widgets/korvo_view.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/navigation.h"
+#include "widgets/korvo_view.h"
 #include "widgets/layout_screen.h"
 #include "widgets/screen_frame.h"
 
@@ -34,6 +36,11 @@ public:
 
     CKorvoDoc& document() { return doc_; }
     void setScreenFactory(ScreenFactory factory) { factory_ = std::move(factory); }
+    void setServices(NavigationServices services) { services_ = std::move(services); }
+
+    // Runs one of the navigation's messages behind the wait cursor; true on success.
+    bool CallServiceForNavigation(NavigationMessage message, bool interactive,
+                                  const QString& servicePath);
 
     // Shows the first screen (the start screen at start-up).
     void showFirstScreen(int screenId);
@@ -75,10 +82,17 @@ protected:
 private:
     void buildMenuBar();
     void showScreen(KorvoView* next, int screenId, int command);
+    // Asks the current screen to run an operation; "OK" when there is no screen.
+    QString screenOperation(ScreenOperation operation);
+    bool leavePackingNote();
+    int ReturnFromPackingNote();
+    int AfterPackingNoteScanned();
+    int BackFromDeliveredProducts();
 
     CKorvoDoc& doc_;
     ScreenGeometry geometry_;
     ScreenFactory factory_;
+    NavigationServices services_;
 
     QLabel* taskBar_ = nullptr;
     QWidget* client_ = nullptr;

@@ -1,5 +1,6 @@
 #include "shell/navigation.h"
 
+#include "model/korvo_doc.h"
 #include "model/navigation_ids.h"
 
 #include <array>
@@ -42,4 +43,30 @@ int MapNavigationCommand(int screenId, int command) {
     }
     const Mapping& m = kMappings[static_cast<std::size_t>(screenId)];
     return command == Cmd::Back ? m.back : m.forward;
+}
+
+namespace {
+
+bool employeeNumberWanted(const CKorvoDoc& doc) {
+    return doc.operatingMode == kRouteMode || (doc.operatingMode == kPackingNoteMode &&
+                                               doc.currentSettings && doc.currentSettings->DNENR);
+}
+
+} // namespace
+
+int ScreenAfterStart(const CKorvoDoc& doc) {
+    return employeeNumberWanted(doc) ? kDepartmentScreen : kScanPackingNoteScreen;
+}
+
+int ScreenBeforePackingNoteEntry(const CKorvoDoc& doc) {
+    return employeeNumberWanted(doc) ? kDepartmentScreen : kStartScreen;
+}
+
+bool NoteHasInstructions(const CKorvoDoc& doc) {
+    return doc.currentPackingNote && doc.currentPackingNote->details &&
+           !doc.currentPackingNote->details->UI.empty();
+}
+
+bool InformationAfterScan(const CKorvoDoc& doc) {
+    return doc.currentSettings && doc.currentSettings->ACS;
 }

@@ -1,17 +1,13 @@
 #include "shell/qt_prompter.h"
 
+#include "screens/shared_dialogs.h"
 #include "shell/main_frame.h"
 #include "widgets/input_panel.h"
 #include "widgets/korvo_view.h"
 
 #include <QApplication>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
-#include <QVBoxLayout>
 
 QtPrompter::QtPrompter(CMainFrame* frame) : frame_(frame) {}
 
@@ -78,27 +74,7 @@ int QtPrompter::messageBox(const MessageBoxRequest& request) {
 }
 
 void QtPrompter::statusPopup(const QString& caption, const QString& text) {
-    QDialog popup(owner(), Qt::Dialog | Qt::FramelessWindowHint);
-    popup.setObjectName(QStringLiteral("statusPopup"));
-    auto* layout = new QVBoxLayout(&popup);
-    auto* top = new QLabel(caption, &popup);
-    top->setAlignment(Qt::AlignCenter);
-    QFont bold = top->font();
-    bold.setBold(true);
-    top->setFont(bold);
-    auto* body = new QLabel(text, &popup);
-    body->setAlignment(Qt::AlignCenter);
-    body->setWordWrap(true);
-    layout->addWidget(top);
-    layout->addWidget(body);
-    const bool twoLines = text.contains(QLatin1Char('\n'));
-    QRect place(27, twoLines ? 70 : 90, 184, twoLines ? 100 : 60);
-    if (frame_) {
-        place.translate(frame_->mapToGlobal(QPoint(0, 0)));
-    }
-    popup.setGeometry(place);
-    popup.setStyleSheet(QStringLiteral("QDialog{border:1px solid #1f3b5a;background:#ffffe1;}"));
-    QTimer::singleShot(statusMs_, &popup, &QDialog::accept);
+    StatusPopup popup(caption, text, statusMs_, owner());
     popup.exec();
 }
 
@@ -119,60 +95,43 @@ void QtPrompter::setInputPanel(bool up) {
 }
 
 int QtPrompter::questionDialog(const QuestionRequest& request) {
-    QMessageBox box(owner());
-    box.setWindowTitle(request.title);
-    box.setText(request.body);
-    QPushButton* first =
-        request.showFirst ? box.addButton(request.firstButton, QMessageBox::AcceptRole) : nullptr;
-    QPushButton* second =
-        request.showSecond ? box.addButton(request.secondButton, QMessageBox::RejectRole) : nullptr;
-    box.exec();
-    if (request.waitCursorOnClose) {
-        setWaitCursor(true);
-    }
-    if (box.clickedButton() != nullptr && box.clickedButton() == first) {
-        return 1;
-    }
-    Q_UNUSED(second);
-    return 2;
+    CQuestionDlg dialog(owner(), request.style);
+    dialog.SetTexts(request.body, request.title, request.firstButton, request.secondButton,
+                    request.showFirst, request.showSecond);
+    dialog.SetWaitCursor(request.waitCursorOnClose);
+    return dialog.exec() == 1 ? 1 : 2;
 }
 
 int QtPrompter::colourMessageDialog(const QuestionRequest& request) {
-    return questionDialog(request);
+    CColourMessageDlg dialog(owner(), request.style);
+    dialog.SetTexts(request.body, request.title, request.firstButton, request.secondButton,
+                    request.showFirst, request.showSecond);
+    dialog.SetBackgroundColour(request.backgroundRgb);
+    dialog.SetWaitCursor(request.waitCursorOnClose);
+    return dialog.exec() == 1 ? 1 : 2;
 }
 
 int QtPrompter::instructionDialog(const InstructionRequest& request) {
-    QMessageBox box(owner());
-    box.setWindowTitle(request.title);
-    box.setText(request.body);
-    box.addButton(request.okCaption, QMessageBox::AcceptRole);
-    box.exec();
+    CInstructionDlg dialog(owner());
+    dialog.SetTexts(request.body, request.title, request.okCaption);
+    if (request.containerStyle) {
+        dialog.SetContainerStyle();
+    }
+    dialog.exec();
     return 1;
 }
 
 int QtPrompter::colliCountDialog(const ColliCountRequest& request, int* count) {
-    bool ok = false;
-    const int value = QInputDialog::getInt(owner(), request.title, request.prompt, request.initial,
-                                           0, 999, 1, &ok);
-    if (!ok) {
+    CNrColliPrintDialog dialog(request, owner());
+    if (dialog.exec() != 1) {
         return 2;
     }
-    *count = value;
+    *count = dialog.value();
     return 1;
 }
 
 bool QtPrompter::passwordDialog(const PasswordRequest& request,
                                 const std::function<bool(const QString&)>& accept) {
-    for (;;) {
-        bool ok = false;
-        const QString text = QInputDialog::getText(owner(), request.label, request.label,
-                                                   QLineEdit::Password, QString(), &ok);
-        if (!ok) {
-            return false;
-        }
-        if (accept(text)) {
-            return true;
-        }
-        messageBox({request.label, request.errorText, MessageIcon::None, MessageButtons::Ok});
-    }
+    CPasswordDlg dialog(request, accept, owner());
+    return dialog.exec() == 1;
 }

@@ -4,3 +4,7 @@ KorvoView::KorvoView(ScreenFrame& frame, CKorvoDoc& doc, int screenId, QWidget* 
     : QWidget(parent), frame_(frame), doc_(doc), screenId_(screenId) {
     setAutoFillBackground(true);
 }
+
+QString KorvoView::runOperation(ScreenOperation) {
+    return QStringLiteral("OK");
+}

@@ -1,0 +1,105 @@
+#include "widgets/image_button.h"
+
+#include "widgets/product_icons.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+CImageButton::CImageButton(QWidget* parent) : QAbstractButton(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_Hover, false);
+}
+
+void CImageButton::SetButtonImages(int normalId, int pressedId, int disabledId) {
+    normal_ = ProductIcon(normalId);
+    pressed_ = ProductIcon(pressedId);
+    disabled_ = ProductIcon(disabledId);
+    update();
+}
+
+void CImageButton::EnableButton(bool enabled) {
+    setEnabled(enabled);
+    update();
+}
+
+void CImageButton::ResetButton() {
+    highlightFlag_ = false;
+    setState(Normal);
+}
+
+void CImageButton::setHighlighted(bool on) {
+    highlightFlag_ = on;
+    setState(on ? Highlighted : Normal);
+}
+
+void CImageButton::setTextColours(ColourRef normal, ColourRef pressed) {
+    normalText_ = normal;
+    pressedText_ = pressed;
+    update();
+}
+
+void CImageButton::setState(DrawState state) {
+    state_ = state;
+    update();
+}
+
+const QPixmap& CImageButton::shownIcon() const {
+    if (!isEnabled()) {
+        return disabled_;
+    }
+    switch (state_) {
+    case Highlighted:
+        return pressed_;
+    case Pressed:
+        return isDown() ? pressed_ : normal_;
+    case Normal:
+        break;
+    }
+    return normal_;
+}
+
+void CImageButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const bool held = state_ == Pressed && isDown() && isEnabled();
+    const QPoint offset = held && threeD_ ? QPoint(1, 1) : QPoint(0, 0);
+    p.drawPixmap(offset, shownIcon());
+    if (held && threeD_) {
+        p.setPen(
+            ResolveColour(SystemColour(SysColour::ButtonShadow), false, ColourContext::Button));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    if (!text().isEmpty()) {
+        const bool pressedLook = state_ != Normal && isEnabled();
+        p.setPen(
+            ResolveColour(pressedLook ? pressedText_ : normalText_, false, ColourContext::Button));
+        p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, text());
+    }
+}
+
+void CImageButton::mousePressEvent(QMouseEvent* event) {
+    setState(Pressed);
+    QAbstractButton::mousePressEvent(event);
+}
+
+void CImageButton::mouseReleaseEvent(QMouseEvent* event) {
+    setState(Normal);
+    QAbstractButton::mouseReleaseEvent(event);
+}
+
+void CImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A double tap is a second tap.
+    mousePressEvent(event);
+}
+
+void CImageButton::mouseMoveEvent(QMouseEvent* event) {
+    if (highlightFlag_) {
+        highlightFlag_ = false;
+        setState(Normal);
+    }
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CImageButton::focusOutEvent(QFocusEvent* event) {
+    setState(Normal);
+    QAbstractButton::focusOutEvent(event);
+}

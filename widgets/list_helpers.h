@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QStringList>
+
+class QTreeWidget;
+
+// Report-style lists (one row per record, columns with captions).
+
+// Full-row selection and the columns with captions, widths as fractions of the
+// client width less 13 pixels of room for the scroll bar (truncated to whole
+// pixels) and optional alignments.
+void SetupListColumns(QTreeWidget* list, const QStringList& captions,
+                      const QList<double>& fractions, const QList<Qt::Alignment>& alignments = {});
+// The row whose rectangle contains the point (viewport coordinates), or -1.
+int ItemAtPoint(const QTreeWidget* list, const QPoint& point);
+// Selects and focuses a row and scrolls it into view; nothing for an empty list.
+void SelectListItem(QTreeWidget* list, int index);
+// The selected row, or -1.
+int SelectedListItem(const QTreeWidget* list);
