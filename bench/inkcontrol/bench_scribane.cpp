@@ -2,6 +2,8 @@
 // strokes. Both work on the drawing core that the control calls.
 #include "ink_core.h"
 
+#include <scribane/scribane.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -65,6 +67,58 @@ void BM_Rotate2048(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Rotate2048)->Arg(90)->Arg(180)->Arg(270)->Unit(benchmark::kMillisecond);
+
+// The same through the control itself, as a host reads it: IDispatch::Invoke of the
+// ImageData property on a control with a 2048 x 2048 writing area and Rotation 90.
+void BM_ControlImageData2048Rotation90(benchmark::State& state) {
+    auto get = reinterpret_cast<DllGetClassObjectFn>(
+        dlsym(scribane::loadModule(SCRIBANE_MODULE), "DllGetClassObject"));
+    IClassFactory* factory = nullptr;
+    IDispatch* control = nullptr;
+    if (!get || FAILED(get(CLSID_InkControl, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
+        FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)))) {
+        state.SkipWithError("the control could not be created");
+        return;
+    }
+    factory->Release();
+    IOleInPlaceObject* place = nullptr;
+    control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&place));
+    RECT r{0, 0, 2048, 2048};
+    place->SetObjectRects(&r, &r);
+    place->Release();
+    auto invoke = [control](DISPID id, WORD flags, VARIANT* arg, VARIANT* result) {
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS p{arg, arg ? &named : nullptr, arg ? 1u : 0u, arg ? 1u : 0u};
+        return control->Invoke(id, IID_NULL, 0, flags, &p, result, nullptr, nullptr);
+    };
+    // Some ink, loaded as an image.
+    const auto bmp = encodeBmp(signatureArea(), 0, 0xFFFFFF, 0, 0);
+    VARIANT image;
+    VariantInit(&image);
+    image.vt = VT_ARRAY | VT_UI1;
+    image.parray = SafeArrayCreateVector(VT_UI1, 0, ULONG(bmp.size()));
+    std::copy(bmp.begin(), bmp.end(), static_cast<uint8_t*>(image.parray->pvData));
+    invoke(DISPID_INK_IMAGEDATA, DISPATCH_PROPERTYPUT, &image, nullptr);
+    VariantClear(&image);
+    VARIANT angle;
+    VariantInit(&angle);
+    angle.vt = VT_I4;
+    angle.lVal = 90;
+    invoke(DISPID_INK_ROTATION, DISPATCH_PROPERTYPUT, &angle, nullptr);
+    for (auto _ : state) {
+        VARIANT out;
+        VariantInit(&out);
+        if (invoke(DISPID_INK_IMAGEDATA, DISPATCH_PROPERTYGET, nullptr, &out) != S_OK) {
+            state.SkipWithError("ImageData failed");
+            break;
+        }
+        benchmark::DoNotOptimize(out.parray);
+        VariantClear(&out);
+    }
+    control->Release();
+    state.SetLabel("IDispatch ImageData get");
+}
+BENCHMARK(BM_ControlImageData2048Rotation90)->Unit(benchmark::kMillisecond);
 
 // 10,000 segments of 10 pixels at pen width 5: a long afternoon of signatures.
 void BM_Draw10000Segments(benchmark::State& state) {
