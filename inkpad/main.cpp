@@ -508,24 +508,33 @@ void writeSignature(QWidget* window) {
         send(QEvent::MouseButtonRelease, curve(1), Qt::LeftButton, Qt::NoButton);
     };
     const double pi = 3.14159265358979;
-    // A looping cursive name...
+    // A capital with a loop at its foot...
     stroke(
         [pi](double t) {
-            const double a = 7 * 2 * pi * t;
-            return QPointF(40 + 330 * t - 20 * std::sin(a),
-                           112 - 34 * std::cos(a) * (0.6 + 0.4 * std::sin(pi * t)) -
-                               18 * std::sin(2 * pi * t));
+            if (t < 0.45)
+                return QPointF(70 - 12 * t, 40 + 250 * t);
+            const double u = (t - 0.45) / 0.55;
+            return QPointF(64 - 30 * std::sin(2 * pi * u), 152 - 26 * std::sin(pi * u) -
+                                                               10 * std::cos(2 * pi * u) + 10);
         },
-        600);
-    // ...a capital stroke in front of it...
-    stroke([](double t) { return QPointF(34 + 10 * t, 50 + 100 * t); }, 40);
+        160);
+    // ...a running hand of uneven loops leaning to the right...
+    stroke(
+        [pi](double t) {
+            const double a = 6.5 * 2 * pi * t;
+            const double height = 26 + 16 * std::sin(5.3 * t + 0.7) + 10 * std::sin(11.0 * t);
+            return QPointF(78 + 320 * t - 16 * std::sin(a) + 10 * std::cos(a),
+                           122 - height * (1 - std::cos(a)) * 0.55 - 12 * std::sin(pi * t));
+        },
+        700);
+    // ...a dot...
+    stroke([](double t) { return QPointF(300 + 3 * t, 60 + 3 * t); }, 3);
     // ...and a flourish underneath.
     stroke(
         [pi](double t) {
-            return QPointF(30 + 410 * t, 178 + 10 * std::sin(pi * t) - 14 * t * t);
+            return QPointF(44 + 400 * t, 182 - 6 * std::sin(pi * t) - 26 * t * t * t);
         },
-        120);
-    stroke([](double t) { return QPointF(405 + 6 * t, 96 + 4 * t); }, 4);
+        140);
 }
 
 } // namespace
