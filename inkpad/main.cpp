@@ -7,8 +7,6 @@
 // --register runs the module's DllRegisterServer first (as regsvr32 would).
 // --screenshot writes a signature with synthetic mouse events, saves a picture of the
 // window to FILE and quits; it works on the offscreen platform.
-#include <scribane/scribane.h>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -31,6 +29,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <scribane/scribane.h>
 
 namespace {
 
@@ -228,9 +227,10 @@ public:
         form->addRow(QStringLiteral("Border colour"),
                      colourButton(DISPID_INK_BORDERCOLOR, QColor(120, 120, 120)));
 
-        const std::pair<const char*, DISPID> sends[] = {{"Send MouseDown", DISPID_INK_SENDMOUSEDOWN},
-                                                        {"Send MouseMove", DISPID_INK_SENDMOUSEMOVE},
-                                                        {"Send MouseUp", DISPID_INK_SENDMOUSEUP}};
+        const std::pair<const char*, DISPID> sends[] = {
+            {"Send MouseDown", DISPID_INK_SENDMOUSEDOWN},
+            {"Send MouseMove", DISPID_INK_SENDMOUSEMOVE},
+            {"Send MouseUp", DISPID_INK_SENDMOUSEUP}};
         for (const auto& [label, id] : sends) {
             auto* box = new QCheckBox(QString::fromLatin1(label));
             box->setChecked(id != DISPID_INK_SENDMOUSEMOVE);
@@ -379,7 +379,8 @@ private:
             unadvise(DIID_IInkControlEvents, eventsCookie_);
             unadvise(IID_IPropertyNotifySink, changesCookie_);
             IOleObject* ole = nullptr;
-            if (SUCCEEDED(control_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)))) {
+            if (SUCCEEDED(
+                    control_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)))) {
                 ole->Close(OLECLOSE_NOSAVE);
                 ole->SetClientSite(nullptr);
                 ole->Release();
@@ -387,8 +388,8 @@ private:
             control_->Release();
             control_ = nullptr;
         }
-        for (IUnknown* p : std::initializer_list<IUnknown*>{
-                 events_, changes_, static_cast<IOleClientSite*>(site_)})
+        for (IUnknown* p : std::initializer_list<IUnknown*>{events_, changes_,
+                                                            static_cast<IOleClientSite*>(site_)})
             if (p)
                 p->Release();
         events_ = nullptr;
@@ -404,7 +405,9 @@ private:
                           flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
         return control_->Invoke(id, IID_NULL, 0, flags, &params, result, nullptr, nullptr);
     }
-    HRESULT putValue(DISPID id, VARIANT v) { return invoke(id, DISPATCH_PROPERTYPUT, &v, 1, nullptr); }
+    HRESULT putValue(DISPID id, VARIANT v) {
+        return invoke(id, DISPATCH_PROPERTYPUT, &v, 1, nullptr);
+    }
     HRESULT getValue(DISPID id, VARIANT* out) {
         return invoke(id, DISPATCH_PROPERTYGET, nullptr, 0, out);
     }
@@ -425,8 +428,8 @@ private:
             arg.vt = VT_BSTR;
             arg.bstrVal = SysAllocStringLen(text.data(), UINT(text.size()));
         }
-        const HRESULT hr = invoke(id, DISPATCH_METHOD, argument ? &arg : nullptr,
-                                  argument ? 1 : 0, nullptr);
+        const HRESULT hr =
+            invoke(id, DISPATCH_METHOD, argument ? &arg : nullptr, argument ? 1 : 0, nullptr);
         VariantClear(&arg);
         return hr;
     }
@@ -449,16 +452,15 @@ private:
             report("SaveImage", callMethod(DISPID_INK_SAVEIMAGE, &file));
     }
     void loadImage() {
-        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Load signature"),
-                                                          QString(),
-                                                          QStringLiteral("Bitmaps (*.bmp)"));
+        const QString file = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Load signature"), QString(), QStringLiteral("Bitmaps (*.bmp)"));
         if (!file.isEmpty())
             report("LoadImage", callMethod(DISPID_INK_LOADIMAGE, &file));
     }
     void chooseBackground() {
-        const QString file = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Background image"), QString(),
-            QStringLiteral("Images (*.png *.jpg *.jpeg *.gif *.bmp)"));
+        const QString file =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Background image"), QString(),
+                                         QStringLiteral("Images (*.png *.jpg *.jpeg *.gif *.bmp)"));
         if (!file.isEmpty())
             setBackImage(file);
     }
@@ -475,7 +477,8 @@ private:
         VARIANT v;
         VariantInit(&v);
         getValue(DISPID_INK_MODIFIED, &v);
-        modified_->setText(v.boolVal ? QStringLiteral("Modified: yes") : QStringLiteral("Modified: no"));
+        modified_->setText(v.boolVal ? QStringLiteral("Modified: yes")
+                                     : QStringLiteral("Modified: no"));
     }
 
     QWidget* surface_ = nullptr;
@@ -514,8 +517,8 @@ void writeSignature(QWidget* window) {
             if (t < 0.45)
                 return QPointF(70 - 12 * t, 40 + 250 * t);
             const double u = (t - 0.45) / 0.55;
-            return QPointF(64 - 30 * std::sin(2 * pi * u), 152 - 26 * std::sin(pi * u) -
-                                                               10 * std::cos(2 * pi * u) + 10);
+            return QPointF(64 - 30 * std::sin(2 * pi * u),
+                           152 - 26 * std::sin(pi * u) - 10 * std::cos(2 * pi * u) + 10);
         },
         160);
     // ...a running hand of uneven loops leaning to the right...
@@ -545,12 +548,12 @@ int main(int argc, char** argv) {
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("Demonstration host of the ink control"));
     args.addHelpOption();
-    QCommandLineOption registerOption(QStringLiteral("register"),
-                                      QStringLiteral("Register MODULE in the class registry first."),
-                                      QStringLiteral("MODULE"));
-    QCommandLineOption shotOption(QStringLiteral("screenshot"),
-                                  QStringLiteral("Write a signature, save a picture to FILE, quit."),
-                                  QStringLiteral("FILE"));
+    QCommandLineOption registerOption(
+        QStringLiteral("register"), QStringLiteral("Register MODULE in the class registry first."),
+        QStringLiteral("MODULE"));
+    QCommandLineOption shotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Write a signature, save a picture to FILE, quit."), QStringLiteral("FILE"));
     args.addOption(registerOption);
     args.addOption(shotOption);
     args.process(app);
@@ -570,7 +573,8 @@ int main(int argc, char** argv) {
     QString error;
     if (!pad.start(&error)) {
         qCritical("%s", qPrintable(error));
-        if (!args.isSet(shotOption) && QGuiApplication::platformName() != QLatin1String("offscreen"))
+        if (!args.isSet(shotOption) &&
+            QGuiApplication::platformName() != QLatin1String("offscreen"))
             QMessageBox::critical(&pad, QStringLiteral("Scribane pad"), error);
         return 1;
     }

@@ -2,12 +2,10 @@
 // strokes. Both work on the drawing core that the control calls.
 #include "ink_core.h"
 
-#include <scribane/scribane.h>
-
 #include <benchmark/benchmark.h>
-
 #include <cstdlib>
 #include <random>
+#include <scribane/scribane.h>
 
 using namespace scribane::ink;
 
@@ -75,8 +73,10 @@ void BM_ControlImageData2048Rotation90(benchmark::State& state) {
         dlsym(scribane::loadModule(SCRIBANE_MODULE), "DllGetClassObject"));
     IClassFactory* factory = nullptr;
     IDispatch* control = nullptr;
-    if (!get || FAILED(get(CLSID_InkControl, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
-        FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)))) {
+    if (!get ||
+        FAILED(get(CLSID_InkControl, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
+        FAILED(
+            factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)))) {
         state.SkipWithError("the control could not be created");
         return;
     }

@@ -7,8 +7,8 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
-#include <sys/stat.h>
 #include <new>
+#include <sys/stat.h>
 
 namespace scribane {
 
@@ -28,7 +28,9 @@ template <class F> HRESULT guarded(F&& f) {
     }
 }
 
-VARIANT_BOOL toVariantBool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
+VARIANT_BOOL toVariantBool(bool b) {
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
 // The argument coercions Invoke performs (a small VariantChangeType).
 HRESULT coerceToLong(const VARIANT& in, LONG* out) {
@@ -105,7 +107,9 @@ SAFEARRAY* byteArrayOf(const VARIANT& in) {
     return sa;
 }
 
-std::u16string textOf(BSTR s) { return s ? std::u16string(s, SysStringLen(s)) : std::u16string(); }
+std::u16string textOf(BSTR s) {
+    return s ? std::u16string(s, SysStringLen(s)) : std::u16string();
+}
 
 struct Member {
     const char16_t* name;
@@ -137,11 +141,16 @@ const Member kMembers[] = {
 
 // The persisted properties, in stream order.
 const Member kPersisted[11] = {
-    {u"BackColor", DISPID_INK_BACKCOLOR},         {u"ForeColor", DISPID_INK_FORECOLOR},
-    {u"Enabled", DISPID_INK_ENABLED},             {u"BorderWidth", DISPID_INK_BORDERWIDTH},
-    {u"BorderColor", DISPID_INK_BORDERCOLOR},     {u"PenWidth", DISPID_INK_PENWIDTH},
-    {u"Rotation", DISPID_INK_ROTATION},           {u"BackImage", DISPID_INK_BACKIMAGE},
-    {u"SendMouseDown", DISPID_INK_SENDMOUSEDOWN}, {u"SendMouseMove", DISPID_INK_SENDMOUSEMOVE},
+    {u"BackColor", DISPID_INK_BACKCOLOR},
+    {u"ForeColor", DISPID_INK_FORECOLOR},
+    {u"Enabled", DISPID_INK_ENABLED},
+    {u"BorderWidth", DISPID_INK_BORDERWIDTH},
+    {u"BorderColor", DISPID_INK_BORDERCOLOR},
+    {u"PenWidth", DISPID_INK_PENWIDTH},
+    {u"Rotation", DISPID_INK_ROTATION},
+    {u"BackImage", DISPID_INK_BACKIMAGE},
+    {u"SendMouseDown", DISPID_INK_SENDMOUSEDOWN},
+    {u"SendMouseMove", DISPID_INK_SENDMOUSEMOVE},
     {u"SendMouseUp", DISPID_INK_SENDMOUSEUP},
 };
 
@@ -179,8 +188,12 @@ HRESULT ConnectionPoint::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG ConnectionPoint::AddRef() { return owner_->AddRef(); }
-ULONG ConnectionPoint::Release() { return owner_->Release(); }
+ULONG ConnectionPoint::AddRef() {
+    return owner_->AddRef();
+}
+ULONG ConnectionPoint::Release() {
+    return owner_->Release();
+}
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
     if (!iid)
@@ -291,7 +304,9 @@ HRESULT InkControl::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG InkControl::AddRef() { return ++refs_; }
+ULONG InkControl::AddRef() {
+    return ++refs_;
+}
 
 ULONG InkControl::Release() {
     const ULONG n = --refs_;
@@ -422,8 +437,8 @@ void InkControl::mouseMove(int buttons, int shift, int x, int y) {
     if (penDown_ && ensureInk()) {
         // The border may have grown while the pen was down; keep the arithmetic in range.
         auto inInk = [this](int v) {
-            return int(std::clamp<int64_t>(int64_t(v) - borderWidth_, -ink::kMaxSide,
-                                           2 * ink::kMaxSide));
+            return int(
+                std::clamp<int64_t>(int64_t(v) - borderWidth_, -ink::kMaxSide, 2 * ink::kMaxSide));
         };
         const ink::Point p{inInk(x), inInk(y)};
         if (!(p == last_)) {
@@ -506,8 +521,8 @@ HRESULT InkControl::invokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARI
     VariantInit(&scratch);
     VARIANT* out = result ? result : &scratch;
     const bool get = (flags & DISPATCH_PROPERTYGET) && params->cArgs == 0;
-    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) &&
-                     params->cArgs == 1;
+    const bool put =
+        (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && params->cArgs == 1;
     const bool call = flags & DISPATCH_METHOD;
     auto badArg = [&](HRESULT hr) {
         if (argErr)
@@ -657,22 +672,26 @@ HRESULT InkControl::invokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARI
 // ---------------------------------------------------------------------------------------
 // Properties
 
-#define SCRIBANE_GET(value, expr)                                                              \
-    do {                                                                                       \
-        if (!(value))                                                                          \
-            return E_INVALIDARG;                                                               \
-        *(value) = (expr);                                                                     \
-        return S_OK;                                                                           \
+#define SCRIBANE_GET(value, expr)                                                                  \
+    do {                                                                                           \
+        if (!(value))                                                                              \
+            return E_INVALIDARG;                                                                   \
+        *(value) = (expr);                                                                         \
+        return S_OK;                                                                               \
     } while (0)
 
-HRESULT InkControl::get_BackColor(OLE_COLOR* value) { SCRIBANE_GET(value, backColor_); }
+HRESULT InkControl::get_BackColor(OLE_COLOR* value) {
+    SCRIBANE_GET(value, backColor_);
+}
 HRESULT InkControl::put_BackColor(OLE_COLOR value) {
     return editProperty(DISPID_INK_BACKCOLOR, true, [&] {
         backColor_ = value;
         return S_OK;
     });
 }
-HRESULT InkControl::get_ForeColor(OLE_COLOR* value) { SCRIBANE_GET(value, foreColor_); }
+HRESULT InkControl::get_ForeColor(OLE_COLOR* value) {
+    SCRIBANE_GET(value, foreColor_);
+}
 HRESULT InkControl::put_ForeColor(OLE_COLOR value) {
     return editProperty(DISPID_INK_FORECOLOR, true, [&] {
         foreColor_ = value;
@@ -688,7 +707,9 @@ HRESULT InkControl::put_Enabled(VARIANT_BOOL value) {
         return S_OK;
     });
 }
-HRESULT InkControl::get_BorderWidth(LONG* value) { SCRIBANE_GET(value, borderWidth_); }
+HRESULT InkControl::get_BorderWidth(LONG* value) {
+    SCRIBANE_GET(value, borderWidth_);
+}
 HRESULT InkControl::put_BorderWidth(LONG value) {
     return editProperty(DISPID_INK_BORDERWIDTH, true, [&] {
         if (value < 0)
@@ -697,14 +718,18 @@ HRESULT InkControl::put_BorderWidth(LONG value) {
         return S_OK;
     });
 }
-HRESULT InkControl::get_BorderColor(OLE_COLOR* value) { SCRIBANE_GET(value, borderColor_); }
+HRESULT InkControl::get_BorderColor(OLE_COLOR* value) {
+    SCRIBANE_GET(value, borderColor_);
+}
 HRESULT InkControl::put_BorderColor(OLE_COLOR value) {
     return editProperty(DISPID_INK_BORDERCOLOR, true, [&] {
         borderColor_ = value;
         return S_OK;
     });
 }
-HRESULT InkControl::get_PenWidth(LONG* value) { SCRIBANE_GET(value, penWidth_); }
+HRESULT InkControl::get_PenWidth(LONG* value) {
+    SCRIBANE_GET(value, penWidth_);
+}
 HRESULT InkControl::put_PenWidth(LONG value) {
     return editProperty(DISPID_INK_PENWIDTH, false, [&] {
         if (value <= 0)
@@ -729,7 +754,9 @@ HRESULT InkControl::put_Modified(VARIANT_BOOL value) {
         return S_OK;
     });
 }
-HRESULT InkControl::get_Rotation(LONG* value) { SCRIBANE_GET(value, rotation_); }
+HRESULT InkControl::get_Rotation(LONG* value) {
+    SCRIBANE_GET(value, rotation_);
+}
 HRESULT InkControl::put_Rotation(LONG value) {
     return editProperty(DISPID_INK_ROTATION, false, [&] {
         if (value % 90 != 0)
@@ -850,7 +877,9 @@ HRESULT InkControl::Refresh() {
     return S_OK;
 }
 
-HRESULT InkControl::AboutBox() { return S_OK; }
+HRESULT InkControl::AboutBox() {
+    return S_OK;
+}
 
 HRESULT InkControl::get_ImageData(VARIANT* value) {
     if (!value)
@@ -868,7 +897,8 @@ HRESULT InkControl::get_ImageData(VARIANT* value) {
         const size_t size = ink::rotatedBmpSize(ink_, rotation_);
         if (size == 0)
             return E_FAIL;
-        SAFEARRAY* sa = size <= UINT32_MAX ? SafeArrayCreateVector(VT_UI1, 0, ULONG(size)) : nullptr;
+        SAFEARRAY* sa =
+            size <= UINT32_MAX ? SafeArrayCreateVector(VT_UI1, 0, ULONG(size)) : nullptr;
         if (!sa)
             return E_OUTOFMEMORY;
         ink::encodeRotatedBmpInto(static_cast<uint8_t*>(sa->pvData), ink_, rotation_,
@@ -888,8 +918,8 @@ HRESULT InkControl::put_ImageData(VARIANT value) {
         if (!sa)
             return E_FAIL;
         ink::Bitmap image;
-        if (!ink::decodeBmp(static_cast<const uint8_t*>(sa->pvData),
-                            sa->rgsabound[0].cElements, image))
+        if (!ink::decodeBmp(static_cast<const uint8_t*>(sa->pvData), sa->rgsabound[0].cElements,
+                            image))
             return E_FAIL;
         const int angle = ink::normalizeAngle(rotation_);
         ink::Bitmap back;
@@ -1028,7 +1058,9 @@ HRESULT InkControl::GetClassID(CLSID* clsid) {
     return S_OK;
 }
 
-HRESULT InkControl::IsDirty() { return needsSave_ ? S_OK : S_FALSE; }
+HRESULT InkControl::IsDirty() {
+    return needsSave_ ? S_OK : S_FALSE;
+}
 
 HRESULT InkControl::InitNew() {
     needsSave_ = false;
@@ -1040,8 +1072,8 @@ HRESULT InkControl::readProperties(VARIANT (&values)[11]) const {
     for (int i = 0; i < 11; ++i) {
         VariantInit(&values[i]);
         DISPPARAMS none{nullptr, nullptr, 0, 0};
-        HRESULT hr = self->invokeMember(kPersisted[i].id, DISPATCH_PROPERTYGET, &none, &values[i],
-                                        nullptr);
+        HRESULT hr =
+            self->invokeMember(kPersisted[i].id, DISPATCH_PROPERTYGET, &none, &values[i], nullptr);
         if (FAILED(hr)) {
             for (int k = 0; k <= i; ++k)
                 VariantClear(&values[k]);
@@ -1073,7 +1105,8 @@ HRESULT InkControl::applyProperties(VARIANT (&values)[11]) {
             continue;
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{&values[i], &named, 1, 1};
-        HRESULT hr = invokeMember(kPersisted[i].id, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr);
+        HRESULT hr =
+            invokeMember(kPersisted[i].id, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr);
         if (FAILED(hr))
             return hr;
     }
@@ -1204,14 +1237,16 @@ HRESULT InkControl::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
     });
 }
 
-HRESULT InkControl::InitNew(IStorage*) { return InitNew(); }
+HRESULT InkControl::InitNew(IStorage*) {
+    return InitNew();
+}
 
 HRESULT InkControl::Load(IStorage* storage) {
     if (!storage)
         return E_POINTER;
     IStream* stream = nullptr;
-    HRESULT hr = storage->OpenStream(u"Contents", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
-                                     &stream);
+    HRESULT hr =
+        storage->OpenStream(u"Contents", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream);
     if (FAILED(hr) || !stream)
         return FAILED(hr) ? hr : E_FAIL;
     hr = Load(stream);
@@ -1223,8 +1258,8 @@ HRESULT InkControl::Save(IStorage* storage, BOOL sameAsLoad) {
     if (!storage)
         return E_POINTER;
     IStream* stream = nullptr;
-    HRESULT hr = storage->CreateStream(
-        u"Contents", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
+    HRESULT hr = storage->CreateStream(u"Contents", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                       0, 0, &stream);
     if (FAILED(hr) || !stream)
         return FAILED(hr) ? hr : E_FAIL;
     hr = Save(stream, sameAsLoad);
@@ -1232,8 +1267,12 @@ HRESULT InkControl::Save(IStorage* storage, BOOL sameAsLoad) {
     return hr;
 }
 
-HRESULT InkControl::SaveCompleted(IStorage*) { return S_OK; }
-HRESULT InkControl::HandsOffStorage() { return S_OK; }
+HRESULT InkControl::SaveCompleted(IStorage*) {
+    return S_OK;
+}
+HRESULT InkControl::HandsOffStorage() {
+    return S_OK;
+}
 
 // ---------------------------------------------------------------------------------------
 // Site, activation and window
@@ -1249,8 +1288,8 @@ void InkControl::readAmbientUserMode() {
     VARIANT result;
     VariantInit(&result);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET,
-                                  &none, &result, nullptr, nullptr))) {
+    if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+                                  &result, nullptr, nullptr))) {
         VARIANT_BOOL userMode = VARIANT_TRUE;
         if (SUCCEEDED(coerceToBool(result, &userMode)))
             designMode_ = userMode == VARIANT_FALSE;
@@ -1278,20 +1317,26 @@ HRESULT InkControl::GetClientSite(IOleClientSite** site) {
     return S_OK;
 }
 
-HRESULT InkControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+HRESULT InkControl::SetHostNames(LPCOLESTR, LPCOLESTR) {
+    return S_OK;
+}
 
 HRESULT InkControl::Close(DWORD) {
     deactivate();
     return S_OK;
 }
 
-HRESULT InkControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
+HRESULT InkControl::SetMoniker(DWORD, IMoniker*) {
+    return E_NOTIMPL;
+}
 HRESULT InkControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
     if (moniker)
         *moniker = nullptr;
     return E_NOTIMPL;
 }
-HRESULT InkControl::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
+HRESULT InkControl::InitFromData(IDataObject*, BOOL, DWORD) {
+    return E_NOTIMPL;
+}
 HRESULT InkControl::GetClipboardData(DWORD, IDataObject** data) {
     if (data)
         *data = nullptr;
@@ -1381,22 +1426,34 @@ HRESULT InkControl::EnumVerbs(IEnumOLEVERB** verbs) {
         *verbs = nullptr;
     return E_NOTIMPL;
 }
-HRESULT InkControl::Update() { return S_OK; }
-HRESULT InkControl::IsUpToDate() { return S_OK; }
-HRESULT InkControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
+HRESULT InkControl::Update() {
+    return S_OK;
+}
+HRESULT InkControl::IsUpToDate() {
+    return S_OK;
+}
+HRESULT InkControl::GetUserClassID(CLSID* clsid) {
+    return GetClassID(clsid);
+}
 HRESULT InkControl::GetUserType(DWORD, LPOLESTR* name) {
     if (name)
         *name = nullptr;
     return E_NOTIMPL;
 }
-HRESULT InkControl::SetExtent(DWORD, SIZEL*) { return E_NOTIMPL; }
-HRESULT InkControl::GetExtent(DWORD, SIZEL*) { return E_NOTIMPL; }
+HRESULT InkControl::SetExtent(DWORD, SIZEL*) {
+    return E_NOTIMPL;
+}
+HRESULT InkControl::GetExtent(DWORD, SIZEL*) {
+    return E_NOTIMPL;
+}
 HRESULT InkControl::Advise(IAdviseSink*, DWORD* connection) {
     if (connection)
         *connection = 0;
     return E_NOTIMPL;
 }
-HRESULT InkControl::Unadvise(DWORD) { return E_NOTIMPL; }
+HRESULT InkControl::Unadvise(DWORD) {
+    return E_NOTIMPL;
+}
 HRESULT InkControl::EnumAdvise(IEnumSTATDATA** advise) {
     if (advise)
         *advise = nullptr;
@@ -1408,7 +1465,9 @@ HRESULT InkControl::GetMiscStatus(DWORD, DWORD* status) {
     *status = kMiscStatus;
     return S_OK;
 }
-HRESULT InkControl::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+HRESULT InkControl::SetColorScheme(LOGPALETTE*) {
+    return E_NOTIMPL;
+}
 
 HRESULT InkControl::GetWindow(HWND* window) {
     if (!window)
@@ -1416,12 +1475,16 @@ HRESULT InkControl::GetWindow(HWND* window) {
     *window = widget_ ? HWND(widget_->winId()) : 0;
     return widget_ ? S_OK : E_FAIL;
 }
-HRESULT InkControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+HRESULT InkControl::ContextSensitiveHelp(BOOL) {
+    return E_NOTIMPL;
+}
 HRESULT InkControl::InPlaceDeactivate() {
     deactivate();
     return S_OK;
 }
-HRESULT InkControl::UIDeactivate() { return S_OK; }
+HRESULT InkControl::UIDeactivate() {
+    return S_OK;
+}
 
 HRESULT InkControl::SetObjectRects(LPCRECT position, LPCRECT) {
     if (!position)
@@ -1434,16 +1497,24 @@ HRESULT InkControl::SetObjectRects(LPCRECT position, LPCRECT) {
         widget_->setGeometry(left_, top_, width_, height_);
     return S_OK;
 }
-HRESULT InkControl::ReactivateAndUndo() { return E_NOTIMPL; }
+HRESULT InkControl::ReactivateAndUndo() {
+    return E_NOTIMPL;
+}
 
-HRESULT InkControl::GetControlInfo(CONTROLINFO*) { return E_NOTIMPL; }
-HRESULT InkControl::OnMnemonic(MSG*) { return E_NOTIMPL; }
+HRESULT InkControl::GetControlInfo(CONTROLINFO*) {
+    return E_NOTIMPL;
+}
+HRESULT InkControl::OnMnemonic(MSG*) {
+    return E_NOTIMPL;
+}
 HRESULT InkControl::OnAmbientPropertyChange(DISPID id) {
     if (id == DISPID_AMBIENT_USERMODE || id == DISPID_UNKNOWN)
         readAmbientUserMode();
     return S_OK;
 }
-HRESULT InkControl::FreezeEvents(BOOL) { return S_OK; }
+HRESULT InkControl::FreezeEvents(BOOL) {
+    return S_OK;
+}
 
 // ---------------------------------------------------------------------------------------
 // Drawing into a host's target
@@ -1456,7 +1527,8 @@ HRESULT InkControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC ta
         return E_INVALIDARG;
     return guarded([&] {
         const bool ready = ensureInk();
-        ink::paintControl(*target, ink::Rect{bounds->left, bounds->top, bounds->right, bounds->bottom},
+        ink::paintControl(*target,
+                          ink::Rect{bounds->left, bounds->top, bounds->right, bounds->bottom},
                           paintInput(ready), paintBuffer_);
         return S_OK;
     });
@@ -1467,10 +1539,18 @@ HRESULT InkControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPAL
         *colors = nullptr;
     return E_NOTIMPL;
 }
-HRESULT InkControl::Freeze(DWORD, LONG, void*, DWORD*) { return E_NOTIMPL; }
-HRESULT InkControl::Unfreeze(DWORD) { return E_NOTIMPL; }
-HRESULT InkControl::SetAdvise(DWORD, DWORD, IAdviseSink*) { return E_NOTIMPL; }
-HRESULT InkControl::GetAdvise(DWORD*, DWORD*, IAdviseSink**) { return E_NOTIMPL; }
+HRESULT InkControl::Freeze(DWORD, LONG, void*, DWORD*) {
+    return E_NOTIMPL;
+}
+HRESULT InkControl::Unfreeze(DWORD) {
+    return E_NOTIMPL;
+}
+HRESULT InkControl::SetAdvise(DWORD, DWORD, IAdviseSink*) {
+    return E_NOTIMPL;
+}
+HRESULT InkControl::GetAdvise(DWORD*, DWORD*, IAdviseSink**) {
+    return E_NOTIMPL;
+}
 
 HRESULT InkControl::GetClassInfo(ITypeInfo** info) {
     if (info)

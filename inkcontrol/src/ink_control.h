@@ -204,8 +204,7 @@ private:
     void readAmbientUserMode();
     std::vector<uint32_t> systemColors() const;
     ink::PaintInput paintInput(bool inkReady) const;
-    HRESULT invokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
-                         UINT* argErr);
+    HRESULT invokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
     HRESULT readProperties(VARIANT (&values)[11]) const;
     HRESULT applyProperties(VARIANT (&values)[11]);
     std::vector<uint8_t> streamBytes(HRESULT* hr);

@@ -22,7 +22,9 @@ Rect Rect::intersected(const Rect& o) const {
 // ---------------------------------------------------------------------------------------
 // Bitmap
 
-Bitmap::Bitmap(const Bitmap& other) { *this = other; }
+Bitmap::Bitmap(const Bitmap& other) {
+    *this = other;
+}
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
     if (this == &other)
@@ -464,7 +466,9 @@ void put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (8 * i));
 }
-uint32_t get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t get16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
 uint32_t get32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -481,8 +485,8 @@ size_t bmpSize(const Bitmap& image) {
     return image.isNull() ? 0 : kBmpHeaderSize + image.byteCount();
 }
 
-void writeBmpHeader(uint8_t* h, int width, int height, size_t S, uint32_t inkRgb,
-                    uint32_t backRgb, int32_t xPixelsPerMetre, int32_t yPixelsPerMetre) {
+void writeBmpHeader(uint8_t* h, int width, int height, size_t S, uint32_t inkRgb, uint32_t backRgb,
+                    int32_t xPixelsPerMetre, int32_t yPixelsPerMetre) {
     std::fill(h, h + kBmpHeaderSize, uint8_t(0));
     h[0] = 'B';
     h[1] = 'M';
@@ -541,8 +545,7 @@ bool encodeRotatedBmpInto(uint8_t* out, const Bitmap& ink, int angle, uint32_t i
                    yPixelsPerMetre);
     // The file's rows run bottom-up: row r of the turned image is file row h - 1 - r.
     uint8_t* bits = out + kBmpHeaderSize;
-    rotateRows(ink, angle, bits + ptrdiff_t(h - 1) * ptrdiff_t(stride), -ptrdiff_t(stride),
-               stride);
+    rotateRows(ink, angle, bits + ptrdiff_t(h - 1) * ptrdiff_t(stride), -ptrdiff_t(stride), stride);
     return true;
 }
 
@@ -710,9 +713,9 @@ void paintControl(ScribaneSurface& target, const Rect& bounds, const PaintInput&
     if (!target.pixels || target.width <= 0 || target.height <= 0 ||
         target.strideBytes < target.width * 4)
         return;
-    const Rect clip = Rect{target.clip.left, target.clip.top, target.clip.right,
-                           target.clip.bottom}
-                          .intersected(Rect{0, 0, target.width, target.height});
+    const Rect clip =
+        Rect{target.clip.left, target.clip.top, target.clip.right, target.clip.bottom}.intersected(
+            Rect{0, 0, target.width, target.height});
     if (clip.empty())
         return;
     const int B = std::max(in.border, 0);
@@ -758,7 +761,8 @@ void paintControl(ScribaneSurface& target, const Rect& bounds, const PaintInput&
             std::fill(buffer.begin(), buffer.end(), back);
             // The image sits unscaled at I's top-left corner.
             const Rect imageRect =
-                Rect{I.left, I.top, int(std::min<int64_t>(int64_t(I.left) + in.imageWidth, INT32_MAX)),
+                Rect{I.left, I.top,
+                     int(std::min<int64_t>(int64_t(I.left) + in.imageWidth, INT32_MAX)),
                      int(std::min<int64_t>(int64_t(I.top) + in.imageHeight, INT32_MAX))}
                     .intersected(V);
             for (int y = imageRect.top; y < imageRect.bottom; ++y) {
@@ -811,7 +815,9 @@ void append32(std::vector<uint8_t>& out, uint32_t v) {
 }
 } // namespace
 
-void writeStreamVersion(std::vector<uint8_t>& out) { append32(out, kStreamVersion); }
+void writeStreamVersion(std::vector<uint8_t>& out) {
+    append32(out, kStreamVersion);
+}
 
 bool writeVariant(std::vector<uint8_t>& out, const VARIANT& v) {
     switch (v.vt) {

@@ -3,12 +3,11 @@
 // ink into a 32-bit raster. Plain C++ without Qt, so that every bit can be tested.
 #pragma once
 
-#include <scribane/scribane.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <scribane/scribane.h>
 #include <vector>
 
 namespace scribane::ink {

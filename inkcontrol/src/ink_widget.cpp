@@ -100,7 +100,9 @@ void InkWidget::mousePressEvent(QMouseEvent* event) {
                              p.y());
 }
 
-void InkWidget::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+void InkWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
 
 void InkWidget::mouseMoveEvent(QMouseEvent* event) {
     Hold hold(control_);
@@ -149,8 +151,8 @@ bool decodeWith(QImageReader& reader, std::vector<uint32_t>& pixels, int& width,
 
 } // namespace
 
-bool decodeBackgroundBytes(const char* data, size_t size, std::vector<uint32_t>& pixels,
-                           int& width, int& height) {
+bool decodeBackgroundBytes(const char* data, size_t size, std::vector<uint32_t>& pixels, int& width,
+                           int& height) {
     if (!data || size == 0 || size > size_t(kMaxImageFileBytes))
         return false;
     QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));

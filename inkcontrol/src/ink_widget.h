@@ -30,8 +30,8 @@ private:
 
 // Decodes a background image within 1024 x 1024 pixels (larger ones are scaled down,
 // keeping their proportions) into 0xffRRGGBB rows. False when nothing could be decoded.
-bool decodeBackgroundBytes(const char* data, size_t size, std::vector<uint32_t>& pixels,
-                           int& width, int& height);
+bool decodeBackgroundBytes(const char* data, size_t size, std::vector<uint32_t>& pixels, int& width,
+                           int& height);
 bool decodeBackgroundFile(const std::string& path, std::vector<uint32_t>& pixels, int& width,
                           int& height);
 

@@ -66,8 +66,7 @@ void removeKeyTree(RegistryKeys& keys, const std::string& key) {
     for (auto it = keys.begin(); it != keys.end();) {
         const std::string& k = it->first;
         const bool same = !less(k, key) && !less(key, k);
-        const bool below = k.size() > prefix.size() &&
-                           !less(k.substr(0, prefix.size()), prefix) &&
+        const bool below = k.size() > prefix.size() && !less(k.substr(0, prefix.size()), prefix) &&
                            !less(prefix, k.substr(0, prefix.size()));
         it = same || below ? keys.erase(it) : std::next(it);
     }

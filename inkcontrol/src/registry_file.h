@@ -2,9 +2,8 @@
 // need it too).
 #pragma once
 
-#include <scribane/scribane.h>
-
 #include <functional>
+#include <scribane/scribane.h>
 #include <string>
 
 namespace scribane {

@@ -1,17 +1,16 @@
 #include "host_support.h"
 
 #include <QApplication>
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace host {
 
 HRESULT MemoryStream::QueryInterface(REFIID riid, void** object) {
-    return answer(object, riid == IID_IUnknown || riid == IID_ISequentialStream ||
-                                  riid == IID_IStream
-                              ? static_cast<IStream*>(this)
-                              : nullptr);
+    return answer(object,
+                  riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream
+                      ? static_cast<IStream*>(this)
+                      : nullptr);
 }
 
 HRESULT MemoryStream::Read(void* buffer, ULONG count, ULONG* read) {
@@ -36,7 +35,7 @@ HRESULT MemoryStream::Write(const void* buffer, ULONG count, ULONG* written) {
 }
 
 HRESULT MemoryStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) {
-    int64_t base = origin == STREAM_SEEK_SET ? 0
+    int64_t base = origin == STREAM_SEEK_SET   ? 0
                    : origin == STREAM_SEEK_CUR ? int64_t(pos)
                                                : int64_t(bytes.size());
     pos = size_t(std::max<int64_t>(0, base + move.QuadPart));
@@ -143,12 +142,8 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
     if (flags != DISPATCH_METHOD || !params || params->cArgs != 4)
         return DISP_E_BADPARAMCOUNT;
     const VARIANT* a = params->rgvarg; // last argument first
-    events.push_back({id,
-                      {a[3].vt, a[2].vt, a[1].vt, a[0].vt},
-                      a[3].iVal,
-                      a[2].iVal,
-                      a[1].lVal,
-                      a[0].lVal});
+    events.push_back(
+        {id, {a[3].vt, a[2].vt, a[1].vt, a[0].vt}, a[3].iVal, a[2].iVal, a[1].lVal, a[0].lVal});
     return S_OK;
 }
 
@@ -160,8 +155,9 @@ HRESULT NotifySink::QueryInterface(REFIID riid, void** object) {
 
 DWORD connect(IUnknown* control, REFIID iid, IUnknown* sink) {
     IConnectionPointContainer* cpc = nullptr;
-    EXPECT_EQ(control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)),
-              S_OK);
+    EXPECT_EQ(
+        control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)),
+        S_OK);
     IConnectionPoint* cp = nullptr;
     EXPECT_EQ(cpc->FindConnectionPoint(iid, &cp), S_OK);
     DWORD cookie = 0;

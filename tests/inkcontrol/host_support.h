@@ -3,10 +3,9 @@
 // and property notifications. Written against the public header only.
 #pragma once
 
-#include <scribane/scribane.h>
-
 #include <atomic>
 #include <map>
+#include <scribane/scribane.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,8 +77,7 @@ public:
     HRESULT EnumElements(DWORD, void*, DWORD, IEnumSTATSTG**) override { return E_NOTIMPL; }
     HRESULT DestroyElement(LPCOLESTR) override { return E_NOTIMPL; }
     HRESULT RenameElement(LPCOLESTR, LPCOLESTR) override { return E_NOTIMPL; }
-    HRESULT SetElementTimes(LPCOLESTR, const FILETIME*, const FILETIME*,
-                            const FILETIME*) override {
+    HRESULT SetElementTimes(LPCOLESTR, const FILETIME*, const FILETIME*, const FILETIME*) override {
         return E_NOTIMPL;
     }
     HRESULT SetClass(REFCLSID) override { return S_OK; }
@@ -123,9 +121,7 @@ private:
             return S_OK;
         }
         HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-        HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-            return E_NOTIMPL;
-        }
+        HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
         HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                        UINT*) override;
 

@@ -2,9 +2,8 @@
 // resizing, BMP bytes, rotation, import placement, painting and the persisted values.
 #include "ink_core.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <random>
 #include <string>
@@ -13,7 +12,9 @@
 using namespace scribane::ink;
 
 namespace scribane::ink {
-void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
+void PrintTo(const Point& p, std::ostream* os) {
+    *os << "(" << p.x << ", " << p.y << ")";
+}
 void PrintTo(const Rect& r, std::ostream* os) {
     *os << "[" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
 }
@@ -73,7 +74,9 @@ struct StepCase {
     std::vector<Point> expected;
 };
 
-void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Stepping : public testing::TestWithParam<StepCase> {};
 
@@ -87,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"SinglePoint", {4, 4}, {4, 4}, {{4, 4}}},
         StepCase{"OnePixelRight", {3, 3}, {4, 3}, {{3, 3}, {4, 3}}},
         StepCase{"Shallow", {0, 0}, {5, 2}, {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {5, 2}}},
-        StepCase{"ShallowBackwards", {5, 2}, {0, 0},
-                 {{5, 2}, {4, 2}, {3, 1}, {2, 1}, {1, 0}, {0, 0}}},
+        StepCase{
+            "ShallowBackwards", {5, 2}, {0, 0}, {{5, 2}, {4, 2}, {3, 1}, {2, 1}, {1, 0}, {0, 0}}},
         StepCase{"Steep", {0, 0}, {1, 3}, {{0, 0}, {0, 1}, {1, 2}, {1, 3}}},
         StepCase{"Diagonal", {0, 0}, {3, 3}, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
         StepCase{"UpLeft", {2, 2}, {0, -2}, {{2, 2}, {1, 1}, {1, 0}, {0, -1}, {0, -2}}}),
@@ -121,7 +124,9 @@ struct StampCase {
     const char* expected; // 9 x 9 bitmap
 };
 
-void PrintTo(const StampCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StampCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Stamps : public testing::TestWithParam<StampCase> {};
 
@@ -133,39 +138,57 @@ TEST_P(Stamps, MatchTheirShape) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, Stamps,
-                         testing::Values(StampCase{"Zero", 0, {4, 4},
+                         testing::Values(StampCase{"Zero",
+                                                   0,
+                                                   {4, 4},
                                                    ".........\n.........\n.........\n"
                                                    ".........\n.........\n.........\n"
                                                    ".........\n.........\n.........\n"},
-                                         StampCase{"One", 1, {4, 4},
+                                         StampCase{"One",
+                                                   1,
+                                                   {4, 4},
                                                    ".........\n.........\n.........\n"
                                                    ".........\n....#....\n.........\n"
                                                    ".........\n.........\n.........\n"},
-                                         StampCase{"TwoIsASquareDownRight", 2, {4, 4},
+                                         StampCase{"TwoIsASquareDownRight",
+                                                   2,
+                                                   {4, 4},
                                                    ".........\n.........\n.........\n"
                                                    ".........\n....##...\n....##...\n"
                                                    ".........\n.........\n.........\n"},
-                                         StampCase{"Three", 3, {4, 4},
+                                         StampCase{"Three",
+                                                   3,
+                                                   {4, 4},
                                                    ".........\n.........\n.........\n"
                                                    "...###...\n...###...\n...###...\n"
                                                    ".........\n.........\n.........\n"},
-                                         StampCase{"Four", 4, {4, 4},
+                                         StampCase{"Four",
+                                                   4,
+                                                   {4, 4},
                                                    ".........\n.........\n...##....\n"
                                                    "..####...\n..####...\n...##....\n"
                                                    ".........\n.........\n.........\n"},
-                                         StampCase{"Five", 5, {4, 4},
+                                         StampCase{"Five",
+                                                   5,
+                                                   {4, 4},
                                                    ".........\n.........\n...###...\n"
                                                    "..#####..\n..#####..\n..#####..\n"
                                                    "...###...\n.........\n.........\n"},
-                                         StampCase{"Seven", 7, {4, 4},
+                                         StampCase{"Seven",
+                                                   7,
+                                                   {4, 4},
                                                    ".........\n...###...\n..#####..\n"
                                                    ".#######.\n.#######.\n.#######.\n"
                                                    "..#####..\n...###...\n.........\n"},
-                                         StampCase{"ClippedAtTheCorner", 5, {0, 0},
+                                         StampCase{"ClippedAtTheCorner",
+                                                   5,
+                                                   {0, 0},
                                                    "###......\n###......\n##.......\n"
                                                    ".........\n.........\n.........\n"
                                                    ".........\n.........\n.........\n"},
-                                         StampCase{"FarOutside", 5, {-100, 50},
+                                         StampCase{"FarOutside",
+                                                   5,
+                                                   {-100, 50},
                                                    ".........\n.........\n.........\n"
                                                    ".........\n.........\n.........\n"
                                                    ".........\n.........\n.........\n"}),
@@ -250,11 +273,11 @@ TEST(BmpExport, HundredByFiftyIsEightHundredSixtyTwoBytes) {
     const auto bmp = encodeBmp(ink, 0x102030, 0xF0E0D0, 3779, 3780);
     ASSERT_EQ(bmp.size(), 862u);
     const std::vector<uint8_t> header = {
-        'B', 'M', 0x5E, 0x03, 0, 0, 0, 0, 0,    0,    62,   0,    0,    0,    // file header
-        40,  0,   0,    0,    100, 0, 0, 0, 50, 0,    0,    0,    1,    0,    1, 0, // info
-        0,   0,   0,    0,    0x20, 0x03, 0, 0, 0xC3, 0x0E, 0, 0, 0xC4, 0x0E, 0, 0,
-        2,   0,   0,    0,    2,   0, 0, 0,                                      // colours
-        0x30, 0x20, 0x10, 0,  0xD0, 0xE0, 0xF0, 0};                            // palette
+        'B',  'M',  0x5E, 0x03, 0,    0,    0,    0, 0,    0,    62, 0, 0,    0, // file header
+        40,   0,    0,    0,    100,  0,    0,    0, 50,   0,    0,  0, 1,    0,    1, 0, // info
+        0,    0,    0,    0,    0x20, 0x03, 0,    0, 0xC3, 0x0E, 0,  0, 0xC4, 0x0E, 0, 0,
+        2,    0,    0,    0,    2,    0,    0,    0,  // colours
+        0x30, 0x20, 0x10, 0,    0xD0, 0xE0, 0xF0, 0}; // palette
     EXPECT_EQ(std::vector<uint8_t>(bmp.begin(), bmp.begin() + 62), header);
     // Rows run bottom-up, 16 bytes each: the file's first row is the ink's last.
     const uint8_t* first = bmp.data() + 62;
@@ -311,7 +334,7 @@ TEST(Rotation, SmallImageFollowsTheTable) {
 }
 
 TEST(Rotation, BlockTransposeMatchesPixelLoop) {
-    const std::pair<int, int> sizes[] = {{1, 1},     {7, 3},     {8, 8},    {13, 29}, {128, 16},
+    const std::pair<int, int> sizes[] = {{1, 1},    {7, 3},     {8, 8},    {13, 29}, {128, 16},
                                          {129, 17}, {300, 200}, {16, 300}, {1, 257}, {257, 1}};
     for (auto [w, h] : sizes) {
         const Bitmap src = randomBitmap(w, h, unsigned(w + 31 * h));
@@ -370,7 +393,9 @@ struct HostileHeader {
     int bytes;
 };
 
-void PrintTo(const HostileHeader& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HostileHeader& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BmpRefusal : public testing::TestWithParam<HostileHeader> {};
 
@@ -390,10 +415,9 @@ TEST_P(BmpRefusal, IsRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Headers, BmpRefusal,
     testing::Values(HostileHeader{"NotBM", 0, 'X', 1}, HostileHeader{"TwoPlanes", 26, 2, 2},
-                    HostileHeader{"TwentyFourBit", 28, 24, 2},
-                    HostileHeader{"EightBit", 28, 8, 2}, HostileHeader{"Rle", 30, 1, 4},
-                    HostileHeader{"Bitfields", 30, 3, 4}, HostileHeader{"NoImageSize", 34, 0, 4},
-                    HostileHeader{"ZeroWidth", 18, 0, 4},
+                    HostileHeader{"TwentyFourBit", 28, 24, 2}, HostileHeader{"EightBit", 28, 8, 2},
+                    HostileHeader{"Rle", 30, 1, 4}, HostileHeader{"Bitfields", 30, 3, 4},
+                    HostileHeader{"NoImageSize", 34, 0, 4}, HostileHeader{"ZeroWidth", 18, 0, 4},
                     HostileHeader{"NegativeWidth", 18, uint32_t(-40), 4},
                     HostileHeader{"ZeroHeight", 22, 0, 4},
                     HostileHeader{"WiderThanTheBits", 18, 41 * 8, 4},
@@ -584,9 +608,9 @@ TEST(Persistence, VariantBytes) {
     VariantClear(&v);
     v.vt = VT_BSTR; // no text
     writeVariant(out, v);
-    const std::vector<uint8_t> expected = {0x00, 0x03, 0, 0, 11, 0, 0xFF, 0xFF, 3, 0, 0xFE, 0xFF,
-                                           0xFF, 0xFF, 8, 0, 6, 0, 0, 0, 'a', 0, 'b', 0, 0, 0,
-                                           8,    0,    0, 0, 0, 0};
+    const std::vector<uint8_t> expected = {0x00, 0x03, 0,    0, 11, 0, 0xFF, 0xFF, 3, 0,   0xFE,
+                                           0xFF, 0xFF, 0xFF, 8, 0,  6, 0,    0,    0, 'a', 0,
+                                           'b',  0,    0,    0, 8,  0, 0,    0,    0, 0};
     EXPECT_EQ(out, expected);
 
     size_t pos = 0;

@@ -9,11 +9,10 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace host;
@@ -177,7 +176,8 @@ TEST(Registration, WritesTheKeysAndRemovesThemAgain) {
         EXPECT_TRUE(scribane::registryValue(keys, key, "@", &got)) << key;
         EXPECT_EQ(got, value) << key;
     }
-    EXPECT_TRUE(scribane::registryValue(keys, clsid + "\\InprocServer32", "ThreadingModel", nullptr));
+    EXPECT_TRUE(
+        scribane::registryValue(keys, clsid + "\\InprocServer32", "ThreadingModel", nullptr));
     for (const char* k : {"Programmable", "Control", "Insertable"})
         EXPECT_EQ(keys.count(clsid + "\\" + k), 1u) << k;
 
@@ -193,9 +193,9 @@ TEST(Registration, WritesTheKeysAndRemovesThemAgain) {
     EXPECT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys.count("other.thing\\clsid"), 1u) << "keys compare without case";
     IUnknown* p = nullptr;
-    EXPECT_EQ(scribane::createInstance("Scribane.InkControl", IID_IUnknown,
-                                       reinterpret_cast<void**>(&p)),
-              CO_E_CLASSSTRING);
+    EXPECT_EQ(
+        scribane::createInstance("Scribane.InkControl", IID_IUnknown, reinterpret_cast<void**>(&p)),
+        CO_E_CLASSSTRING);
     EXPECT_EQ(scribane::createInstance("{4D17496D-7DA3-11D4-9270-00105AA9A07C}", IID_IUnknown,
                                        reinterpret_cast<void**>(&p)),
               REGDB_E_CLASSNOTREG);
@@ -220,11 +220,12 @@ TEST_F(Host, CreatesByEveryNameAndReportsLiveObjects) {
 }
 
 TEST_F(Host, AnswersItsInterfacesWithOneIdentity) {
-    const IID supported[] = {IID_IDispatch,        IID_IInkControl,       IID_IConnectionPointContainer,
-                             IID_IPersist,         IID_IPersistStreamInit, IID_IPersistPropertyBag,
-                             IID_IPersistStorage,  IID_IOleObject,        IID_IOleWindow,
-                             IID_IOleInPlaceObject, IID_IOleControl,      IID_IViewObject,
-                             IID_IProvideClassInfo2};
+    const IID supported[] = {
+        IID_IDispatch,         IID_IInkControl,        IID_IConnectionPointContainer,
+        IID_IPersist,          IID_IPersistStreamInit, IID_IPersistPropertyBag,
+        IID_IPersistStorage,   IID_IOleObject,         IID_IOleWindow,
+        IID_IOleInPlaceObject, IID_IOleControl,        IID_IViewObject,
+        IID_IProvideClassInfo2};
     IUnknown* identity = as<IUnknown>(IID_IUnknown);
     for (const IID& iid : supported) {
         IUnknown* p = nullptr;
@@ -257,13 +258,18 @@ TEST_F(Host, AnswersItsInterfacesWithOneIdentity) {
 // Properties
 
 TEST_F(Host, DefaultsThroughDispatch) {
-    const std::pair<DISPID, LONG> defaults[] = {
-        {DISPID_INK_BACKCOLOR, LONG(0xC0000005)}, {DISPID_INK_FORECOLOR, LONG(0xC0000008)},
-        {DISPID_INK_BORDERCOLOR, LONG(0xC0000006)}, {DISPID_INK_ENABLED, -1},
-        {DISPID_INK_BORDERWIDTH, 0},              {DISPID_INK_PENWIDTH, 1},
-        {DISPID_INK_MODIFIED, 0},                 {DISPID_INK_ROTATION, 0},
-        {DISPID_INK_SENDMOUSEDOWN, 0},            {DISPID_INK_SENDMOUSEMOVE, 0},
-        {DISPID_INK_SENDMOUSEUP, 0},              {DISPID_INK_HWND, 0}};
+    const std::pair<DISPID, LONG> defaults[] = {{DISPID_INK_BACKCOLOR, LONG(0xC0000005)},
+                                                {DISPID_INK_FORECOLOR, LONG(0xC0000008)},
+                                                {DISPID_INK_BORDERCOLOR, LONG(0xC0000006)},
+                                                {DISPID_INK_ENABLED, -1},
+                                                {DISPID_INK_BORDERWIDTH, 0},
+                                                {DISPID_INK_PENWIDTH, 1},
+                                                {DISPID_INK_MODIFIED, 0},
+                                                {DISPID_INK_ROTATION, 0},
+                                                {DISPID_INK_SENDMOUSEDOWN, 0},
+                                                {DISPID_INK_SENDMOUSEMOVE, 0},
+                                                {DISPID_INK_SENDMOUSEUP, 0},
+                                                {DISPID_INK_HWND, 0}};
     for (auto [id, value] : defaults)
         EXPECT_EQ(getLong(control, id), value) << id;
     VARIANT name;
@@ -287,7 +293,9 @@ struct PutCase {
     LONG after;
 };
 
-void PrintTo(const PutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Validation : public Host, public testing::WithParamInterface<PutCase> {};
 
@@ -306,19 +314,18 @@ TEST_P(Validation, ChecksTheValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Puts, Validation,
-    testing::Values(PutCase{"RotationMinus90", DISPID_INK_ROTATION, -90, S_OK, -90},
-                    PutCase{"Rotation450", DISPID_INK_ROTATION, 450, S_OK, 450},
-                    PutCase{"Rotation45", DISPID_INK_ROTATION, 45, CTL_E_INVALIDPROPERTYVALUE, 0},
-                    PutCase{"PenWidthZero", DISPID_INK_PENWIDTH, 0, CTL_E_INVALIDPROPERTYVALUE, 1},
-                    PutCase{"PenWidthNegative", DISPID_INK_PENWIDTH, -3, CTL_E_INVALIDPROPERTYVALUE,
-                            1},
-                    PutCase{"PenWidthFive", DISPID_INK_PENWIDTH, 5, S_OK, 5},
-                    PutCase{"BorderWidthZero", DISPID_INK_BORDERWIDTH, 0, S_OK, 0},
-                    PutCase{"BorderWidthNegative", DISPID_INK_BORDERWIDTH, -1,
-                            CTL_E_INVALIDPROPERTYVALUE, 0},
-                    PutCase{"BooleanStoredAsTrue", DISPID_INK_SENDMOUSEUP, 5, S_OK, -1},
-                    PutCase{"EnabledOff", DISPID_INK_ENABLED, 0, S_OK, 0},
-                    PutCase{"ColourKept", DISPID_INK_FORECOLOR, 0x0000FF, S_OK, 0x0000FF}),
+    testing::Values(
+        PutCase{"RotationMinus90", DISPID_INK_ROTATION, -90, S_OK, -90},
+        PutCase{"Rotation450", DISPID_INK_ROTATION, 450, S_OK, 450},
+        PutCase{"Rotation45", DISPID_INK_ROTATION, 45, CTL_E_INVALIDPROPERTYVALUE, 0},
+        PutCase{"PenWidthZero", DISPID_INK_PENWIDTH, 0, CTL_E_INVALIDPROPERTYVALUE, 1},
+        PutCase{"PenWidthNegative", DISPID_INK_PENWIDTH, -3, CTL_E_INVALIDPROPERTYVALUE, 1},
+        PutCase{"PenWidthFive", DISPID_INK_PENWIDTH, 5, S_OK, 5},
+        PutCase{"BorderWidthZero", DISPID_INK_BORDERWIDTH, 0, S_OK, 0},
+        PutCase{"BorderWidthNegative", DISPID_INK_BORDERWIDTH, -1, CTL_E_INVALIDPROPERTYVALUE, 0},
+        PutCase{"BooleanStoredAsTrue", DISPID_INK_SENDMOUSEUP, 5, S_OK, -1},
+        PutCase{"EnabledOff", DISPID_INK_ENABLED, 0, S_OK, 0},
+        PutCase{"ColourKept", DISPID_INK_FORECOLOR, 0x0000FF, S_OK, 0x0000FF}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(Host, RefusedEditChangesNothing) {
@@ -412,7 +419,7 @@ TEST_F(Windowed, StrokeDrawsInkAndSetsModified) {
     stroke({{20, 30}, {60, 30}, {60, 70}});
     EXPECT_EQ(getLong(control, DISPID_INK_MODIFIED), -1);
     EXPECT_EQ(notify->calls, (std::vector<std::pair<char, DISPID>>{{'r', DISPID_INK_MODIFIED},
-                                                                    {'c', DISPID_INK_MODIFIED}}));
+                                                                   {'c', DISPID_INK_MODIFIED}}));
     const auto bmp = imageData();
     ASSERT_EQ(bmp.size(), 62u + 100u * 28u);
     EXPECT_EQ(field(bmp, 18), 200);
@@ -471,12 +478,10 @@ TEST_F(Windowed, MouseEventsCarryButtonShiftAndWindowCoordinates) {
     mouse(QEvent::MouseMove, {51, 50}, Qt::NoButton, Qt::RightButton);
     mouse(QEvent::MouseButtonRelease, {51, 50}, Qt::RightButton, Qt::NoButton);
     ASSERT_EQ(events->events.size(), 6u);
-    const MouseEvent expected[] = {{DISPID_INK_MOUSEDOWN, {}, 1, 5, 10, 12},
-                                   {DISPID_INK_MOUSEMOVE, {}, 1, 5, 30, 32},
-                                   {DISPID_INK_MOUSEUP, {}, 1, 5, 30, 32},
-                                   {DISPID_INK_MOUSEDOWN, {}, 2, 0, 50, 50},
-                                   {DISPID_INK_MOUSEMOVE, {}, 2, 0, 51, 50},
-                                   {DISPID_INK_MOUSEUP, {}, 2, 0, 51, 50}};
+    const MouseEvent expected[] = {
+        {DISPID_INK_MOUSEDOWN, {}, 1, 5, 10, 12}, {DISPID_INK_MOUSEMOVE, {}, 1, 5, 30, 32},
+        {DISPID_INK_MOUSEUP, {}, 1, 5, 30, 32},   {DISPID_INK_MOUSEDOWN, {}, 2, 0, 50, 50},
+        {DISPID_INK_MOUSEMOVE, {}, 2, 0, 51, 50}, {DISPID_INK_MOUSEUP, {}, 2, 0, 51, 50}};
     for (size_t i = 0; i < 6; ++i) {
         const auto& e = events->events[i];
         EXPECT_EQ(e.id, expected[i].id) << i;
@@ -570,14 +575,14 @@ TEST_F(Host, DrawPaintsIntoAHostTarget) {
     ScribaneSurface target{px.data(), 24, 16, 24 * 4, {0, 0, 24, 16}};
     auto* view = as<IViewObject>(IID_IViewObject);
     RECTL bounds{4, 4, 16, 12};
-    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &target, &bounds,
-                         nullptr, nullptr, 0),
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &target, &bounds, nullptr,
+                         nullptr, 0),
               S_OK);
     EXPECT_EQ(px[0], 0u);
     EXPECT_EQ(px[4 * 24 + 4] & 0xFFFFFF, 0x00FF00u);
     EXPECT_EQ(px[6 * 24 + 8] & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, nullptr, &bounds,
-                         nullptr, nullptr, 0),
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, nullptr, &bounds, nullptr,
+                         nullptr, 0),
               E_INVALIDARG);
     view->Release();
 }
@@ -714,18 +719,18 @@ TEST_F(Host, SaveAndLoadFiles) {
 
 namespace {
 std::vector<uint8_t> defaultStream() {
-    return {0x00, 0x03, 0, 0,                  // version
-            3,    0,    0x05, 0, 0, 0xC0,      // BackColor
-            3,    0,    0x08, 0, 0, 0xC0,      // ForeColor
-            11,   0,    0xFF, 0xFF,            // Enabled
-            3,    0,    0, 0, 0, 0,            // BorderWidth
-            3,    0,    0x06, 0, 0, 0xC0,      // BorderColor
-            3,    0,    1, 0, 0, 0,            // PenWidth
-            3,    0,    0, 0, 0, 0,            // Rotation
-            8,    0,    0, 0, 0, 0,            // BackImage: none
-            11,   0,    0, 0,                  // SendMouseDown
-            11,   0,    0, 0,                  // SendMouseMove
-            11,   0,    0, 0};                 // SendMouseUp
+    return {0x00, 0x03, 0,    0,             // version
+            3,    0,    0x05, 0,    0, 0xC0, // BackColor
+            3,    0,    0x08, 0,    0, 0xC0, // ForeColor
+            11,   0,    0xFF, 0xFF,          // Enabled
+            3,    0,    0,    0,    0, 0,    // BorderWidth
+            3,    0,    0x06, 0,    0, 0xC0, // BorderColor
+            3,    0,    1,    0,    0, 0,    // PenWidth
+            3,    0,    0,    0,    0, 0,    // Rotation
+            8,    0,    0,    0,    0, 0,    // BackImage: none
+            11,   0,    0,    0,             // SendMouseDown
+            11,   0,    0,    0,             // SendMouseMove
+            11,   0,    0,    0};            // SendMouseUp
 }
 } // namespace
 
@@ -748,9 +753,9 @@ TEST_F(Host, StreamBytesAndRoundTrip) {
     auto* saved = new MemoryStream;
     ASSERT_EQ(persist->Save(saved, TRUE), S_OK);
     EXPECT_EQ(persist->IsDirty(), S_FALSE);
-    const std::vector<uint8_t> tail = {8,   0, 16, 0, 0, 0, 's', 0, 'i', 0, 'g', 0, '.', 0,
-                                       'p', 0, 'n', 0, 'g', 0, 0, 0,  11, 0, 0,   0, 11,  0,
-                                       0,   0, 11,  0, 0xFF, 0xFF};
+    const std::vector<uint8_t> tail = {8,   0, 16,  0, 0,   0, 's', 0, 'i',  0,   'g', 0,
+                                       '.', 0, 'p', 0, 'n', 0, 'g', 0, 0,    0,   11,  0,
+                                       0,   0, 11,  0, 0,   0, 11,  0, 0xFF, 0xFF};
     ASSERT_GT(saved->bytes.size(), tail.size());
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved->bytes.end() - ptrdiff_t(tail.size())));
 
@@ -760,8 +765,9 @@ TEST_F(Host, StreamBytesAndRoundTrip) {
                                        reinterpret_cast<void**>(&other)),
               S_OK);
     IPersistStreamInit* otherPersist = nullptr;
-    ASSERT_EQ(other->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&otherPersist)),
-              S_OK);
+    ASSERT_EQ(
+        other->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&otherPersist)),
+        S_OK);
     saved->pos = 0;
     EXPECT_EQ(otherPersist->Load(saved), S_OK);
     EXPECT_EQ(getLong(other, DISPID_INK_PENWIDTH), 4);

@@ -99,8 +99,12 @@ constexpr HRESULT CTL_E_SETNOTSUPPORTED = SCRIBANE_HR(0x800A017F);
 constexpr HRESULT CTL_E_GETNOTSUPPORTED = SCRIBANE_HR(0x800A018A);
 #undef SCRIBANE_HR
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+inline bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 #ifndef TRUE
 #define TRUE 1
@@ -123,8 +127,12 @@ typedef const GUID& REFGUID;
 typedef const IID& REFIID;
 typedef const CLSID& REFCLSID;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b);
+}
 
 union LARGE_INTEGER {
     struct {
@@ -228,7 +236,9 @@ inline UINT SysStringByteLen(BSTR s) {
     return bytes;
 }
 
-inline UINT SysStringLen(BSTR s) { return SysStringByteLen(s) / 2; }
+inline UINT SysStringLen(BSTR s) {
+    return SysStringByteLen(s) / 2;
+}
 
 // ---------------------------------------------------------------------------------------
 // VARIANT and SAFEARRAY
@@ -332,7 +342,9 @@ inline HRESULT SafeArrayDestroy(SAFEARRAY* sa) {
     return S_OK;
 }
 
-inline UINT SafeArrayGetDim(SAFEARRAY* sa) { return sa ? sa->cDims : 0; }
+inline UINT SafeArrayGetDim(SAFEARRAY* sa) {
+    return sa ? sa->cDims : 0;
+}
 
 inline HRESULT SafeArrayGetLBound(SAFEARRAY* sa, UINT dim, LONG* out) {
     if (!sa || !out || dim != 1 || sa->cDims != 1)
@@ -611,8 +623,7 @@ struct IStorage : IUnknown {
                                   IStorage** storage) = 0;
     virtual HRESULT OpenStorage(LPCOLESTR name, IStorage* priority, DWORD mode, SNB exclude,
                                 DWORD reserved, IStorage** storage) = 0;
-    virtual HRESULT CopyTo(DWORD count, const IID* exclude, SNB excludeNames,
-                           IStorage* target) = 0;
+    virtual HRESULT CopyTo(DWORD count, const IID* exclude, SNB excludeNames, IStorage* target) = 0;
     virtual HRESULT MoveElementTo(LPCOLESTR name, IStorage* target, LPCOLESTR newName,
                                   DWORD flags) = 0;
     virtual HRESULT Commit(DWORD flags) = 0;
@@ -687,8 +698,8 @@ struct IOleObject : IUnknown {
     virtual HRESULT GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) = 0;
     virtual HRESULT InitFromData(IDataObject* data, BOOL creation, DWORD reserved) = 0;
     virtual HRESULT GetClipboardData(DWORD reserved, IDataObject** data) = 0;
-    virtual HRESULT DoVerb(LONG verb, MSG* msg, IOleClientSite* site, LONG index,
-                           HWND parent, LPCRECT position) = 0;
+    virtual HRESULT DoVerb(LONG verb, MSG* msg, IOleClientSite* site, LONG index, HWND parent,
+                           LPCRECT position) = 0;
     virtual HRESULT EnumVerbs(IEnumOLEVERB** verbs) = 0;
     virtual HRESULT Update() = 0;
     virtual HRESULT IsUpToDate() = 0;
@@ -730,9 +741,8 @@ struct IViewObject : IUnknown {
     virtual HRESULT Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
                          HDC targetDevice, HDC target, LPCRECTL bounds, LPCRECTL metaBounds,
                          BOOL (*keepGoing)(ULONG_PTR), ULONG_PTR keepGoingArg) = 0;
-    virtual HRESULT GetColorSet(DWORD aspect, LONG index, void* aspectInfo,
-                                DVTARGETDEVICE* device, HDC targetDevice,
-                                LOGPALETTE** colors) = 0;
+    virtual HRESULT GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
+                                HDC targetDevice, LOGPALETTE** colors) = 0;
     virtual HRESULT Freeze(DWORD aspect, LONG index, void* aspectInfo, DWORD* freeze) = 0;
     virtual HRESULT Unfreeze(DWORD freeze) = 0;
     virtual HRESULT SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) = 0;
@@ -823,7 +833,11 @@ inline std::u16string toUtf16(const std::string& text) {
     while (i < text.size()) {
         auto b = static_cast<unsigned char>(text[i]);
         uint32_t c = 0xFFFD;
-        size_t extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : 9;
+        size_t extra = b < 0x80         ? 0
+                       : (b >> 5) == 6  ? 1
+                       : (b >> 4) == 14 ? 2
+                       : (b >> 3) == 30 ? 3
+                                        : 9;
         if (extra == 0) {
             c = b;
             i += 1;
@@ -858,9 +872,8 @@ inline std::u16string toUtf16(const std::string& text) {
 inline std::string guidToString(REFGUID g) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  unsigned(g.Data1), unsigned(g.Data2), unsigned(g.Data3), g.Data4[0],
-                  g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
-                  g.Data4[7]);
+                  unsigned(g.Data1), unsigned(g.Data2), unsigned(g.Data3), g.Data4[0], g.Data4[1],
+                  g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     return buf;
 }
 
@@ -892,8 +905,8 @@ inline bool guidFromString(const std::string& text, GUID* out) {
     }
     if (n != 16)
         return false;
-    out->Data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 |
-                 bytes[3];
+    out->Data1 =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
     out->Data2 = uint16_t(bytes[4] << 8 | bytes[5]);
     out->Data3 = uint16_t(bytes[6] << 8 | bytes[7]);
     std::memcpy(out->Data4, bytes + 8, 8);
@@ -1003,8 +1016,8 @@ inline RegistryKeys readRegistry(const std::string& path) {
     return keys;
 }
 
-inline bool registryValue(const RegistryKeys& keys, const std::string& key,
-                          const std::string& name, std::string* out) {
+inline bool registryValue(const RegistryKeys& keys, const std::string& key, const std::string& name,
+                          std::string* out) {
     auto k = keys.find(key);
     if (k == keys.end())
         return false;
@@ -1062,9 +1075,8 @@ inline HRESULT CoGetClassObject(REFCLSID clsid, DWORD /*context*/, void* /*serve
     *object = nullptr;
     std::string path;
     auto keys = scribane::readRegistry(scribane::registryPath());
-    if (!scribane::registryValue(keys, "CLSID\\" + scribane::guidToString(clsid) +
-                                           "\\InprocServer32",
-                                 "@", &path) ||
+    if (!scribane::registryValue(
+            keys, "CLSID\\" + scribane::guidToString(clsid) + "\\InprocServer32", "@", &path) ||
         path.empty())
         return REGDB_E_CLASSNOTREG;
     void* module = scribane::loadModule(path);
@@ -1101,7 +1113,7 @@ inline HRESULT createInstance(const char* progIdOrClsid, REFIID riid, void** obj
     CLSID clsid;
     std::u16string name = toUtf16(progIdOrClsid);
     HRESULT hr = name.size() && name[0] == u'{' ? CLSIDFromString(name.c_str(), &clsid)
-                                                 : CLSIDFromProgID(name.c_str(), &clsid);
+                                                : CLSIDFromProgID(name.c_str(), &clsid);
     if (FAILED(hr))
         return hr;
     return CoCreateInstance(clsid, nullptr, 1 /* in-process server */, riid, object);
