@@ -301,8 +301,201 @@ void CMainFrame::SwitchScreen(int command) {
     showScreen(created, next, mapped);
 }
 
-int CMainFrame::executeCommand(int) {
-    return kNoScreen;
+bool CMainFrame::CallServiceForNavigation(NavigationMessage message, bool interactive,
+                                          const QString& servicePath) {
+    if (!services_.call) {
+        return true;
+    }
+    WaitCursor wait;
+    return services_.call(message, doc_, interactive, servicePath) == 0;
+}
+
+QString CMainFrame::screenOperation(ScreenOperation operation) {
+    return screen_ ? screen_->runOperation(operation) : QStringLiteral("OK");
+}
+
+bool CMainFrame::leavePackingNote() {
+    if (!services_.leavePackingNote) {
+        return true;
+    }
+    WaitCursor wait;
+    return services_.leavePackingNote(doc_, doc_.webServicePath) == QLatin1String("OK");
+}
+
+int CMainFrame::ReturnFromPackingNote() {
+    const QString& path = doc_.webServicePath;
+    switch (doc_.listOrigin) {
+    case 1:
+        doc_.packingNoteAction = 0;
+        if (!CallServiceForNavigation(NavigationMessage::PackingNoteList, false, path)) {
+            return kNoScreen;
+        }
+        doc_.newListShown = true;
+        return kPackingNotesScreen;
+    case 2:
+        doc_.packingNoteAction = 1;
+        if (!CallServiceForNavigation(NavigationMessage::PackingNoteList, false, path)) {
+            return kNoScreen;
+        }
+        doc_.inProgressListShown = true;
+        return kPackingNotesScreen;
+    default:
+        return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
+    }
+}
+
+int CMainFrame::AfterPackingNoteScanned() {
+    if (doc_.operatingMode == kPackingNoteMode &&
+        (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
+        return kPackingNoteInfoScreen;
+    }
+    return screenOperation(ScreenOperation::ScannedNoteLines) == QLatin1String("OK")
+               ? kDeliveredProdScreen
+               : kNoScreen;
+}
+
+int CMainFrame::BackFromDeliveredProducts() {
+    if (doc_.operatingMode == kPackingNoteMode && !InformationAfterScan(doc_) &&
+        !NoteHasInstructions(doc_)) {
+        return leavePackingNote() ? kScanPackingNoteScreen : kNoScreen;
+    }
+    return kPackingNoteInfoScreen;
+}
+
+int CMainFrame::executeCommand(int command) {
+    const QString ok = QStringLiteral("OK");
+    const QString& path = doc_.webServicePath;
+    auto operationOk = [&](ScreenOperation operation) { return screenOperation(operation) == ok; };
+
+    switch (command) {
+    case Cmd::Start:
+        if (!CallServiceForNavigation(NavigationMessage::Settings, false, path)) {
+            return kNoScreen;
+        }
+        return ScreenAfterStart(doc_);
+    case Cmd::Settings:
+        return CSettingView::AskAccessPassword(doc_) ? kSettingScreen : kNoScreen;
+    case Cmd::SettingsOk:
+        screenOperation(ScreenOperation::SaveSettings);
+        return kStartScreen;
+    case Cmd::SettingsCancel:
+        return kStartScreen;
+    case Cmd::TestDownload:
+        doc_.settingsTestOk =
+            CallServiceForNavigation(NavigationMessage::Settings, true, doc_.pendingWebServicePath);
+        return kNoScreen;
+
+    case Cmd::DepartmentSave:
+        if (doc_.operatingMode != kRouteMode) {
+            return kScanPackingNoteScreen;
+        }
+        screenOperation(ScreenOperation::StoreDepartment);
+        return kDayScreen;
+    case Cmd::DepartmentBack:
+        return kStartScreen;
+    case Cmd::DayOk:
+        screenOperation(ScreenOperation::StoreDay);
+        return CallServiceForNavigation(NavigationMessage::Route, false, path) ? kRouteScreen
+                                                                               : kNoScreen;
+    case Cmd::DayBack:
+        return kDepartmentScreen;
+    case Cmd::RouteOk:
+        screenOperation(ScreenOperation::StoreRoute);
+        return kScanPnOrContainerScreen;
+    case Cmd::RouteBack:
+        return kDayScreen;
+
+    case Cmd::ScanRouteSave:
+        if (!operationOk(ScreenOperation::PackingNoteCall)) {
+            return kNoScreen;
+        }
+        doc_.listOrigin = 0;
+        doc_.packingNoteId = doc_.currentPackingNote ? doc_.currentPackingNote->PNID : 0;
+        doc_.containerScanResult.clear();
+        return kPackingNoteInfoScreen;
+    case Cmd::ScanRouteBack:
+        return CallServiceForNavigation(NavigationMessage::Route, false, path) ? kRouteScreen
+                                                                               : kNoScreen;
+    case Cmd::NewList:
+    case Cmd::InProgressList:
+    case Cmd::DoneList:
+        doc_.packingNoteAction = static_cast<std::uint8_t>(command - Cmd::NewList);
+        if (!CallServiceForNavigation(NavigationMessage::PackingNoteList, false, path)) {
+            return kNoScreen;
+        }
+        if (command == Cmd::NewList) {
+            doc_.newListShown = true;
+        } else if (command == Cmd::InProgressList) {
+            doc_.inProgressListShown = true;
+        } else {
+            doc_.doneListShown = true;
+        }
+        return kPackingNotesScreen;
+
+    case Cmd::ListSave:
+        if (!operationOk(ScreenOperation::TakeListedNote)) {
+            return kNoScreen;
+        }
+        doc_.containerScanResult.clear();
+        return kPackingNoteInfoScreen;
+    case Cmd::ListBack:
+        return kScanPnOrContainerScreen;
+    case Cmd::ListPrint:
+        screenOperation(ScreenOperation::PrintListedNote);
+        return kNoScreen;
+
+    case Cmd::InfoSave:
+        return operationOk(ScreenOperation::SaveInfo) ? kDeliveredProdScreen : kNoScreen;
+    case Cmd::InfoBack:
+        return leavePackingNote() ? ReturnFromPackingNote() : kNoScreen;
+    case Cmd::InfoPrevious:
+        screenOperation(ScreenOperation::PreviousNote);
+        return kNoScreen;
+    case Cmd::InfoNext:
+        screenOperation(ScreenOperation::NextNote);
+        return kNoScreen;
+    case Cmd::InfoInstructions:
+        screenOperation(ScreenOperation::ShowInstructions);
+        return kNoScreen;
+
+    case Cmd::DeliveredPrint: {
+        const QString result = screenOperation(ScreenOperation::PrintOrProcess);
+        return result == ok || result == QLatin1String("NO_REPORT_SERVER_FOUND")
+                   ? ReturnFromPackingNote()
+                   : kNoScreen;
+    }
+    case Cmd::DeliveredProcess:
+        return operationOk(ScreenOperation::PrintOrProcess) ? ReturnFromPackingNote() : kNoScreen;
+    case Cmd::DeliveredBack:
+        screenOperation(ScreenOperation::LeaveDelivered);
+        return BackFromDeliveredProducts();
+    case Cmd::DeliveredHold:
+        screenOperation(ScreenOperation::HoldNote);
+        return ReturnFromPackingNote();
+    case Cmd::DeliveredOutScanPool:
+        screenOperation(ScreenOperation::StoreCurrentLine);
+        return kOutScanPoolScreen;
+    case Cmd::DeliveredCounting:
+        return operationOk(ScreenOperation::PrepareCounting) ? kAddCountScreen : kNoScreen;
+
+    case Cmd::OutScanBack:
+        return operationOk(ScreenOperation::LeaveOutScan) ? kDeliveredProdScreen : kNoScreen;
+    case Cmd::CountSave:
+        screenOperation(ScreenOperation::SaveCount);
+        return kNoScreen;
+    case Cmd::CountBack:
+        return operationOk(ScreenOperation::LeaveCountCheck) &&
+                       operationOk(ScreenOperation::CountLineCall)
+                   ? kDeliveredProdScreen
+                   : kNoScreen;
+
+    case Cmd::ScanPnBack:
+        return ScreenBeforePackingNoteEntry(doc_);
+    case Cmd::PackingNoteScanned:
+        return AfterPackingNoteScanned();
+    default:
+        return kNoScreen;
+    }
 }
 
 void CMainFrame::showScreen(KorvoView* next, int screenId, int command) {

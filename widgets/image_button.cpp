@@ -24,11 +24,14 @@ void CImageButton::EnableButton(bool enabled) {
 
 void CImageButton::ResetButton() {
     highlightFlag_ = false;
+    setMouseTracking(false);
     setState(Normal);
 }
 
 void CImageButton::setHighlighted(bool on) {
     highlightFlag_ = on;
+    // A stylus moving over a highlighted button brings it back to normal.
+    setMouseTracking(on);
     setState(on ? Highlighted : Normal);
 }
 
@@ -94,6 +97,7 @@ void CImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
 void CImageButton::mouseMoveEvent(QMouseEvent* event) {
     if (highlightFlag_) {
         highlightFlag_ = false;
+        setMouseTracking(false);
         setState(Normal);
     }
     QAbstractButton::mouseMoveEvent(event);

@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -44,8 +43,8 @@ struct Item {
 QList<Item> items(QMenu* menu) {
     QList<Item> out;
     for (QAction* a : menu->actions()) {
-        out << Item{a->isSeparator() ? QString() : a->text(), a->isSeparator() ? 0 : a->data().toInt(),
-                    a->isEnabled()};
+        out << Item{a->isSeparator() ? QString() : a->text(),
+                    a->isSeparator() ? 0 : a->data().toInt(), a->isEnabled()};
     }
     return out;
 }
@@ -59,8 +58,8 @@ class StartedFrame : public ::testing::Test {
 protected:
     void SetUp() override {
         ApplyDeviceLook(*qApp);
-        device.fs().installMissingFiles(QStringLiteral(KORVANE_SOURCE_DIR "/resources/translations"),
-                                        "\\Program Files\\Korvo");
+        device.fs().installMissingFiles(
+            QStringLiteral(KORVANE_SOURCE_DIR "/resources/translations"), "\\Program Files\\Korvo");
         frame.setScreenFactory(CreateScreen);
         frame.showFirstScreen(kStartScreen);
         frame.show();
@@ -82,7 +81,8 @@ TEST_F(StartedFrame, MenuBarCarriesTranslatedCaptionsAndCommands) {
     EXPECT_EQ(frame.menuButton(CMainFrame::HelpMenu)->text(), "Help");
     EXPECT_EQ(items(frame.menu(CMainFrame::AppMenu)),
               (QList<Item>{{"Back", Cmd::Back}, {"", 0}, {"Exit", Cmd::Exit}}));
-    EXPECT_EQ(items(frame.menu(CMainFrame::HelpMenu)), (QList<Item>{{"About Korvane", Cmd::About}}));
+    EXPECT_EQ(items(frame.menu(CMainFrame::HelpMenu)),
+              (QList<Item>{{"About Korvane", Cmd::About}}));
     // The placeholder is gone; the start screen's two entries stay at start-up.
     EXPECT_EQ(items(frame.menu(CMainFrame::ActionsMenu)),
               (QList<Item>{{"Start", Cmd::Start}, {"Settings", Cmd::Settings}}));
@@ -97,7 +97,8 @@ TEST_F(StartedFrame, CaptionsFollowTheConfiguredLanguage) {
     other.showFirstScreen(kStartScreen);
     other.FillActionMenu(kStartScreen);
     EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), QString::fromUtf8("Men\xC3\xBC"));
-    EXPECT_EQ(items(other.menu(CMainFrame::AppMenu)).first().text, QString::fromUtf8("Zur\xC3\xBC" "ck"));
+    EXPECT_EQ(items(other.menu(CMainFrame::AppMenu)).first().text, QString::fromUtf8("Zur\xC3\xBC"
+                                                                                     "ck"));
     EXPECT_EQ(items(other.menu(CMainFrame::ActionsMenu)).last().text, "Einstellungen");
 }
 

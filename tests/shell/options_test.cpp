@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 TEST(KorvoOptions, Parsing) {
@@ -33,10 +32,10 @@ TEST(KorvoOptions, Parsing) {
 }
 
 TEST(KorvoOptions, Mistakes) {
-    for (const QStringList& args : {QStringList{"--screen", "big"}, QStringList{"--screen", "10x10"},
-                                    QStringList{"--card", "../x"}, QStringList{"--card", "a/b"},
-                                    QStringList{"--bogus"}, QStringList{"extra"},
-                                    QStringList{"--root"}}) {
+    for (const QStringList& args :
+         {QStringList{"--screen", "big"}, QStringList{"--screen", "10x10"},
+          QStringList{"--card", "../x"}, QStringList{"--card", "a/b"}, QStringList{"--bogus"},
+          QStringList{"extra"}, QStringList{"--root"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         EXPECT_FALSE(ParseKorvoOptions(args, "", "").error.isEmpty());
     }
@@ -71,9 +70,10 @@ TEST(KorvoProgram, FirstStartOnAnEmptyRoot) {
     ASSERT_EQ(runKorvo({"--root", root, "--screenshot", png}), 0);
     QFile settings(root + "/Program Files/Korvo/Korvo.properties");
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    EXPECT_EQ(settings.readAll(), QByteArray("Storagelocation=\\\nLanguage=English\nShowScreenKeyboard=N\n"
-                                             "PlantCode=\nPDA=\nHostIP=\nPortNumber=\nWarPath=\n"
-                                             "ViewBy=\nOperatingMode=\n"));
+    EXPECT_EQ(settings.readAll(),
+              QByteArray("Storagelocation=\\\nLanguage=English\nShowScreenKeyboard=N\n"
+                         "PlantCode=\nPDA=\nHostIP=\nPortNumber=\nWarPath=\n"
+                         "ViewBy=\nOperatingMode=\n"));
     EXPECT_TRUE(QDir(root + "/Korvo_XML/Log").exists());
     for (const char* language : {"English", "Deutsch", "Nederlands"}) {
         EXPECT_TRUE(QFile::exists(root + "/Program Files/Korvo/ZIRPA_" + language + ".txt"));
@@ -108,9 +108,9 @@ TEST(KorvoProgram, CardsAreCreatedAndAdopted) {
     QFile data(root + "/SD/Korvo_XML/SettingsResponse.xml");
     ASSERT_TRUE(data.open(QIODevice::WriteOnly));
     data.close();
-    EXPECT_EQ(runKorvo({"--root", root, "--card", "SD", "--card", "CF", "--screenshot",
-                        root + "/s.png"}),
-              0);
+    EXPECT_EQ(
+        runKorvo({"--root", root, "--card", "SD", "--card", "CF", "--screenshot", root + "/s.png"}),
+        0);
     EXPECT_TRUE(QDir(root + "/CF").exists());
     QFile settings(root + "/Program Files/Korvo/Korvo.properties");
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));

@@ -1,0 +1,320 @@
+#include "model/korvo_doc.h"
+#include "scripted_prompter.h"
+#include "shell/korvo_app.h"
+#include "shell/main_frame.h"
+#include "shell/screens.h"
+#include "test_device.h"
+#include "widgets/korvo_view.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Call {
+    NavigationMessage message;
+    bool interactive;
+    QString path;
+    int action;
+    friend bool operator==(const Call&, const Call&) = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Call& c) {
+    return os << "{" << static_cast<int>(c.message) << ", " << c.interactive << ", "
+              << c.path.toStdString() << ", " << c.action << "}";
+}
+
+// A started program whose back office is scripted: every message succeeds
+// unless the test queues another result.
+class Navigation : public ::testing::Test {
+protected:
+    void start(const QByteArray& settings) {
+        ApplyDeviceLook(*qApp);
+        device.fs().installMissingFiles(KORVANE_SOURCE_DIR "/resources/translations",
+                                        "\\Program Files\\Korvo");
+        device.write("\\Program Files\\Korvo\\Korvo.properties", settings);
+        NavigationServices services;
+        services.call = [this](NavigationMessage m, CKorvoDoc& d, bool interactive,
+                               const QString& path) {
+            calls << Call{m, interactive, path, d.packingNoteAction};
+            const int result = results.empty() ? 0 : results.front();
+            if (!results.empty()) {
+                results.pop_front();
+            }
+            if (m == NavigationMessage::Settings && result == 0) {
+                Settings s;
+                s.plant = Plant{7, "Fenwold Fresh", "Dockside 12", "Harwick", "4711", "NH"};
+                s.DNENR = dnenr;
+                s.ACS = acs;
+                d.currentSettings = s;
+            }
+            return result;
+        };
+        services.leavePackingNote = [this](CKorvoDoc&, const QString&) {
+            ++leaves;
+            return leaveResult;
+        };
+        frame.setServices(services);
+        frame.setScreenFactory(CreateScreen);
+        frame.showFirstScreen(kStartScreen);
+        frame.show();
+        frame.FillActionMenu(kStartScreen);
+    }
+
+    int go(int command) {
+        frame.SwitchScreen(command);
+        return frame.currentScreenId();
+    }
+
+    int key(Qt::Key k) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(frame.currentScreen(), &press);
+        return frame.currentScreenId();
+    }
+
+    QStringList actions() {
+        QStringList texts;
+        for (QAction* a : frame.menu(CMainFrame::ActionsMenu)->actions()) {
+            texts << a->text();
+        }
+        return texts;
+    }
+
+    QString label(const char* name) {
+        auto* l = frame.currentScreen()->findChild<QLabel*>(QLatin1String(name));
+        return l ? l->text() : QStringLiteral("<none>");
+    }
+
+    TestDevice device;
+    ScriptedPrompter prompter;
+    ScopedPrompter scope{prompter};
+    CKorvoDoc doc;
+    CMainFrame frame{doc, QSize(240, 320)};
+    QList<Call> calls;
+    std::deque<int> results;
+    QString leaveResult = "OK";
+    int leaves = 0;
+    bool dnenr = false;
+    bool acs = false;
+};
+
+const QByteArray kRouteModeFile = "WarPath=ws\nOperatingMode=ROUTEMODE\n";
+const QByteArray kPackingNoteModeFile = "WarPath=ws\nOperatingMode=PACKINGNOTEMODE\n";
+
+} // namespace
+
+TEST_F(Navigation, RouteModeWalk) {
+    start(kRouteModeFile);
+    EXPECT_EQ(go(Cmd::Start), kDepartmentScreen);
+    EXPECT_EQ(calls.last(), (Call{NavigationMessage::Settings, false, "ws", 0}));
+    EXPECT_EQ(actions(), QStringList({"Save", "Back"}));
+    EXPECT_EQ(key(Qt::Key_Return), kDayScreen);
+    EXPECT_EQ(key(Qt::Key_Right), kRouteScreen);
+    EXPECT_EQ(calls.last().message, NavigationMessage::Route);
+    EXPECT_EQ(key(Qt::Key_Return), kScanPnOrContainerScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kRouteScreen) << "back from the scan screen reloads the routes";
+    EXPECT_EQ(calls.last().message, NavigationMessage::Route);
+    EXPECT_EQ(key(Qt::Key_Left), kDayScreen);
+    EXPECT_EQ(key(Qt::Key_Left), kDepartmentScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kStartScreen);
+    EXPECT_EQ(calls.size(), 3);
+}
+
+TEST_F(Navigation, ListsAndTheNoteScreens) {
+    start(kRouteModeFile);
+    go(Cmd::Start);
+    go(Cmd::DepartmentSave);
+    go(Cmd::DayOk);
+    go(Cmd::RouteOk);
+    for (const auto& [command, action] :
+         {std::pair{Cmd::NewList, 0}, {Cmd::InProgressList, 1}, {Cmd::DoneList, 2}}) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(go(command), kPackingNotesScreen);
+        EXPECT_EQ(calls.last(), (Call{NavigationMessage::PackingNoteList, false, "ws", action}));
+        EXPECT_EQ(actions(), QStringList({"Save", "Back", "Print"}));
+        EXPECT_EQ(go(Cmd::ListPrint), kPackingNotesScreen);
+        EXPECT_EQ(key(Qt::Key_Escape), kScanPnOrContainerScreen);
+    }
+    EXPECT_TRUE(doc.newListShown && doc.inProgressListShown && doc.doneListShown);
+
+    go(Cmd::InProgressList);
+    doc.listOrigin = 2;
+    doc.containerScanResult.push_back({1, "C", "S"});
+    EXPECT_EQ(key(Qt::Key_Return), kPackingNoteInfoScreen);
+    EXPECT_TRUE(doc.containerScanResult.empty());
+    EXPECT_EQ(actions(),
+              QStringList({"Save", "Back", "Previous note", "Next note", "Instructions"}));
+    EXPECT_EQ(key(Qt::Key_Return), kPackingNoteInfoScreen) << "forward does nothing here";
+    EXPECT_EQ(go(Cmd::InfoNext), kPackingNoteInfoScreen);
+    EXPECT_EQ(go(Cmd::InfoSave), kDeliveredProdScreen);
+    EXPECT_EQ(actions(),
+              QStringList({"Print", "Process", "Back", "Hold", "Out-scan pool", "Count"}));
+    EXPECT_EQ(go(Cmd::DeliveredOutScanPool), kOutScanPoolScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kDeliveredProdScreen);
+    EXPECT_EQ(go(Cmd::DeliveredCounting), kAddCountScreen);
+    EXPECT_EQ(actions(), QStringList({"Save", "Back"}));
+    EXPECT_EQ(go(Cmd::CountSave), kAddCountScreen);
+    EXPECT_EQ(key(Qt::Key_Left), kDeliveredProdScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kPackingNoteInfoScreen) << "route mode returns to the note";
+
+    // Leaving a note opened from the in-progress list fetches that list again.
+    calls.clear();
+    EXPECT_EQ(key(Qt::Key_Escape), kPackingNotesScreen);
+    EXPECT_EQ(leaves, 1);
+    EXPECT_EQ(calls, QList<Call>({{NavigationMessage::PackingNoteList, false, "ws", 1}}));
+}
+
+TEST_F(Navigation, LeavingANoteByItsOrigin) {
+    start(kRouteModeFile);
+    go(Cmd::Start);
+    struct Case {
+        const char* name;
+        int origin;
+        int command;
+        int expected;
+        int action;
+    };
+    const Case cases[] = {
+        {"hold, new list", 1, Cmd::DeliveredHold, kPackingNotesScreen, 0},
+        {"print, scanned", 0, Cmd::DeliveredPrint, kScanPnOrContainerScreen, -1},
+        {"process, in progress", 2, Cmd::DeliveredProcess, kPackingNotesScreen, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        doc.listOrigin = static_cast<std::uint8_t>(c.origin);
+        calls.clear();
+        go(Cmd::ListSave);
+        go(Cmd::InfoSave);
+        ASSERT_EQ(frame.currentScreenId(), kDeliveredProdScreen);
+        EXPECT_EQ(go(c.command), c.expected);
+        if (c.action >= 0) {
+            ASSERT_EQ(calls.size(), 1);
+            EXPECT_EQ(calls[0].action, c.action);
+        }
+    }
+    // A failing list download keeps the note.
+    doc.listOrigin = 1;
+    go(Cmd::ListSave);
+    go(Cmd::InfoSave);
+    results = {2};
+    EXPECT_EQ(go(Cmd::DeliveredHold), kDeliveredProdScreen);
+}
+
+TEST_F(Navigation, FailuresKeepTheScreen) {
+    start(kRouteModeFile);
+    results = {1};
+    EXPECT_EQ(go(Cmd::Start), kStartScreen) << "a failed settings download keeps the start screen";
+    EXPECT_EQ(label("versionValue"), "") << "no plant details yet";
+    go(Cmd::Start);
+    go(Cmd::DepartmentSave);
+    results = {2};
+    EXPECT_EQ(go(Cmd::DayOk), kDayScreen);
+    go(Cmd::DayOk);
+    go(Cmd::RouteOk);
+    results = {1};
+    EXPECT_EQ(go(Cmd::NewList), kScanPnOrContainerScreen);
+    EXPECT_FALSE(doc.newListShown);
+    go(Cmd::ScanRouteSave);
+    ASSERT_EQ(frame.currentScreenId(), kPackingNoteInfoScreen);
+    leaveResult = "NOT_OK";
+    EXPECT_EQ(go(Cmd::InfoBack), kPackingNoteInfoScreen);
+}
+
+TEST_F(Navigation, StartScreenBeforeAndAfterStart) {
+    start(kRouteModeFile);
+    EXPECT_EQ(label("versionValue"), "");
+    EXPECT_EQ(label("plantName"), "");
+    EXPECT_EQ(actions(), QStringList({"Start", "Settings"}));
+    go(Cmd::Start);
+    EXPECT_EQ(go(Cmd::DepartmentBack), kStartScreen);
+    EXPECT_EQ(label("versionValue"), "1.35");
+    EXPECT_EQ(label("plantName"), "Fenwold Fresh");
+    EXPECT_EQ(label("plantAddress"), "Dockside 12");
+    EXPECT_EQ(label("plantCity"), "Harwick NH 4711");
+    EXPECT_EQ(actions(), QStringList({"Start"})) << "the Settings entry goes after a return";
+    EXPECT_EQ(label("title"), "Korvane packing");
+}
+
+TEST_F(Navigation, PackingNoteMode) {
+    start(kPackingNoteModeFile);
+    EXPECT_EQ(go(Cmd::Start), kScanPackingNoteScreen);
+    EXPECT_EQ(actions(), QStringList({"Back"}));
+    EXPECT_EQ(key(Qt::Key_Escape), kScanPackingNoteScreen)
+        << "back from the App menu does nothing here";
+    EXPECT_EQ(key(Qt::Key_Return), kScanPackingNoteScreen);
+    // Without instructions or the plant's wish the lines follow a scan directly.
+    EXPECT_EQ(go(Cmd::PackingNoteScanned), kDeliveredProdScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kScanPackingNoteScreen);
+    EXPECT_EQ(leaves, 1);
+    // A note with instructions shows its information first.
+    PackingNote note;
+    note.details = PackingNoteDetails{};
+    note.details->UI.push_back({"Fragile"});
+    doc.currentPackingNote = note;
+    EXPECT_EQ(go(Cmd::PackingNoteScanned), kPackingNoteInfoScreen);
+    EXPECT_EQ(go(Cmd::InfoSave), kDeliveredProdScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kPackingNoteInfoScreen);
+    EXPECT_EQ(key(Qt::Key_Escape), kScanPackingNoteScreen);
+    EXPECT_EQ(go(Cmd::ScanPnBack), kStartScreen);
+}
+
+TEST_F(Navigation, PackingNoteModeWithEmployeeNumber) {
+    dnenr = true;
+    acs = true;
+    start(kPackingNoteModeFile);
+    EXPECT_EQ(go(Cmd::Start), kDepartmentScreen);
+    EXPECT_EQ(go(Cmd::DepartmentSave), kScanPackingNoteScreen);
+    EXPECT_EQ(go(Cmd::PackingNoteScanned), kPackingNoteInfoScreen)
+        << "the plant wants the information";
+    go(Cmd::InfoSave);
+    EXPECT_EQ(key(Qt::Key_Escape), kPackingNoteInfoScreen);
+    go(Cmd::InfoBack);
+    EXPECT_EQ(frame.currentScreenId(), kScanPackingNoteScreen);
+    EXPECT_EQ(go(Cmd::ScanPnBack), kDepartmentScreen);
+}
+
+TEST_F(Navigation, UnknownOperatingModeIsPackingNoteEntry) {
+    start("OperatingMode=SOMETHING\n");
+    EXPECT_EQ(go(Cmd::Start), kScanPackingNoteScreen);
+    EXPECT_EQ(go(Cmd::PackingNoteScanned), kDeliveredProdScreen)
+        << "information only in packing-note mode";
+    EXPECT_EQ(key(Qt::Key_Escape), kPackingNoteInfoScreen);
+    EXPECT_EQ(go(Cmd::ScanPnBack), kStartScreen);
+}
+
+TEST_F(Navigation, ScreensAreCreatedAnewAndTheOldOneGoes) {
+    start(kRouteModeFile);
+    go(Cmd::Start);
+    QPointer<KorvoView> first = frame.currentScreen();
+    go(Cmd::DepartmentSave);
+    go(Cmd::DayBack);
+    EXPECT_NE(frame.currentScreen(), first.data());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(frame.clientArea()->findChildren<KorvoView*>().size(), 1);
+}
+
+TEST_F(Navigation, TitlesOfTheWorkflowScreens) {
+    start(kRouteModeFile);
+    doc.viewBy = "DELIVERY";
+    go(Cmd::Start);
+    EXPECT_EQ(label("title"), "Select department");
+    go(Cmd::DepartmentSave);
+    EXPECT_EQ(label("title"), "Select delivery day");
+    go(Cmd::DayOk);
+    doc.currentRoute = RouteControl{1, 12, "North", 0, 0, 0};
+    go(Cmd::RouteOk);
+    EXPECT_EQ(label("title"), "Route 12 North");
+    PackingNote note;
+    note.NNR = "4711";
+    doc.currentPackingNote = note;
+    go(Cmd::ScanRouteSave);
+    EXPECT_EQ(label("title"), "Note 4711");
+    go(Cmd::InfoSave);
+    go(Cmd::DeliveredOutScanPool);
+    EXPECT_EQ(label("title"), "Out-scan pool");
+}
