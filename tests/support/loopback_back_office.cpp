@@ -176,6 +176,7 @@ LoopbackBackOffice::LoopbackBackOffice() : d_(std::make_unique<Impl>()) {
     std::signal(SIGPIPE, SIG_IGN);
     d_->probe.body =
         R"(<?xml version="1.0" encoding="UTF-8"?><definitions name="QVRGenericWebService"/>)";
+    d_->server.set_tcp_nodelay(true);
     d_->server.set_keep_alive_timeout(1);
     d_->server.set_keep_alive_max_count(1000);
     d_->server.Post(R"(.*)", [this](const httplib::Request& in, httplib::Response& out) {

@@ -18,9 +18,10 @@ class LoopbackBackOffice {
 public:
     struct Request {
         std::string method;
-        std::string target; // path and query
+        std::string target;  // path and query
         std::string version; // "HTTP/1.0"
-        std::vector<std::pair<std::string, std::string>> headers; // as the server library lists them
+        std::vector<std::pair<std::string, std::string>>
+            headers; // as the server library lists them
         std::string body;
 
         // The first value of a header (name without regard to case), or "".

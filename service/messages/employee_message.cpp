@@ -1,0 +1,36 @@
+#include "service/messages/employee_message.h"
+
+#include "service/xml_cursor.h"
+
+const MessageInfo EmployeeMessage::kInfo = {"KORVANEEMPLOYEE", "ID011", "Retrieve", false,
+                                            "Employee",        ""};
+
+EmployeeMessage::EmployeeMessage(CKorvoDoc& doc, bool interactive)
+    : CatalogueMessage(doc, interactive, kInfo) {}
+
+QString EmployeeMessage::BuildRequest() {
+    using namespace RequestPiece;
+    const QString element = QStringLiteral("KorvaneEmployeeRequest");
+    return DumpRequest(Declaration() + RootStart(element, element, true) + MobileDevice(doc()) +
+                       Element(QStringLiteral("EmployeeNumber"), Signed(employeeNumber_)) +
+                       QLatin1Char('\n') + RootEnd(element));
+}
+
+void EmployeeMessage::ParseResponse(const QString& document) {
+    const XmlCursor employee =
+        XmlCursor::LoadDocument(document).Descend("KorvaneEmployeeResponse").FindChild("Employee");
+    result_ = Employee{employee.AttributeInt("EID"), employee.AttributeText("N"),
+                       employee.AttributeInt("ENR")};
+    doc().employee = result_->EID;
+}
+
+QString SendEmployeeMessage(CKorvoDoc& doc, std::int32_t employeeNumber, const QString& webPath,
+                            bool interactive) {
+    EmployeeMessage message(doc, interactive);
+    message.setEmployeeNumber(employeeNumber);
+    if (message.CallService(ApplicationVersion, webPath, interactive) != kServiceOk) {
+        return message.errorText();
+    }
+    doc.employeeConfirmed = true;
+    return message.result() ? message.result()->N : QString();
+}

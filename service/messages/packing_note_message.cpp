@@ -1,0 +1,138 @@
+#include "service/messages/packing_note_message.h"
+
+#include "config/text_helpers.h"
+#include "platform/prompter.h"
+#include "service/xml_cursor.h"
+
+#include <optional>
+
+const MessageInfo PackingNoteMessage::kInfo = {"KORVANEPACKINGNOTE", "ID012", "Update", false,
+                                               "PackingNote",        ""};
+
+namespace {
+
+void readRouteChange(const XmlCursor& values, RouteChange& change) {
+    change.FD = values.AttributeText("FD");
+    change.RCID = values.AttributeInt("RCID");
+    change.RNR = values.AttributeInt("RNR");
+    change.D = values.AttributeText("D");
+    change.QN = values.AttributeInt31("QN");
+    change.QP = values.AttributeInt31("QP");
+    change.QC = values.AttributeInt31("QC");
+}
+
+void takeOverRoute(const RouteChange& change, RouteControl& route) {
+    route.RCID = change.RCID;
+    route.RNR = change.RNR;
+    route.D = change.D;
+    route.QN = change.QN;
+    route.QP = change.QP;
+    route.QC = change.QC;
+}
+
+} // namespace
+
+PackingNoteMessage::PackingNoteMessage(CKorvoDoc& doc, bool interactive)
+    : CatalogueMessage(doc, interactive, kInfo) {}
+
+QString PackingNoteMessage::BuildRequest() {
+    using namespace RequestPiece;
+    const CKorvoDoc& d = doc();
+    const QString element = QStringLiteral("KorvanePackingnoteRequest");
+    QString request = Declaration() +
+                      RootStart(element, QStringLiteral("KorvanePackingNoteRequest"), false) +
+                      MobileDevice(d) +
+                      Element(QStringLiteral("RouteControl_ID"),
+                              Unsigned(d.currentRoute ? d.currentRoute->RCID : 0)) +
+                      Element(QStringLiteral("PlantDepartment_ID"), Unsigned(d.departmentId)) +
+                      Element(QStringLiteral("Action"), Signed(d.packingNoteAction));
+    if (d.packingNoteAction == 1) {
+        request += TextElement(QStringLiteral("ScannedNoteNumber"), scannedNoteNumber_);
+    } else if (d.packingNoteAction == 0) {
+        request += PackingNoteId(d);
+    }
+    return DumpRequest(request + EmployeeId(d) + RootEnd(element));
+}
+
+bool PackingNoteMessage::askRouteChange(const RouteChange& change) const {
+    const CKorvoDoc& d = doc();
+    const QString blank = QStringLiteral(" ");
+    const QString lineBreak = QStringLiteral("\r\n");
+    QuestionRequest question;
+    question.style = 1;
+    question.title = T(QStringLiteral("lblZIRPA"));
+    question.firstButton = T(QStringLiteral("lblYes"));
+    question.secondButton = T(QStringLiteral("lblNo"));
+    question.body =
+        T(QStringLiteral("msgPnOtherRoute")) + lineBreak + T(QStringLiteral("msgPnFromRoute")) +
+        blank + QString::number(change.RNR) + lineBreak + T(QStringLiteral("msgPnInsteadOf")) +
+        blank + QString::number(d.currentRoute->RNR) + blank + T(QStringLiteral("msgRouteDay")) +
+        blank + change.FD + QStringLiteral(".") + lineBreak + T(QStringLiteral("msgPnContinue")) +
+        blank + QString::number(change.RNR) + blank + QStringLiteral("?");
+    return Prompter::current().questionDialog(question) == 1;
+}
+
+void PackingNoteMessage::ParseResponse(const QString& document) {
+    CKorvoDoc& d = doc();
+    const XmlCursor root = XmlCursor::LoadDocument(document).Descend("KorvanePackingNoteResponse");
+    std::optional<PackingNote> fresh;
+    PackingNote& note = d.currentPackingNote ? *d.currentPackingNote : fresh.emplace();
+
+    const XmlCursor values = root.FindChild("PackingNote");
+    note.PNID = values.AttributeInt("PNID");
+    note.NNR = values.AttributeText("NNR");
+    note.CN = values.AttributeText("CN");
+    note.SP = values.AttributeBool("SP", false);
+    note.SC = values.AttributeText("SC");
+
+    if (d.packingNoteAction == 0) {
+        PackingNoteDetails& details = note.details ? *note.details : note.details.emplace();
+        const XmlCursor detailValues = root.FindChild("PackingNoteDetails");
+        details.SN = WholeTextToInt(detailValues.ChildText("SN"));
+        details.DN = WholeTextToInt(detailValues.ChildText("DN"));
+        details.DD = detailValues.ChildText("DD");
+        details.CPN = WholeTextToInt(detailValues.ChildText("CPN"));
+        details.CPD = detailValues.ChildText("CPD");
+        details.TA = detailValues.ChildText("TA");
+        details.R = detailValues.ChildText("R");
+        details.C.clear();
+        for (const XmlCursor& container : detailValues.FindChild("C").Children()) {
+            details.C.push_back({container.AttributeText("CPID")});
+        }
+        details.UI.clear();
+        for (const XmlCursor& instruction : detailValues.FindChild("UI").Children()) {
+            details.UI.push_back({instruction.AttributeText("UI")});
+        }
+    }
+
+    if (d.packingNoteAction == 1 && d.currentSettings && d.currentRoute) {
+        const std::int16_t rule = d.currentSettings->AORD;
+        if (rule == 0) {
+            d.routeCountsCurrent = false;
+        } else if (rule == 1 || rule == 2) {
+            RouteChange& change = note.routeChange ? *note.routeChange : note.routeChange.emplace();
+            readRouteChange(root.FindChild("RouteChange"), change);
+            if (rule == 1) {
+                d.routeCountsCurrent = true;
+                takeOverRoute(change, *d.currentRoute);
+            } else if (change.RCID != d.currentRoute->RCID) {
+                if (askRouteChange(change)) {
+                    d.routeCountsCurrent = true;
+                    takeOverRoute(change, *d.currentRoute);
+                } else {
+                    d.routeCountsCurrent = false;
+                }
+            }
+        }
+    }
+    if (fresh) {
+        d.currentPackingNote = std::move(*fresh);
+    }
+}
+
+QString SendPackingNoteMessage(CKorvoDoc& doc, const QString& scannedNoteNumber,
+                               const QString& webPath, bool interactive) {
+    PackingNoteMessage message(doc, interactive);
+    message.setScannedNoteNumber(scannedNoteNumber);
+    return SendForOk(message, webPath, interactive);
+}

@@ -1,0 +1,132 @@
+#include "service/response_text.h"
+
+#include <iterator>
+
+namespace {
+
+// True when the `len` characters after d[at] are `rest`.
+bool followedBy(const QChar* d, qsizetype n, qsizetype at, const char16_t* rest, qsizetype len) {
+    if (at + len >= n) {
+        return false;
+    }
+    for (qsizetype i = 0; i < len; ++i) {
+        if (d[at + 1 + i].unicode() != rest[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Entity {
+    const char16_t* rest; // after "&"
+    qsizetype length;
+    char16_t character;
+};
+
+} // namespace
+
+QString EscapeXml(const QString& text) {
+    qsizetype extra = 0;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            extra += 4;
+            break;
+        case u'<':
+        case u'>':
+            extra += 3;
+            break;
+        case u'"':
+        case u'\'':
+            extra += 5;
+            break;
+        default:
+            break;
+        }
+    }
+    if (extra == 0) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size() + extra);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        case u'"':
+            out += QLatin1String("&quot;");
+            break;
+        case u'\'':
+            out += QLatin1String("&apos;");
+            break;
+        default:
+            out += c;
+            break;
+        }
+    }
+    return out;
+}
+
+void UnescapeReturnedDocument(QString& text) {
+    // The five replacements after the first cannot create or hide each other's
+    // matches (each entity starts with "&" and ends with ";", none holds
+    // another, and what they leave behind is none of "&amp;"'s letters), so
+    // one scan does all five. The first "&amp;" pass must stay separate: it
+    // makes new entities out of "&amp;lt;".
+    static constexpr Entity kFirst[] = {{u"amp;", 4, u'&'}};
+    static constexpr Entity kRest[] = {{u"lt;", 3, u'<'},
+                                       {u"gt;", 3, u'>'},
+                                       {u"quot;", 5, u'"'},
+                                       {u"apos;", 5, u'\''},
+                                       {u"amp;", 4, u'&'}};
+    auto pass = [&text](const Entity* entities, size_t count) {
+        if (!text.contains(QLatin1Char('&'))) {
+            return;
+        }
+        QChar* d = text.data();
+        const qsizetype n = text.size();
+        qsizetype w = 0;
+        for (qsizetype r = 0; r < n;) {
+            if (d[r].unicode() == u'&') {
+                bool replaced = false;
+                for (size_t e = 0; e < count; ++e) {
+                    if (followedBy(d, n, r, entities[e].rest, entities[e].length)) {
+                        d[w++] = QChar(entities[e].character);
+                        r += 1 + entities[e].length;
+                        replaced = true;
+                        break;
+                    }
+                }
+                if (replaced) {
+                    continue;
+                }
+            }
+            d[w++] = d[r++];
+        }
+        text.truncate(w);
+    };
+    pass(kFirst, 1);
+    pass(kRest, std::size(kRest));
+}
+
+QString FindEscapedTag(const QString& text, const QString& name) {
+    QString startTag = QStringLiteral("&lt;") + name + QStringLiteral(" xmlns=\"\"&gt;");
+    qsizetype start = text.indexOf(startTag);
+    if (start < 0) {
+        startTag = QStringLiteral("&lt;") + name + QStringLiteral("&gt;");
+        start = text.indexOf(startTag);
+    }
+    const qsizetype end = text.indexOf(QStringLiteral("&lt;/") + name + QStringLiteral("&gt;"));
+    if (start < 0 || end < 0) {
+        return QString();
+    }
+    const qsizetype from = start + startTag.size();
+    return end < from ? QString() : text.mid(from, end - from);
+}

@@ -1,0 +1,317 @@
+#include "service/service_message.h"
+
+#include "config/device_settings.h"
+#include "config/log.h"
+#include "config/text_helpers.h"
+#include "platform/device_file_system.h"
+#include "platform/prompter.h"
+#include "service/response_text.h"
+#include "service/service_transport.h"
+#include "service/transport_errors.h"
+
+#include <exception>
+
+namespace {
+
+const QString kReturnValueStart = QStringLiteral("<returnValue>");
+const QString kReturnValueEnd = QStringLiteral("</returnValue>");
+const QString kEscapedDeclarationStart = QStringLiteral("&lt;?xml");
+const QString kEscapedDeclarationEnd = QStringLiteral("?&gt;");
+
+QString cappedAnswerText(QString text) {
+    if (text.size() > kMaxShownAnswerText) {
+        text.truncate(kMaxShownAnswerText);
+    }
+    return text;
+}
+
+// The SOAP answer's own XML declaration. Only a declaration at the start is
+// one: a "?>" further on belongs to the content.
+void removeLeadingDeclaration(QString& text) {
+    qsizetype start = 0;
+    while (start < text.size() && (text.at(start).isSpace() || text.at(start) == QChar(0xFEFF))) {
+        ++start;
+    }
+    if (!QStringView(text).mid(start).startsWith(QLatin1String("<?"))) {
+        return;
+    }
+    const qsizetype close = text.indexOf(QLatin1String("?>"));
+    if (close > 0) {
+        text.remove(0, close + 2);
+    }
+}
+
+// "<returnValue>" + the returned document without its own declaration +
+// "</returnValue>", still escaped; the whole text, prefixed the same way, when
+// the answer has no returnValue element.
+QString returnedDocument(QString& text) {
+    const qsizetype start = text.indexOf(kReturnValueStart);
+    const qsizetype end = text.indexOf(kReturnValueEnd);
+    if (start <= 0 || end <= 0) {
+        text.prepend(kReturnValueStart);
+        return std::move(text);
+    }
+    qsizetype from = start + kReturnValueStart.size();
+    if (QStringView(text).mid(from).startsWith(kEscapedDeclarationStart)) {
+        const qsizetype close = text.indexOf(kEscapedDeclarationEnd, from);
+        if (close >= 0 && close < end) {
+            from = close + kEscapedDeclarationEnd.size();
+        }
+    }
+    const qsizetype to = end + kReturnValueEnd.size();
+    QString document;
+    document.reserve(kReturnValueStart.size() + qMax<qsizetype>(0, to - from));
+    document += kReturnValueStart;
+    if (to > from) {
+        document += QStringView(text).mid(from, to - from);
+    }
+    return document;
+}
+
+} // namespace
+
+ServiceMessage::ServiceMessage(CKorvoDoc& doc, bool interactive)
+    : doc_(doc), interactive_(interactive) {
+    ServiceTransport::instance().ResetPort();
+}
+
+ServiceMessage::~ServiceMessage() = default;
+
+QString ServiceMessage::BuildHeader() {
+    return QString();
+}
+
+QString ServiceMessage::BuildRequest() {
+    return QString();
+}
+
+QString ServiceMessage::ResponseDumpPath() const {
+    return QString();
+}
+
+void ServiceMessage::ParseResponse(const QString&) {}
+
+QString ServiceMessage::FunctionCode() const {
+    return QString();
+}
+
+QString ServiceMessage::LogPrefix() const {
+    return QString();
+}
+
+void ServiceMessage::ShowError(const QString& text) {
+    errorText_ = text;
+    Prompter::current().messageBox({kServiceCaption, text, MessageIcon::Error, MessageButtons::Ok});
+}
+
+void ServiceMessage::ShowInfo(const QString& text) {
+    errorText_ = text;
+    Prompter::current().messageBox(
+        {T(QStringLiteral("lblImportDate")), text, MessageIcon::None, MessageButtons::Ok});
+}
+
+void ServiceMessage::ShowStatus(const QString& text) {
+    Prompter::current().statusPopup(kServiceCaption, text);
+}
+
+std::uint32_t ServiceMessage::ReportTransportError(std::uint32_t code, const QString& caption) {
+    if (code == 0) {
+        return 0;
+    }
+    const QString text = TransportErrorText(code, doc_.translations);
+    errorText_ = text;
+    Prompter::current().messageBox({caption, text, MessageIcon::Error, MessageButtons::Ok});
+    return code;
+}
+
+int ServiceMessage::CallService(const QString& version, const QString& servicePath,
+                                bool interactive) {
+    Q_UNUSED(version);
+    try {
+        return callService(servicePath, interactive);
+    } catch (const std::exception& error) {
+        // Out of memory, in practice: logged, never passed on to the screen.
+        WriteLog(doc_.storageLocation, FunctionCode() + QStringLiteral(".Error CallService") +
+                                           ToNarrowText(QString::fromLocal8Bit(error.what())));
+        return kServiceFailed;
+    }
+}
+
+int ServiceMessage::callService(const QString& servicePath, bool interactive) {
+    errorText_.clear();
+    envelope_.Clear();
+
+    const QString baseDirectory =
+        IsStorageCard(doc_.storageLocation) ? doc_.storageLocation : QString();
+    const QString host = doc_.settingsTestActive ? doc_.pendingHostIp : doc_.hostIp;
+    const QString port = doc_.settingsTestActive ? doc_.pendingPortNumber : doc_.portNumber;
+    if (host.isEmpty() || port.isEmpty() || port == QLatin1String("0")) {
+        errorText_ = T(QStringLiteral("msgAddressNotAvail"));
+        Prompter::current().messageBox(
+            {T(QStringLiteral("msgErrInt")), errorText_, MessageIcon::Error, MessageButtons::Ok});
+        return kServiceUnreachable;
+    }
+
+    const QString path = servicePath.isEmpty() ? kDefaultWebServicePath : servicePath;
+    const QString url = QStringLiteral("http://") + host + QLatin1Char(':') + port +
+                        QLatin1Char('/') + path + QStringLiteral("/QVRGenericWebService?WSDL");
+    if (interactive) {
+        ShowStatus(T(QStringLiteral("lblConnect")) + QLatin1Char('\n') +
+                   T(QStringLiteral("lblHostIP")) + QStringLiteral(": ") + host +
+                   QLatin1Char('\n') + T(QStringLiteral("lblPortNr")) + QStringLiteral(": ") +
+                   port);
+    }
+
+    ServiceTransport& transport = ServiceTransport::instance();
+    if (transport.Connect(url) != kSOk) {
+        if (ReportTransportError(transport.LastTransportError(), T(QStringLiteral("msgErrInt"))) ==
+            0) {
+            ShowError(T(QStringLiteral("msgAddressNotAvail")));
+        }
+        return kServiceUnreachable;
+    }
+
+    // The probe: the still empty envelope, without SOAP action.
+    envelope_.Compose();
+    if (transport.Post(responseText_, envelope_.complete()) != kSOk) {
+        if (transport.LastTransportError() == 12031) {
+            ShowError(T(QStringLiteral("msgAddressNotAvail")));
+        } else {
+            ReportTransportError(transport.LastTransportError(), T(QStringLiteral("msgErrInt")));
+        }
+        return kServiceUnreachable;
+    }
+    if (interactive && !responseText_.isEmpty() &&
+        !responseText_.contains(QLatin1String("<?xml version="))) {
+        ShowError(T(QStringLiteral("msgInvalidIPWS")));
+        return kServiceUnreachable;
+    }
+    if (interactive) {
+        ShowStatus(T(QStringLiteral("msgConnected")));
+        ShowStatus(T(QStringLiteral("msgProcessRequest")) + QLatin1Char('\n') +
+                   T(QStringLiteral("msgPleaseWait")));
+    }
+
+    if (envelope_.SetProlog(QStringLiteral("ISO-8859-1")) != kSOk ||
+        envelope_.StartBody() != kSOk ||
+        envelope_.StartOperation(QStringLiteral("processRequest"), QStringLiteral("urn:QVR"),
+                                 QStringLiteral("ns0")) != kSOk) {
+        return kServiceUnreachable;
+    }
+    const QString header = EscapeXml(BuildHeader());
+    const QString request = EscapeXml(BuildRequest());
+    if (envelope_.AddTextElement(QStringLiteral("String_1"), header) != kSOk ||
+        envelope_.AddTextElement(QStringLiteral("String_2"), request) != kSOk ||
+        envelope_.EndOperation(QStringLiteral("processRequest"), QStringLiteral("ns0")) != kSOk ||
+        envelope_.EndBody() != kSOk || envelope_.EndEnvelope() != kSOk ||
+        envelope_.Compose() != kSOk) {
+        return kServiceFailed;
+    }
+
+    if (transport.Post(responseText_, envelope_.complete(), QStringLiteral("processRequest")) !=
+        kSOk) {
+        ReportTransportError(transport.LastTransportError(), T(QStringLiteral("msgErrIntHTTP")));
+        return kServiceFailed;
+    }
+    QString working = std::move(responseText_);
+    responseText_ = QString();
+
+    const DeviceFileSystem& fs = DeviceFileSystem::current();
+    if (working.indexOf(QLatin1String("env:Fault")) > 0) {
+        fs.writeFile(ErrDownloadPath(baseDirectory), LowBytes(working));
+        ShowError(T(QStringLiteral("msgIntErrReq")));
+        return kServiceFailed;
+    }
+    fs.removeFile(ErrDownloadPath(baseDirectory));
+    const int evaluation =
+        EvaluateResponse(std::move(working), ResponseDumpPath(), baseDirectory, interactive);
+    WriteDeviceSettings(doc_);
+    return evaluation == 0 ? kServiceOk : kServiceFailed;
+}
+
+int ServiceMessage::EvaluateResponse(QString text, const QString& responseDumpPath,
+                                     const QString& baseDirectory, bool interactive) {
+    // Dumps go to the fixed paths of the message type; nothing in the answer
+    // chooses a file.
+    Q_UNUSED(baseDirectory);
+    removeLeadingDeclaration(text);
+    const qsizetype envelopeEnd = text.indexOf(QLatin1String("</env:Envelope>"));
+    if (envelopeEnd >= 0) {
+        text.truncate(envelopeEnd + 15);
+    }
+
+    const QString code = cappedAnswerText(FindEscapedTag(text, QStringLiteral("Code")));
+    if (!code.isEmpty() && code != QLatin1String(" ")) {
+        QString shown;
+        if (code == QLatin1String("1")) {
+            const QString message = FindEscapedTag(text, QStringLiteral("Message"));
+            if (message == kInvalidUserMessage) {
+                shown = T(QStringLiteral("ErrInvalidUser"));
+            } else if (message == kServerDownMessage) {
+                shown = T(QStringLiteral("ErrServerDown"));
+            } else {
+                shown = T(QStringLiteral("ErrServerDown1"));
+            }
+        } else {
+            shown = T(code);
+            if (shown.isEmpty()) {
+                shown = cappedAnswerText(FindEscapedTag(text, QStringLiteral("Message")));
+            }
+        }
+        ShowInfo(shown);
+        WriteTextFile(responseDumpPath, shown + QLatin1Char(' ') + text);
+        return 1;
+    }
+
+    QString document = returnedDocument(text);
+    text = QString();
+    if (interactive) {
+        ShowStatus(T(QStringLiteral("msgRequestProcessedSuccessfully")));
+    }
+    UnescapeReturnedDocument(document);
+    WriteTextFile(responseDumpPath, document);
+    runParser(document);
+    if (interactive) {
+        ShowStatus(T(QStringLiteral("lblConSucces")));
+    }
+    return 0;
+}
+
+void ServiceMessage::runParser(const QString& document) {
+    try {
+        ParseResponse(document);
+    } catch (const std::exception& error) {
+        // What was filled before the failure stays.
+        const QString prefix = LogPrefix();
+        if (!prefix.isEmpty()) {
+            WriteLog(doc_.storageLocation,
+                     prefix + QStringLiteral(".Error retrieving data from ws response") +
+                         ToNarrowText(QString::fromLocal8Bit(error.what())));
+        }
+    }
+}
+
+QString ServiceHeaderText(const QString& messageId, const QString& transactionType,
+                          const QString& functionCode, bool withVersion) {
+    QString header =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                       "<QVRServiceHeader  xmlns=\"http://") +
+        kServiceNamespaceHost +
+        QStringLiteral("/webservice/generated/xmlbindings/QVRServiceHeader\">"
+                       "    <messageID xmlns=\"\">") +
+        messageId + QStringLiteral("</messageID>    <transactionType xmlns=\"\">") +
+        transactionType + QStringLiteral("</transactionType>    <function xmlns=\"\">") +
+        functionCode +
+        QStringLiteral("</function>    <application xmlns=\"\">QVR Korvane</application>");
+    if (withVersion) {
+        header += QStringLiteral("    <version xmlns=\"\"> ") + ApplicationVersion +
+                  QStringLiteral("</version>");
+    }
+    header += QStringLiteral("    <customer xmlns=\"\">Fenwold</customer>"
+                             "    <webuser xmlns=\"\">WEBUSER</webuser></QVRServiceHeader>");
+    return header;
+}
+
+QString ErrDownloadPath(const QString& baseDirectory) {
+    return LogDirectory(baseDirectory) + QStringLiteral("\\ErrDownload.xml");
+}

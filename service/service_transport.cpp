@@ -1,0 +1,538 @@
+#include "service/service_transport.h"
+
+#include "config/text_helpers.h"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
+#include <curl/curl.h>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+struct CurlCodeRow {
+    CURLcode curl;
+    std::uint32_t platform;
+};
+
+// libcurl's results as the platform codes the error boxes know. A send or
+// receive failure becomes "connection reset" when the peer reset the socket
+// (see PlatformCodeForCurl); anything missing here is an internal error.
+constexpr CurlCodeRow kCurlCodes[] = {
+    {CURLE_OK, TransportCode::None},
+    {CURLE_UNSUPPORTED_PROTOCOL, TransportCode::UnrecognizedScheme},
+    {CURLE_FAILED_INIT, TransportCode::InternalError},
+    {CURLE_URL_MALFORMAT, TransportCode::InvalidUrl},
+    {CURLE_NOT_BUILT_IN, TransportCode::ProtocolNotFound},
+    {CURLE_COULDNT_RESOLVE_PROXY, TransportCode::NameNotResolved},
+    {CURLE_COULDNT_RESOLVE_HOST, TransportCode::NameNotResolved},
+    {CURLE_COULDNT_CONNECT, TransportCode::CannotConnect},
+    {CURLE_WEIRD_SERVER_REPLY, TransportCode::InvalidServerResponse},
+    {CURLE_GOT_NOTHING, TransportCode::InvalidServerResponse},
+    {CURLE_PARTIAL_FILE, TransportCode::ConnectionAborted},
+    {CURLE_SEND_ERROR, TransportCode::ConnectionAborted},
+    {CURLE_RECV_ERROR, TransportCode::ConnectionAborted},
+    {CURLE_OPERATION_TIMEDOUT, TransportCode::Timeout},
+    {CURLE_ABORTED_BY_CALLBACK, TransportCode::OperationCancelled},
+    {CURLE_OUT_OF_MEMORY, TransportCode::NotEnoughMemory},
+    {CURLE_TOO_MANY_REDIRECTS, TransportCode::RedirectFailed},
+    {CURLE_LOGIN_DENIED, TransportCode::LoginFailure},
+    {CURLE_SSL_CONNECT_ERROR, TransportCode::SecureChannelError},
+    {CURLE_PEER_FAILED_VERIFICATION, TransportCode::SecureChannelError},
+    {CURLE_WRITE_ERROR, TransportCode::InternalError},
+    {CURLE_READ_ERROR, TransportCode::InternalError},
+};
+
+std::uint32_t platformCodeForUrl(CURLUcode code) {
+    switch (code) {
+    case CURLUE_OK:
+        return TransportCode::None;
+    case CURLUE_UNSUPPORTED_SCHEME:
+        return TransportCode::UnrecognizedScheme;
+    case CURLUE_OUT_OF_MEMORY:
+        return TransportCode::NotEnoughMemory;
+    default:
+        return TransportCode::InvalidUrl;
+    }
+}
+
+void initialiseCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The environment's proxy settings stand for the device's preconfigured ones,
+// but the loopback addresses never go through a proxy.
+const char* noProxyList() {
+    static const QByteArray list = [] {
+        QByteArray hosts = qgetenv("no_proxy");
+        if (hosts.isEmpty()) {
+            hosts = qgetenv("NO_PROXY");
+        }
+        if (!hosts.isEmpty()) {
+            hosts += ',';
+        }
+        return hosts + "localhost,127.0.0.1,::1";
+    }();
+    return list.constData();
+}
+
+ServiceTransport* g_installed = nullptr;
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const char a = text[i] >= 'A' && text[i] <= 'Z' ? char(text[i] - 'A' + 'a') : text[i];
+        if (a != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::uint32_t PlatformCodeForCurl(int curlCode, long osErrno) {
+    const auto code = static_cast<CURLcode>(curlCode);
+    if ((code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR) &&
+        (osErrno == ECONNRESET || osErrno == EPIPE)) {
+        return TransportCode::ConnectionReset;
+    }
+    for (const CurlCodeRow& row : kCurlCodes) {
+        if (row.curl == code) {
+            return row.platform;
+        }
+    }
+    return TransportCode::InternalError;
+}
+
+struct ServiceTransport::Handles {
+    CURLM* client = nullptr;    // owns the connection cache
+    CURL* connection = nullptr; // every post of this connection
+    ~Handles() {
+        if (connection != nullptr) {
+            curl_easy_cleanup(connection);
+        }
+        if (client != nullptr) {
+            curl_multi_cleanup(client);
+        }
+    }
+};
+
+// Shared by the caller and the worker of one step.
+struct ServiceTransport::StepControl {
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    std::atomic<bool> cancelled{false};
+    CURLM* polling = nullptr; // the handle the worker waits in, woken on cancel
+};
+
+namespace {
+
+// What the transfer callbacks fill.
+struct AnswerSink {
+    qint64 cap = 0;
+    QByteArray bytes;
+    bool headersDone = false;
+    bool tooLarge = false;
+};
+
+} // namespace
+
+struct ServiceTransport::SendJob {
+    const QString& body;
+    QByteArray action;
+    AnswerSink answer;
+    bool complete = false;
+};
+
+ServiceTransport::ServiceTransport() : handles_(std::make_unique<Handles>()) {
+    initialiseCurl();
+}
+
+ServiceTransport::~ServiceTransport() = default;
+
+ServiceTransport& ServiceTransport::instance() {
+    if (g_installed != nullptr) {
+        return *g_installed;
+    }
+    static ServiceTransport builtIn;
+    return builtIn;
+}
+
+void ServiceTransport::setInstance(ServiceTransport* transport) {
+    g_installed = transport;
+}
+
+ServiceTransport::StepOutcome
+ServiceTransport::runStep(std::chrono::milliseconds deadline,
+                          const std::function<void(StepControl&)>& work) {
+    StepControl control;
+    std::thread worker;
+    try {
+        worker = std::thread([&control, &work] {
+            work(control);
+            std::lock_guard lock(control.mutex);
+            control.finished = true;
+            control.finishedChanged.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return StepOutcome::NotStarted;
+    }
+    bool inTime = false;
+    {
+        std::unique_lock lock(control.mutex);
+        inTime = control.finishedChanged.wait_for(lock, deadline, [&] { return control.finished; });
+        if (!inTime) {
+            // The worker notices at its next wake-up, which this forces, and
+            // leaves through the transfer's normal clean-up: nothing outlives
+            // the step or touches freed memory.
+            control.cancelled = true;
+            if (control.polling != nullptr) {
+                curl_multi_wakeup(control.polling);
+            }
+        }
+    }
+    worker.join();
+    return inTime ? StepOutcome::Finished : StepOutcome::TimedOut;
+}
+
+int ServiceTransport::perform(void* multiHandle, void* easyHandle, StepControl& control) {
+    auto* multi = static_cast<CURLM*>(multiHandle);
+    auto* easy = static_cast<CURL*>(easyHandle);
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    {
+        std::lock_guard lock(control.mutex);
+        control.polling = multi;
+    }
+    CURLcode result = CURLE_FAILED_INIT;
+    bool done = false;
+    while (!done) {
+        if (control.cancelled) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+                result = message->data.result;
+                done = true;
+            }
+        }
+        if (done || running == 0) {
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            break;
+        }
+    }
+    {
+        std::lock_guard lock(control.mutex);
+        control.polling = nullptr;
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+namespace {
+
+int onProgress(void* control, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<std::atomic<bool>*>(control)->load() ? 1 : 0;
+}
+
+void setCommonOptions(CURL* easy, char* errors, std::atomic<bool>* cancelled) {
+    errors[0] = '\0';
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errors);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A cancelled step must not wait for a name lookup to finish.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, "CeHttp");
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, cancelled);
+}
+
+// Pointers into a step's stack must not stay in a handle that outlives it.
+void clearStepOptions(CURL* easy) {
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, nullptr);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+}
+
+QString urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+    char* text = nullptr;
+    if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) {
+        return QString();
+    }
+    QString value = QString::fromUtf8(text);
+    curl_free(text);
+    return value;
+}
+
+} // namespace
+
+void ServiceTransport::recordFailure(int curlCode, long osErrno, const char* detail) {
+    lastError_ = PlatformCodeForCurl(curlCode, osErrno);
+    lastDetail_ = QString::fromUtf8(detail != nullptr && detail[0] != '\0'
+                                        ? detail
+                                        : curl_easy_strerror(static_cast<CURLcode>(curlCode)));
+    connected_ = false;
+}
+
+void ServiceTransport::connectStep(const QByteArray& url, StepControl& control) {
+    connected_ = true;
+    lastError_ = 0;
+    char errors[CURL_ERROR_SIZE];
+
+    // A real connection attempt to the host and port: the service call tells
+    // "no network" from "no service" by it.
+    {
+        CURL* check = curl_easy_init();
+        CURLM* multi = curl_multi_init();
+        if (check == nullptr || multi == nullptr) {
+            curl_easy_cleanup(check);
+            curl_multi_cleanup(multi);
+            lastError_ = TransportCode::OutOfHandles;
+            connected_ = false;
+            return;
+        }
+        setCommonOptions(check, errors, &control.cancelled);
+        curl_easy_setopt(check, CURLOPT_URL, url.constData());
+        curl_easy_setopt(check, CURLOPT_CONNECT_ONLY, 1L);
+        const int result = perform(multi, check, control);
+        long osErrno = 0;
+        curl_easy_getinfo(check, CURLINFO_OS_ERRNO, &osErrno);
+        if (result != CURLE_OK) {
+            recordFailure(result, osErrno, errors);
+        }
+        curl_easy_cleanup(check);
+        curl_multi_cleanup(multi);
+        if (result != CURLE_OK) {
+            return;
+        }
+    }
+
+    handles_->client = curl_multi_init();
+    if (handles_->client == nullptr) {
+        lastError_ = TransportCode::OutOfHandles;
+        connected_ = false;
+        return;
+    }
+
+    CURLU* parts = curl_url();
+    const CURLUcode split = parts == nullptr
+                                ? CURLUE_OUT_OF_MEMORY
+                                : curl_url_set(parts, CURLUPART_URL, url.constData(), 0);
+    if (split != CURLUE_OK) {
+        curl_url_cleanup(parts);
+        lastError_ = platformCodeForUrl(split);
+        lastDetail_ = QString::fromUtf8(curl_url_strerror(split));
+        connected_ = false;
+        closeHandles();
+        return;
+    }
+    hostName_ = urlPart(parts, CURLUPART_HOST);
+    port_ = static_cast<quint16>(urlPart(parts, CURLUPART_PORT, CURLU_DEFAULT_PORT).toUInt());
+    urlPath_ = urlPart(parts, CURLUPART_PATH);
+    const QString query = urlPart(parts, CURLUPART_QUERY);
+    if (!query.isEmpty()) {
+        urlPath_ += QLatin1Char('?') + query;
+    }
+    postUrl_ = urlPart(parts, CURLUPART_URL).toUtf8();
+    curl_url_cleanup(parts);
+
+    handles_->connection = curl_easy_init();
+    if (handles_->connection == nullptr) {
+        lastError_ = TransportCode::OutOfHandles;
+        connected_ = false;
+        closeHandles();
+    }
+}
+
+HResult ServiceTransport::Connect(const QString& url) {
+    closeHandles();
+    lastError_ = 0;
+    lastDetail_.clear();
+    const QByteArray target = url.toUtf8();
+    const StepOutcome outcome =
+        runStep(connectTimeout_, [&](StepControl& control) { connectStep(target, control); });
+    if (outcome != StepOutcome::Finished) {
+        if (outcome == StepOutcome::NotStarted) {
+            lastError_ = TransportCode::OutOfHandles;
+        } else {
+            lastError_ = TransportCode::TimeoutNoAction;
+            lastDetail_ = QStringLiteral("connection check took longer than %1 ms")
+                              .arg(connectTimeout_.count());
+        }
+        connected_ = false;
+        return kEFail;
+    }
+    return connected_ ? kSOk : kEFail;
+}
+
+namespace {
+
+size_t onBody(char* data, size_t size, size_t count, void* jobPointer);
+size_t onHeader(char* data, size_t size, size_t count, void* jobPointer);
+
+} // namespace
+
+void ServiceTransport::sendStep(SendJob& job, StepControl& control) {
+    connected_ = true;
+    lastError_ = 0;
+    QByteArray body;
+    try {
+        body = ToAnsi(job.body);
+    } catch (const std::bad_alloc&) {
+        connected_ = false;
+        return;
+    }
+
+    CURL* easy = handles_->connection;
+    curl_slist* headers = nullptr;
+    const QByteArray soapAction = "SOAPAction: \"" + job.action + '"';
+    for (const char* line :
+         {"Content-Type: text/xml; charset=ISO-8859-1", soapAction.constData(), "Accept: text/xml",
+          "Pragma: no-cache", "Connection: Keep-Alive", "Expect:"}) {
+        headers = curl_slist_append(headers, line);
+    }
+    char errors[CURL_ERROR_SIZE];
+    setCommonOptions(easy, errors, &control.cancelled);
+    curl_easy_setopt(easy, CURLOPT_URL, postUrl_.constData());
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.constData());
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &job.answer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &job.answer);
+
+    const int result = perform(handles_->client, easy, control);
+    long osErrno = 0;
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+    if (result == CURLE_OK) {
+        job.complete = true;
+    } else if (job.answer.tooLarge) {
+        lastError_ = TransportCode::NotEnoughMemory;
+        lastDetail_ = QStringLiteral("the answer is larger than %1 bytes").arg(job.answer.cap);
+        connected_ = job.answer.headersDone;
+    } else if (job.answer.headersDone) {
+        // A read that fails part-way: the code is kept so the user learns why.
+        recordFailure(result, osErrno, errors);
+        connected_ = true;
+    } else {
+        recordFailure(result, osErrno, errors);
+    }
+    clearStepOptions(easy);
+    curl_slist_free_all(headers);
+}
+
+namespace {
+
+size_t onBody(char* data, size_t size, size_t count, void* jobPointer) {
+    auto& job = *static_cast<AnswerSink*>(jobPointer);
+    const size_t length = size * count;
+    if (job.bytes.size() + static_cast<qint64>(length) > job.cap) {
+        job.tooLarge = true;
+        return 0;
+    }
+    try {
+        job.bytes.append(data, static_cast<qsizetype>(length));
+    } catch (const std::bad_alloc&) {
+        job.tooLarge = true;
+        return 0;
+    }
+    return length;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* jobPointer) {
+    auto& job = *static_cast<AnswerSink*>(jobPointer);
+    const size_t length = size * count;
+    const std::string_view line(data, length);
+    if (line == "\r\n" || line == "\n") {
+        job.headersDone = true;
+    } else if (startsWithNoCase(line, "http/")) {
+        job.headersDone = false; // a new header block (after an interim answer)
+    } else if (startsWithNoCase(line, "content-length:")) {
+        const long long announced = std::strtoll(line.data() + 15, nullptr, 10);
+        if (announced > job.cap) {
+            job.tooLarge = true;
+            return 0;
+        }
+        if (announced > 0) {
+            try {
+                job.bytes.reserve(static_cast<qsizetype>(announced));
+            } catch (const std::bad_alloc&) {
+                job.tooLarge = true;
+                return 0;
+            }
+        }
+    }
+    return length;
+}
+
+} // namespace
+
+HResult ServiceTransport::Post(QString& response, const QString& body, const QString& soapAction) {
+    lastError_ = 0;
+    lastDetail_.clear();
+    if (!handles_->client || !handles_->connection) {
+        return kEFail; // no request can be opened: nothing to report
+    }
+    const bool probe = soapAction.isEmpty();
+    SendJob job{body, soapAction.toUtf8(), {maxResponseBytes_, {}, false, false}, false};
+    const StepOutcome outcome = runStep(probe ? probeTimeout_ : callTimeout_,
+                                        [&](StepControl& control) { sendStep(job, control); });
+    if (outcome != StepOutcome::Finished) {
+        if (outcome == StepOutcome::NotStarted) {
+            lastError_ = TransportCode::OutOfHandles;
+        } else {
+            lastError_ = probe ? TransportCode::TimeoutNoAction : TransportCode::TimeoutWithAction;
+            lastDetail_ = QStringLiteral("no answer within %1 ms")
+                              .arg((probe ? probeTimeout_ : callTimeout_).count());
+        }
+        return kEFail;
+    }
+    if (!job.answer.headersDone) {
+        return kEFail;
+    }
+    response = QString::fromUtf8(job.answer.bytes);
+    return job.complete ? kSOk : kEFail;
+}
+
+void ServiceTransport::closeHandles() {
+    handles_ = std::make_unique<Handles>();
+}
+
+void ServiceTransport::Disconnect() {
+    closeHandles();
+    connected_ = false;
+}
+
+ScopedTransport::ScopedTransport(ServiceTransport& transport) : previous_(g_installed) {
+    g_installed = &transport;
+}
+
+ScopedTransport::~ScopedTransport() {
+    g_installed = previous_;
+}
