@@ -1,5 +1,6 @@
 #include "service/response_text.h"
 
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -86,29 +87,38 @@ void UnescapeReturnedDocument(QString& text) {
                                        {u"quot;", 5, u'"'},
                                        {u"apos;", 5, u'\''},
                                        {u"amp;", 4, u'&'}};
+    // Each pass moves the text between two "&" in one piece, compacting in
+    // place: linear, whatever the number of entities.
     auto pass = [&text](const Entity* entities, size_t count) {
-        if (!text.contains(QLatin1Char('&'))) {
+        qsizetype r = text.indexOf(QLatin1Char('&'));
+        if (r < 0) {
             return;
         }
         QChar* d = text.data();
         const qsizetype n = text.size();
-        qsizetype w = 0;
-        for (qsizetype r = 0; r < n;) {
-            if (d[r].unicode() == u'&') {
-                bool replaced = false;
-                for (size_t e = 0; e < count; ++e) {
-                    if (followedBy(d, n, r, entities[e].rest, entities[e].length)) {
-                        d[w++] = QChar(entities[e].character);
-                        r += 1 + entities[e].length;
-                        replaced = true;
-                        break;
-                    }
-                }
-                if (replaced) {
-                    continue;
-                }
+        qsizetype w = r;
+        while (r < n) {
+            // d[r] is "&".
+            size_t e = 0;
+            while (e < count && !followedBy(d, n, r, entities[e].rest, entities[e].length)) {
+                ++e;
             }
-            d[w++] = d[r++];
+            if (e < count) {
+                d[w++] = QChar(entities[e].character);
+                r += 1 + entities[e].length;
+            } else {
+                d[w++] = d[r++];
+            }
+            qsizetype next = QStringView(d + r, n - r).indexOf(QLatin1Char('&'));
+            next = next < 0 ? n : r + next;
+            if (next > r) {
+                if (w != r) {
+                    std::memmove(static_cast<void*>(d + w), d + r,
+                                 static_cast<size_t>(next - r) * sizeof(QChar));
+                }
+                w += next - r;
+                r = next;
+            }
         }
         text.truncate(w);
     };
@@ -117,6 +127,11 @@ void UnescapeReturnedDocument(QString& text) {
 }
 
 QString FindEscapedTag(const QString& text, const QString& name) {
+    // Both start tags begin alike: most answers have neither, and one scan
+    // tells.
+    if (!text.contains(QStringLiteral("&lt;") + name)) {
+        return QString();
+    }
     QString startTag = QStringLiteral("&lt;") + name + QStringLiteral(" xmlns=\"\"&gt;");
     qsizetype start = text.indexOf(startTag);
     if (start < 0) {

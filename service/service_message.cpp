@@ -18,6 +18,20 @@ const QString kReturnValueEnd = QStringLiteral("</returnValue>");
 const QString kEscapedDeclarationStart = QStringLiteral("&lt;?xml");
 const QString kEscapedDeclarationEnd = QStringLiteral("?&gt;");
 
+// First occurrence of a markup needle ("<returnValue>", "</env:Envelope>"):
+// its first character is rare in an escaped answer, so jumping from one to
+// the next beats a general substring search over megabytes.
+qsizetype indexOfMarkup(const QString& text, QLatin1StringView needle, qsizetype from = 0) {
+    const QStringView view(text);
+    const QChar first(needle.front());
+    for (qsizetype at = view.indexOf(first, from); at >= 0; at = view.indexOf(first, at + 1)) {
+        if (view.mid(at).startsWith(needle)) {
+            return at;
+        }
+    }
+    return -1;
+}
+
 QString cappedAnswerText(QString text) {
     if (text.size() > kMaxShownAnswerText) {
         text.truncate(kMaxShownAnswerText);
@@ -45,17 +59,23 @@ void removeLeadingDeclaration(QString& text) {
 // "</returnValue>", still escaped; the whole text, prefixed the same way, when
 // the answer has no returnValue element.
 QString returnedDocument(QString& text) {
-    const qsizetype start = text.indexOf(kReturnValueStart);
-    const qsizetype end = text.indexOf(kReturnValueEnd);
+    const qsizetype start = indexOfMarkup(text, QLatin1StringView("<returnValue>"));
+    const qsizetype end = indexOfMarkup(text, QLatin1StringView("</returnValue>"));
     if (start <= 0 || end <= 0) {
         text.prepend(kReturnValueStart);
         return std::move(text);
     }
+    // Skip the inner document's declaration, whatever its length, when it has
+    // one; a service that leaves ">" unescaped ends it with a plain "?>".
     qsizetype from = start + kReturnValueStart.size();
     if (QStringView(text).mid(from).startsWith(kEscapedDeclarationStart)) {
-        const qsizetype close = text.indexOf(kEscapedDeclarationEnd, from);
-        if (close >= 0 && close < end) {
-            from = close + kEscapedDeclarationEnd.size();
+        const qsizetype escapedClose = text.indexOf(kEscapedDeclarationEnd, from);
+        const qsizetype plainClose = text.indexOf(QLatin1String("?>"), from);
+        if (escapedClose >= 0 && escapedClose < end &&
+            (plainClose < 0 || escapedClose < plainClose)) {
+            from = escapedClose + kEscapedDeclarationEnd.size();
+        } else if (plainClose >= 0 && plainClose < end) {
+            from = plainClose + 2;
         }
     }
     const qsizetype to = end + kReturnValueEnd.size();
@@ -235,7 +255,7 @@ int ServiceMessage::EvaluateResponse(QString text, const QString& responseDumpPa
     // chooses a file.
     Q_UNUSED(baseDirectory);
     removeLeadingDeclaration(text);
-    const qsizetype envelopeEnd = text.indexOf(QLatin1String("</env:Envelope>"));
+    const qsizetype envelopeEnd = indexOfMarkup(text, QLatin1StringView("</env:Envelope>"));
     if (envelopeEnd >= 0) {
         text.truncate(envelopeEnd + 15);
     }

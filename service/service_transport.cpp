@@ -174,33 +174,40 @@ void ServiceTransport::setInstance(ServiceTransport* transport) {
 ServiceTransport::StepOutcome
 ServiceTransport::runStep(std::chrono::milliseconds deadline,
                           const std::function<void(StepControl&)>& work) {
-    StepControl control;
+    // Shared with the worker, which may still be leaving when the caller has
+    // gone on.
+    const auto control = std::make_shared<StepControl>();
     std::thread worker;
     try {
-        worker = std::thread([&control, &work] {
-            work(control);
-            std::lock_guard lock(control.mutex);
-            control.finished = true;
-            control.finishedChanged.notify_all();
+        worker = std::thread([control, &work] {
+            work(*control);
+            // From here on the worker touches nothing but `control`.
+            std::lock_guard lock(control->mutex);
+            control->finished = true;
+            control->finishedChanged.notify_all();
         });
     } catch (const std::system_error&) {
         return StepOutcome::NotStarted;
     }
     bool inTime = false;
     {
-        std::unique_lock lock(control.mutex);
-        inTime = control.finishedChanged.wait_for(lock, deadline, [&] { return control.finished; });
+        std::unique_lock lock(control->mutex);
+        inTime =
+            control->finishedChanged.wait_for(lock, deadline, [&] { return control->finished; });
         if (!inTime) {
             // The worker notices at its next wake-up, which this forces, and
-            // leaves through the transfer's normal clean-up: nothing outlives
-            // the step or touches freed memory.
-            control.cancelled = true;
-            if (control.polling != nullptr) {
-                curl_multi_wakeup(control.polling);
+            // leaves through the transfer's normal clean-up.
+            control->cancelled = true;
+            if (control->polling != nullptr) {
+                curl_multi_wakeup(control->polling);
             }
+            control->finishedChanged.wait(lock, [&] { return control->finished; });
         }
     }
-    worker.join();
+    // The step's work is over and nothing of the transport is touched any
+    // more: the thread may end on its own, without a second wake-up for a
+    // join.
+    worker.detach();
     return inTime ? StepOutcome::Finished : StepOutcome::TimedOut;
 }
 
@@ -302,39 +309,38 @@ void ServiceTransport::connectStep(const QByteArray& url, StepControl& control) 
     lastError_ = 0;
     char errors[CURL_ERROR_SIZE];
 
+    handles_->client = curl_multi_init();
+    if (handles_->client == nullptr) {
+        lastError_ = TransportCode::OutOfHandles;
+        connected_ = false;
+        return;
+    }
+
     // A real connection attempt to the host and port: the service call tells
-    // "no network" from "no service" by it.
+    // "no network" from "no service" by it. The check's connection is closed
+    // with its handle; it never serves a post.
     {
         CURL* check = curl_easy_init();
-        CURLM* multi = curl_multi_init();
-        if (check == nullptr || multi == nullptr) {
-            curl_easy_cleanup(check);
-            curl_multi_cleanup(multi);
+        if (check == nullptr) {
             lastError_ = TransportCode::OutOfHandles;
             connected_ = false;
+            closeHandles();
             return;
         }
         setCommonOptions(check, errors, &control.cancelled);
         curl_easy_setopt(check, CURLOPT_URL, url.constData());
         curl_easy_setopt(check, CURLOPT_CONNECT_ONLY, 1L);
-        const int result = perform(multi, check, control);
+        const int result = perform(handles_->client, check, control);
         long osErrno = 0;
         curl_easy_getinfo(check, CURLINFO_OS_ERRNO, &osErrno);
         if (result != CURLE_OK) {
             recordFailure(result, osErrno, errors);
         }
         curl_easy_cleanup(check);
-        curl_multi_cleanup(multi);
         if (result != CURLE_OK) {
+            closeHandles();
             return;
         }
-    }
-
-    handles_->client = curl_multi_init();
-    if (handles_->client == nullptr) {
-        lastError_ = TransportCode::OutOfHandles;
-        connected_ = false;
-        return;
     }
 
     CURLU* parts = curl_url();

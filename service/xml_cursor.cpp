@@ -93,6 +93,16 @@ QString elementText(pugi::xml_node element) {
     return QString::fromUtf8(text);
 }
 
+// A well-formed document has one document element; the parser also accepts
+// several.
+bool singleRoot(const pugi::xml_document& document) {
+    int elements = 0;
+    for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+        elements += node.type() == pugi::node_element ? 1 : 0;
+    }
+    return elements == 1;
+}
+
 } // namespace
 
 XmlCursor XmlCursor::LoadDocument(const QString& text) {
@@ -102,7 +112,7 @@ XmlCursor XmlCursor::LoadDocument(const QString& text) {
         loaded->buffer.data(), static_cast<size_t>(loaded->buffer.size()), kParseOptions,
         pugi::encoding_utf8);
     XmlCursor root;
-    if (!result) {
+    if (!result || !singleRoot(loaded->document)) {
         return root; // the handheld's DOM loads all or nothing
     }
     root.element_ = loaded->document.document_element();

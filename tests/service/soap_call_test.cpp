@@ -1,3 +1,4 @@
+#include "config/text_helpers.h"
 #include "service/messages/messages.h"
 #include "service/response_text.h"
 #include "service_fixture.h"
@@ -274,6 +275,14 @@ TEST(Escape, EveryMarkupCharacterExactlyOnce) {
     EXPECT_EQ(EscapeXml("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d&quot;e&apos;f");
     EXPECT_EQ(EscapeXml("&lt;"), "&amp;lt;");
     EXPECT_EQ(EscapeXml("plain"), "plain");
+}
+
+} // namespace
+
+namespace {
+
+TEST(Escape, DumpsAreIso8859WithOneReplacementPerCharacter) {
+    EXPECT_EQ(ToAnsi(QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E")), "a\xE9??");
 }
 
 } // namespace

@@ -70,6 +70,15 @@ void resetConnection(int fd) {
     ::connect(fd, &unspecified, sizeof unspecified);
 }
 
+// The server, with the listening socket within reach.
+class LoopbackServer : public httplib::Server {
+public:
+    // The library listens with a backlog of 5: on a busy machine a quick run of
+    // connection checks overflows it and the client waits a second for its SYN
+    // to be retried. Listening again only raises the backlog.
+    void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
+
 } // namespace
 
 std::string LoopbackBackOffice::Request::header(const std::string& name) const {
@@ -105,7 +114,7 @@ QString LoopbackBackOffice::Request::functionCode() const {
 }
 
 struct LoopbackBackOffice::Impl {
-    httplib::Server server;
+    LoopbackServer server;
     std::thread listener;
     int port = 0;
 
@@ -186,6 +195,7 @@ LoopbackBackOffice::LoopbackBackOffice() : d_(std::make_unique<Impl>()) {
     if (d_->port <= 0) {
         throw std::runtime_error("loopback back office: no port");
     }
+    d_->server.widenBacklog();
     d_->listener = std::thread([this] { d_->server.listen_after_bind(); });
     for (int i = 0; i < 5000 && !d_->server.is_running(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
