@@ -150,18 +150,25 @@ QByteArray LowBytes(const QString& text) {
 }
 
 QByteArray ToAnsi(const QString& text) {
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            ++i; // one character, one replacement
-            out.append('?');
-        } else {
-            out.append(c <= 0xFF ? static_cast<char>(c) : '?');
+    // Written by index into a buffer of the final size at most: message dumps
+    // of many megabytes pass through here.
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    QByteArray out(n, Qt::Uninitialized);
+    char* to = out.data();
+    qsizetype written = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = in[i];
+        if (c <= 0xFF) {
+            to[written++] = static_cast<char>(c);
+            continue;
         }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(in[i + 1])) {
+            ++i; // one character, one replacement
+        }
+        to[written++] = '?';
     }
+    out.truncate(written);
     return out;
 }
 

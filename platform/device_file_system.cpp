@@ -13,9 +13,10 @@ DeviceFileSystem* g_current = nullptr;
 
 QStringList deviceComponents(const QString& devicePath, bool* ok) {
     *ok = true;
+    // Compiled once: every dump and settings write passes through here.
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
     QStringList parts;
-    for (const QString& part :
-         devicePath.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts)) {
+    for (const QString& part : devicePath.split(separators, Qt::SkipEmptyParts)) {
         if (part == QLatin1String(".") || part == QLatin1String("..") || part.contains(QChar(0))) {
             *ok = false;
             return {};
