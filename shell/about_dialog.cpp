@@ -1,6 +1,7 @@
 #include "shell/about_dialog.h"
 
 #include "model/korvo_doc.h"
+#include "widgets/colour_widgets.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -10,17 +11,15 @@ CAboutDlg::CAboutDlg(const QString& productTitle, const QString& versionCaption,
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Korvane"));
     auto* layout = new QGridLayout(this);
-    title_ = new QLabel(productTitle, this);
+    title_ = new CColourLabel(productTitle, this);
     title_->setObjectName(QStringLiteral("productTitle"));
-    QFont big = title_->font();
-    big.setBold(true);
-    big.setPixelSize(16);
-    title_->setFont(big);
-    versionCaption_ = new QLabel(versionCaption, this);
+    title_->setFont(ArialFont(16, true));
+    versionCaption_ = new CColourLabel(versionCaption, this);
     versionCaption_->setObjectName(QStringLiteral("versionCaption"));
-    versionValue_ = new QLabel(ApplicationVersion, this);
+    versionValue_ = new CColourLabel(ApplicationVersion, this);
     versionValue_->setObjectName(QStringLiteral("versionValue"));
-    auto* notice = new QLabel(QStringLiteral("Copyright \u00a9 Korvane"), this);
+    versionValue_->setFont(ArialFont(12, true));
+    auto* notice = new CColourLabel(QStringLiteral("Copyright \u00a9 Korvane"), this);
     notice->setObjectName(QStringLiteral("notice"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-class QLabel;
+class CColourLabel;
 
 // "About Korvane": product title, version caption and value, and a notice line.
 class CAboutDlg : public QDialog {
@@ -11,12 +11,12 @@ public:
     CAboutDlg(const QString& productTitle, const QString& versionCaption,
               QWidget* parent = nullptr);
 
-    QLabel* productTitleLabel() const { return title_; }
-    QLabel* versionCaptionLabel() const { return versionCaption_; }
-    QLabel* versionValueLabel() const { return versionValue_; }
+    CColourLabel* productTitleLabel() const { return title_; }
+    CColourLabel* versionCaptionLabel() const { return versionCaption_; }
+    CColourLabel* versionValueLabel() const { return versionValue_; }
 
 private:
-    QLabel* title_;
-    QLabel* versionCaption_;
-    QLabel* versionValue_;
+    CColourLabel* title_;
+    CColourLabel* versionCaption_;
+    CColourLabel* versionValue_;
 };

@@ -64,6 +64,7 @@ CMainFrame::CMainFrame(CKorvoDoc& doc, QSize screenSize, QWidget* parent)
     geometry_.width = screenSize.width();
     geometry_.height = screenSize.height();
     geometry_.menuBarHeight = kMenuBarHeight;
+    services_ = BackOfficeServices();
 
     setWindowTitle(QStringLiteral("Korvane"));
     setFixedSize(screenSize);
@@ -301,7 +302,7 @@ void CMainFrame::SwitchScreen(int command) {
     showScreen(created, next, mapped);
 }
 
-bool CMainFrame::CallServiceForNavigation(NavigationMessage message, bool interactive,
+bool CMainFrame::CallServiceForNavigation(MessageKind message, bool interactive,
                                           const QString& servicePath) {
     if (!services_.call) {
         return true;
@@ -327,14 +328,14 @@ int CMainFrame::ReturnFromPackingNote() {
     switch (doc_.listOrigin) {
     case 1:
         doc_.packingNoteAction = 0;
-        if (!CallServiceForNavigation(NavigationMessage::PackingNoteList, false, path)) {
+        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, path)) {
             return kNoScreen;
         }
         doc_.newListShown = true;
         return kPackingNotesScreen;
     case 2:
         doc_.packingNoteAction = 1;
-        if (!CallServiceForNavigation(NavigationMessage::PackingNoteList, false, path)) {
+        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, path)) {
             return kNoScreen;
         }
         doc_.inProgressListShown = true;
@@ -369,7 +370,7 @@ int CMainFrame::executeCommand(int command) {
 
     switch (command) {
     case Cmd::Start:
-        if (!CallServiceForNavigation(NavigationMessage::Settings, false, path)) {
+        if (!CallServiceForNavigation(MessageKind::Settings, false, path)) {
             return kNoScreen;
         }
         return ScreenAfterStart(doc_);
@@ -382,7 +383,7 @@ int CMainFrame::executeCommand(int command) {
         return kStartScreen;
     case Cmd::TestDownload:
         doc_.settingsTestOk =
-            CallServiceForNavigation(NavigationMessage::Settings, true, doc_.pendingWebServicePath);
+            CallServiceForNavigation(MessageKind::Settings, true, doc_.pendingWebServicePath);
         return kNoScreen;
 
     case Cmd::DepartmentSave:
@@ -395,7 +396,7 @@ int CMainFrame::executeCommand(int command) {
         return kStartScreen;
     case Cmd::DayOk:
         screenOperation(ScreenOperation::StoreDay);
-        return CallServiceForNavigation(NavigationMessage::Route, false, path) ? kRouteScreen
+        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen
                                                                                : kNoScreen;
     case Cmd::DayBack:
         return kDepartmentScreen;
@@ -414,13 +415,13 @@ int CMainFrame::executeCommand(int command) {
         doc_.containerScanResult.clear();
         return kPackingNoteInfoScreen;
     case Cmd::ScanRouteBack:
-        return CallServiceForNavigation(NavigationMessage::Route, false, path) ? kRouteScreen
+        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen
                                                                                : kNoScreen;
     case Cmd::NewList:
     case Cmd::InProgressList:
     case Cmd::DoneList:
         doc_.packingNoteAction = static_cast<std::uint8_t>(command - Cmd::NewList);
-        if (!CallServiceForNavigation(NavigationMessage::PackingNoteList, false, path)) {
+        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, path)) {
             return kNoScreen;
         }
         if (command == Cmd::NewList) {

@@ -39,7 +39,7 @@ public:
     void setServices(NavigationServices services) { services_ = std::move(services); }
 
     // Runs one of the navigation's messages behind the wait cursor; true on success.
-    bool CallServiceForNavigation(NavigationMessage message, bool interactive,
+    bool CallServiceForNavigation(MessageKind message, bool interactive,
                                   const QString& servicePath);
 
     // Shows the first screen (the start screen at start-up).

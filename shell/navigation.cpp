@@ -2,6 +2,7 @@
 
 #include "model/korvo_doc.h"
 #include "model/navigation_ids.h"
+#include "service/messages/packing_note_message.h"
 
 #include <array>
 #include <cstddef>
@@ -69,4 +70,16 @@ bool NoteHasInstructions(const CKorvoDoc& doc) {
 
 bool InformationAfterScan(const CKorvoDoc& doc) {
     return doc.currentSettings && doc.currentSettings->ACS;
+}
+
+NavigationServices BackOfficeServices() {
+    NavigationServices services;
+    services.call = [](MessageKind kind, CKorvoDoc& doc, bool interactive, const QString& path) {
+        return CallMessage(kind, doc, interactive, path);
+    };
+    services.leavePackingNote = [](CKorvoDoc& doc, const QString& path) {
+        doc.packingNoteAction = 3;
+        return SendPackingNoteMessage(doc, QString(), path, false);
+    };
+    return services;
 }

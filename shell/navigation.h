@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/messages/message_kind.h"
+
 #include <QString>
 #include <functional>
 
@@ -10,13 +12,10 @@ class CKorvoDoc;
 // other command passes unchanged.
 int MapNavigationCommand(int screenId, int command);
 
-// The messages the navigation itself exchanges.
-enum class NavigationMessage { Settings, Route, PackingNoteList };
-
 // How the navigation reaches the back office; tests replace it.
 struct NavigationServices {
     // Runs a message; returns the call's result (0 on success).
-    std::function<int(NavigationMessage message, CKorvoDoc& doc, bool interactive,
+    std::function<int(MessageKind message, CKorvoDoc& doc, bool interactive,
                       const QString& servicePath)>
         call;
     // Reports that the worker leaves the current packing note (its request with
@@ -33,3 +32,6 @@ int ScreenBeforePackingNoteEntry(const CKorvoDoc& doc);
 bool NoteHasInstructions(const CKorvoDoc& doc);
 // The plant sends the worker to the note's information after every scan.
 bool InformationAfterScan(const CKorvoDoc& doc);
+
+// The real back office, through the service layer.
+NavigationServices BackOfficeServices();

@@ -5,6 +5,7 @@
 #include "shell/main_frame.h"
 #include "shell/screens.h"
 #include "test_device.h"
+#include "widgets/colour_widgets.h"
 #include "widgets/control_ids.h"
 #include "widgets/input_panel.h"
 #include "widgets/korvo_view.h"

@@ -16,7 +16,7 @@
 namespace {
 
 struct Call {
-    NavigationMessage message;
+    MessageKind message;
     bool interactive;
     QString path;
     int action;
@@ -38,14 +38,14 @@ protected:
                                         "\\Program Files\\Korvo");
         device.write("\\Program Files\\Korvo\\Korvo.properties", settings);
         NavigationServices services;
-        services.call = [this](NavigationMessage m, CKorvoDoc& d, bool interactive,
+        services.call = [this](MessageKind m, CKorvoDoc& d, bool interactive,
                                const QString& path) {
             calls << Call{m, interactive, path, d.packingNoteAction};
             const int result = results.empty() ? 0 : results.front();
             if (!results.empty()) {
                 results.pop_front();
             }
-            if (m == NavigationMessage::Settings && result == 0) {
+            if (m == MessageKind::Settings && result == 0) {
                 Settings s;
                 s.plant = Plant{7, "Fenwold Fresh", "Dockside 12", "Harwick", "4711", "NH"};
                 s.DNENR = dnenr;
@@ -110,14 +110,14 @@ const QByteArray kPackingNoteModeFile = "WarPath=ws\nOperatingMode=PACKINGNOTEMO
 TEST_F(Navigation, RouteModeWalk) {
     start(kRouteModeFile);
     EXPECT_EQ(go(Cmd::Start), kDepartmentScreen);
-    EXPECT_EQ(calls.last(), (Call{NavigationMessage::Settings, false, "ws", 0}));
+    EXPECT_EQ(calls.last(), (Call{MessageKind::Settings, false, "ws", 0}));
     EXPECT_EQ(actions(), QStringList({"Save", "Back"}));
     EXPECT_EQ(key(Qt::Key_Return), kDayScreen);
     EXPECT_EQ(key(Qt::Key_Right), kRouteScreen);
-    EXPECT_EQ(calls.last().message, NavigationMessage::Route);
+    EXPECT_EQ(calls.last().message, MessageKind::Route);
     EXPECT_EQ(key(Qt::Key_Return), kScanPnOrContainerScreen);
     EXPECT_EQ(key(Qt::Key_Escape), kRouteScreen) << "back from the scan screen reloads the routes";
-    EXPECT_EQ(calls.last().message, NavigationMessage::Route);
+    EXPECT_EQ(calls.last().message, MessageKind::Route);
     EXPECT_EQ(key(Qt::Key_Left), kDayScreen);
     EXPECT_EQ(key(Qt::Key_Left), kDepartmentScreen);
     EXPECT_EQ(key(Qt::Key_Escape), kStartScreen);
@@ -134,7 +134,7 @@ TEST_F(Navigation, ListsAndTheNoteScreens) {
          {std::pair{Cmd::NewList, 0}, {Cmd::InProgressList, 1}, {Cmd::DoneList, 2}}) {
         SCOPED_TRACE(command);
         EXPECT_EQ(go(command), kPackingNotesScreen);
-        EXPECT_EQ(calls.last(), (Call{NavigationMessage::PackingNoteList, false, "ws", action}));
+        EXPECT_EQ(calls.last(), (Call{MessageKind::PackingNoteList, false, "ws", action}));
         EXPECT_EQ(actions(), QStringList({"Save", "Back", "Print"}));
         EXPECT_EQ(go(Cmd::ListPrint), kPackingNotesScreen);
         EXPECT_EQ(key(Qt::Key_Escape), kScanPnOrContainerScreen);
@@ -165,7 +165,7 @@ TEST_F(Navigation, ListsAndTheNoteScreens) {
     calls.clear();
     EXPECT_EQ(key(Qt::Key_Escape), kPackingNotesScreen);
     EXPECT_EQ(leaves, 1);
-    EXPECT_EQ(calls, QList<Call>({{NavigationMessage::PackingNoteList, false, "ws", 1}}));
+    EXPECT_EQ(calls, QList<Call>({{MessageKind::PackingNoteList, false, "ws", 1}}));
 }
 
 TEST_F(Navigation, LeavingANoteByItsOrigin) {
