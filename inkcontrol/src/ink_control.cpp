@@ -166,6 +166,12 @@ bool equalsIgnoringCase(const char16_t* a, const char16_t* b) {
 
 constexpr DWORD kMiscStatus = 147857;
 
+// The size between two edges of a host's rectangle, 0 when they are reversed; computed
+// wide, since a host may hand over any pair of 32-bit edges.
+LONG extent(LONG from, LONG to) {
+    return LONG(std::clamp<int64_t>(int64_t(to) - from, 0, INT32_MAX));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -443,11 +449,14 @@ void InkControl::mouseMove(int buttons, int shift, int x, int y) {
         const ink::Point p{inInk(x), inInk(y)};
         if (!(p == last_)) {
             ink::drawSegment(ink_, last_, p, penWidth_);
-            const ink::Rect dirty = ink::segmentDirtyRect(last_, p, borderWidth_, penWidth_);
+            // Only the part inside the window is repainted; a wide pen's rectangle may
+            // span more than an int can measure.
+            const ink::Rect dirty =
+                ink::segmentDirtyRect(last_, p, borderWidth_, penWidth_).intersected(controlRect());
             last_ = p;
             if (!modified_)
                 put_Modified(VARIANT_TRUE);
-            if (widget_)
+            if (widget_ && !dirty.empty())
                 widget_->repaint(QRect(dirty.left, dirty.top, dirty.width(), dirty.height()));
         }
     }
@@ -517,8 +526,14 @@ HRESULT InkControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS*
 
 HRESULT InkControl::invokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                  UINT* argErr) {
+    // A caller that passes no result variant still gets the get run; what it made (a
+    // text, an image array) is freed on the way out.
     VARIANT scratch;
     VariantInit(&scratch);
+    struct ClearOnExit {
+        VARIANT* v;
+        ~ClearOnExit() { VariantClear(v); }
+    } clearScratch{&scratch};
     VARIANT* out = result ? result : &scratch;
     const bool get = (flags & DISPATCH_PROPERTYGET) && params->cArgs == 0;
     const bool put =
@@ -1366,8 +1381,8 @@ HRESULT InkControl::activate(HWND parent, LPCRECT position) {
     if (position) {
         left_ = position->left;
         top_ = position->top;
-        width_ = std::max<LONG>(0, position->right - position->left);
-        height_ = std::max<LONG>(0, position->bottom - position->top);
+        width_ = extent(position->left, position->right);
+        height_ = extent(position->top, position->bottom);
     }
     if (!widget_) {
         if (!parent)
@@ -1491,8 +1506,8 @@ HRESULT InkControl::SetObjectRects(LPCRECT position, LPCRECT) {
         return E_INVALIDARG;
     left_ = position->left;
     top_ = position->top;
-    width_ = std::max<LONG>(0, position->right - position->left);
-    height_ = std::max<LONG>(0, position->bottom - position->top);
+    width_ = extent(position->left, position->right);
+    height_ = extent(position->top, position->bottom);
     if (widget_)
         widget_->setGeometry(left_, top_, width_, height_);
     return S_OK;

@@ -699,11 +699,14 @@ uint32_t* surfaceRow(ScribaneSurface& s, int y) {
                                        size_t(y) * size_t(s.strideBytes));
 }
 
-// Ink pixel (x, y) in ink coordinates; outside the bitmap is background.
-inline bool background(const Bitmap& ink, int x, int y) {
-    if (x < 0 || y < 0 || x >= ink.width() || y >= ink.height())
+// Ink pixel of window point (x, y) with the writing area at `origin`; outside the bitmap
+// is background. Wide arithmetic: the control may sit anywhere in 32-bit coordinates.
+inline bool background(const Bitmap& ink, int x, int y, const Rect& origin) {
+    const int64_t ix = int64_t(x) - origin.left;
+    const int64_t iy = int64_t(y) - origin.top;
+    if (ix < 0 || iy < 0 || ix >= ink.width() || iy >= ink.height())
         return true;
-    return ink.pixel(x, y);
+    return ink.pixel(int(ix), int(iy));
 }
 
 } // namespace
@@ -711,7 +714,7 @@ inline bool background(const Bitmap& ink, int x, int y) {
 void paintControl(ScribaneSurface& target, const Rect& bounds, const PaintInput& in,
                   std::vector<uint32_t>& buffer) {
     if (!target.pixels || target.width <= 0 || target.height <= 0 ||
-        target.strideBytes < target.width * 4)
+        int64_t(target.strideBytes) < int64_t(target.width) * 4)
         return;
     const Rect clip =
         Rect{target.clip.left, target.clip.top, target.clip.right, target.clip.bottom}.intersected(
@@ -778,7 +781,7 @@ void paintControl(ScribaneSurface& target, const Rect& bounds, const PaintInput&
             for (int y = V.top; y < V.bottom; ++y) {
                 uint32_t* dst = buffer.data() + size_t(y - V.top) * size_t(V.width());
                 for (int x = V.left; x < V.right; ++x)
-                    if (!background(ink, x - I.left, y - I.top))
+                    if (!background(ink, x, y, I))
                         dst[x - V.left] = fore;
             }
             for (int y = V.top; y < V.bottom; ++y) {
@@ -791,7 +794,7 @@ void paintControl(ScribaneSurface& target, const Rect& bounds, const PaintInput&
     for (int y = V.top; y < V.bottom; ++y) {
         uint32_t* dst = surfaceRow(target, y);
         for (int x = V.left; x < V.right; ++x)
-            dst[x] = background(ink, x - I.left, y - I.top) ? back : fore;
+            dst[x] = background(ink, x, y, I) ? back : fore;
     }
 }
 

@@ -2,6 +2,7 @@
 // resizing, BMP bytes, rotation, import placement, painting and the persisted values.
 #include "ink_core.h"
 
+#include <climits>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -278,15 +279,37 @@ TEST(BmpExport, HundredByFiftyIsEightHundredSixtyTwoBytes) {
         0,    0,    0,    0,    0x20, 0x03, 0,    0, 0xC3, 0x0E, 0,  0, 0xC4, 0x0E, 0, 0,
         2,    0,    0,    0,    2,    0,    0,    0,  // colours
         0x30, 0x20, 0x10, 0,    0xD0, 0xE0, 0xF0, 0}; // palette
-    EXPECT_EQ(std::vector<uint8_t>(bmp.begin(), bmp.begin() + 62), header);
-    // Rows run bottom-up, 16 bytes each: the file's first row is the ink's last.
-    const uint8_t* first = bmp.data() + 62;
-    const uint8_t* last = bmp.data() + 62 + 49 * 16;
-    EXPECT_EQ(first[12], 0xE0) << "pixel 99 is ink, then padding bits";
-    EXPECT_EQ(last[0], 0x7F);
-    EXPECT_EQ(last[12], 0xF0);
-    for (int i = 13; i < 16; ++i)
-        EXPECT_EQ(last[i], 0) << "padding bytes are zero";
+    // Rows run bottom-up, 16 bytes each: 100 pixels fill 12 bytes and the top half of the
+    // 13th; the padding bits and the last three bytes stay zero.
+    std::vector<uint8_t> expected = header;
+    for (int row = 0; row < 50; ++row) {
+        expected.insert(expected.end(), 12, 0xFF);
+        expected.insert(expected.end(), {0xF0, 0, 0, 0});
+    }
+    expected[62 + 49 * 16] = 0x7F; // the file's last row is the ink's top row: pixel 0
+    expected[62 + 12] = 0xE0;      // the file's first row is the ink's bottom row: pixel 99
+    EXPECT_EQ(bmp, expected);
+    // The control's one-pass export writes the same bytes.
+    std::vector<uint8_t> direct(rotatedBmpSize(ink, 0), 0xAA);
+    ASSERT_TRUE(encodeRotatedBmpInto(direct.data(), ink, 0, 0x102030, 0xF0E0D0, 3779, 3780));
+    EXPECT_EQ(direct, expected);
+
+    // Turned by 90 the same area is 50 x 100 with stride 8, again 862 bytes. Its top row
+    // (the file's last) is the left column read bottom to top, so the top-left ink pixel
+    // ends the row; the bottom-right one starts the bottom row.
+    std::vector<uint8_t> turned(rotatedBmpSize(ink, 90), 0xAA);
+    ASSERT_EQ(turned.size(), 862u);
+    ASSERT_TRUE(encodeRotatedBmpInto(turned.data(), ink, 90, 0x102030, 0xF0E0D0, 3779, 3780));
+    std::vector<uint8_t> turnedHeader = header;
+    turnedHeader[18] = 50;
+    turnedHeader[22] = 100;
+    EXPECT_EQ(std::vector<uint8_t>(turned.begin(), turned.begin() + 62), turnedHeader);
+    std::vector<uint8_t> rows;
+    for (int row = 0; row < 100; ++row)
+        rows.insert(rows.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xC0, 0});
+    rows[99 * 8 + 6] = 0x80;
+    rows[0] = 0x7F;
+    EXPECT_EQ(std::vector<uint8_t>(turned.begin() + 62, turned.end()), rows);
 }
 
 TEST(BmpExport, RotatedExportEqualsExportOfTheRotatedInk) {
@@ -552,6 +575,32 @@ TEST(Painting, WideBorderLeavesOnlyTheFrame) {
     paintControl(c.s, Rect{0, 0, 8, 8}, in, buffer);
     for (uint32_t p : c.px)
         ASSERT_EQ(p & 0xFFFFFF, 0x00FF00u);
+}
+
+TEST(Painting, BoundsFarBeyondTheTarget) {
+    // A host may place the control anywhere; the offsets into the ink must not overflow.
+    Bitmap ink;
+    ASSERT_TRUE(ink.create(4, 4));
+    const std::vector<uint32_t> image = {0xAA0000};
+    PaintInput in;
+    in.ink = &ink;
+    in.border = 1;
+    in.backRgb = 0xFFFFFF;
+    in.borderRgb = 0x00FF00;
+    for (bool withImage : {false, true}) {
+        in.image = withImage ? image.data() : nullptr;
+        in.imageWidth = in.imageHeight = withImage ? 1 : 0;
+        Canvas c(6, 6);
+        std::vector<uint32_t> buffer;
+        paintControl(c.s, Rect{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, in, buffer);
+        EXPECT_EQ(c.at(3, 3), 0xFFFFFFu) << "far from the ink: background";
+    }
+    // A target whose rows would be wider than its stride is not touched.
+    Canvas c(6, 6);
+    c.s.width = INT_MAX;
+    std::vector<uint32_t> buffer;
+    paintControl(c.s, Rect{0, 0, 6, 6}, in, buffer);
+    EXPECT_EQ(c.px[0], 0x12345678u);
 }
 
 TEST(Painting, BackgroundImageUnderTransparentInk) {

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <climits>
@@ -14,6 +15,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
 
 using namespace host;
 
@@ -36,6 +42,16 @@ bool inkAt(const std::vector<uint8_t>& bmp, int x, int y) {
     const size_t stride = size_t((w + 31) / 32) * 4;
     const uint8_t byte = bmp[62 + size_t(h - 1 - y) * stride + size_t(x / 8)];
     return !((byte >> (7 - x % 8)) & 1);
+}
+
+// Bytes the process holds on the heap, for catching what a call leaves behind.
+size_t heapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
 }
 
 int32_t field(const std::vector<uint8_t>& bmp, size_t at) {
@@ -176,8 +192,10 @@ TEST(Registration, WritesTheKeysAndRemovesThemAgain) {
         EXPECT_TRUE(scribane::registryValue(keys, key, "@", &got)) << key;
         EXPECT_EQ(got, value) << key;
     }
+    std::string threading;
     EXPECT_TRUE(
-        scribane::registryValue(keys, clsid + "\\InprocServer32", "ThreadingModel", nullptr));
+        scribane::registryValue(keys, clsid + "\\InprocServer32", "ThreadingModel", &threading));
+    EXPECT_EQ(threading, "Both");
     for (const char* k : {"Programmable", "Control", "Insertable"})
         EXPECT_EQ(keys.count(clsid + "\\" + k), 1u) << k;
 
@@ -360,6 +378,34 @@ TEST_F(Host, NullOutPointersAndWrongArguments) {
     EXPECT_EQ(put(control, DISPID_INK_HWND, i4(1)), DISP_E_MEMBERNOTFOUND);
 }
 
+TEST_F(Host, AbsurdRectangleGivesNoWritingArea) {
+    auto* place = as<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    RECT huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    EXPECT_EQ(place->SetObjectRects(&huge, &huge), S_OK);
+    place->Release();
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_EQ(get(control, DISPID_INK_IMAGEDATA, &v), E_FAIL) << "wider than any ink bitmap";
+    setSize(30, 20);
+    EXPECT_EQ(imageData().size(), 62u + 20u * 4u);
+}
+
+TEST_F(Host, GetWithoutAResultVariantKeepsNothing) {
+    // A caller may pass no result variant; what the get made must not stay behind.
+    setSize(2000, 2000); // 500 kB per image
+    VARIANT warm;
+    VariantInit(&warm);
+    ASSERT_EQ(get(control, DISPID_INK_IMAGEDATA, &warm), S_OK);
+    VariantClear(&warm);
+    const size_t before = heapInUse();
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(get(control, DISPID_INK_IMAGEDATA, nullptr), S_OK);
+        ASSERT_EQ(get(control, DISPID_INK_BACKIMAGE, nullptr), S_OK);
+    }
+    const size_t after = heapInUse();
+    EXPECT_LT(after, before + (4u << 20)) << "40 images of 500 kB would be 20 MB";
+}
+
 TEST_F(Host, DesignModeFromTheAmbientUserMode) {
     auto* site = new Site;
     site->userMode = false;
@@ -508,6 +554,15 @@ TEST_F(Windowed, BorderGrowingUnderThePenDrawsNothingOutside) {
     EXPECT_TRUE(inkAt(imageData(), 25, 20));
 }
 
+TEST_F(Windowed, HugePenInksTheWholeAreaAndRepaintsOnlyTheWindow) {
+    // The repaint rectangle of such a pen reaches far beyond the window on every side.
+    ASSERT_EQ(put(control, DISPID_INK_PENWIDTH, i4(INT_MAX)), S_OK);
+    stroke({{20, 20}, {21, 20}});
+    const auto bmp = imageData();
+    for (auto [x, y] : {std::pair{0, 0}, {199, 0}, {0, 99}, {199, 99}, {100, 50}})
+        EXPECT_TRUE(inkAt(bmp, x, y)) << x << ", " << y;
+}
+
 TEST_F(Windowed, ResizingKeepsTheTopLeftInk) {
     stroke({{10, 10}, {190, 90}});
     auto* place = as<IOleInPlaceObject>(IID_IOleInPlaceObject);
@@ -587,6 +642,38 @@ TEST_F(Host, DrawPaintsIntoAHostTarget) {
     view->Release();
 }
 
+TEST_F(Host, BackgroundImageIsScaledIntoTheDecodeLimit) {
+    // 2048 x 256 is scaled to fit 1024 x 1024, keeping its proportions: 1024 x 128.
+    QImage picture(2048, 256, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 200));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    // Passed by reference, as a script host does.
+    VARIANT inner = bytes(std::vector<uint8_t>(png.begin(), png.end()));
+    VARIANT ref;
+    VariantInit(&ref);
+    ref.vt = VT_BYREF | VT_VARIANT;
+    ref.pvarVal = &inner;
+    EXPECT_EQ(call(control, DISPID_INK_SETBACKIMAGE, {ref}), S_OK);
+    VariantClear(&inner);
+
+    setSize(1100, 200);
+    std::vector<uint32_t> px(1100 * 200, 0);
+    ScribaneSurface target{px.data(), 1100, 200, 1100 * 4, {0, 0, 1100, 200}};
+    auto* view = as<IViewObject>(IID_IViewObject);
+    RECTL bounds{0, 0, 1100, 200};
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &target, &bounds, nullptr,
+                         nullptr, 0),
+              S_OK);
+    view->Release();
+    auto at = [&](int x, int y) { return px[size_t(y) * 1100 + size_t(x)] & 0xFFFFFF; };
+    EXPECT_EQ(at(1023, 127), 0x0000C8u);
+    EXPECT_EQ(at(1024, 10), 0xFFFFFFu);
+    EXPECT_EQ(at(10, 128), 0xFFFFFFu);
+}
+
 // ---------------------------------------------------------------------------------------
 // Images in and out
 
@@ -600,6 +687,15 @@ TEST_F(Host, ExportShapeAndRotation) {
     EXPECT_EQ(field(bmp, 34), 800);
     EXPECT_EQ(field(bmp, 54), 0x000000) << "ink colour from the window-text colour";
     EXPECT_EQ(field(bmp, 58), 0xFFFFFF) << "background from the window colour";
+    // The resolution fields carry the screen's pixels per metre.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const int mmWide = int(screen->physicalSize().width());
+    const int mmHigh = int(screen->physicalSize().height());
+    ASSERT_GT(mmWide, 0);
+    ASSERT_GT(mmHigh, 0);
+    EXPECT_EQ(field(bmp, 38), screen->size().width() * 1000 / mmWide);
+    EXPECT_EQ(field(bmp, 42), screen->size().height() * 1000 / mmHigh);
     ASSERT_EQ(put(control, DISPID_INK_ROTATION, i4(90)), S_OK);
     bmp = imageData();
     EXPECT_EQ(field(bmp, 18), 50);
