@@ -53,6 +53,8 @@ struct ColliCountRequest {
     QString title;
     QString prompt;
     int initial = 0; // the note's number of colli
+    QString okCaption = QStringLiteral("OK");
+    QString cancelCaption = QStringLiteral("Cancel");
 };
 
 struct PasswordRequest {

@@ -1,5 +1,6 @@
 #include "screens/shared_dialogs.h"
 
+#include "model/korvo_doc.h"
 #include "widgets/colour_widgets.h"
 
 #include <QApplication>
@@ -79,11 +80,11 @@ CNrColliPrintDialog::CNrColliPrintDialog(const ColliCountRequest& request, QWidg
     number_->setValue(std::clamp(request.initial, 0, 999));
     number_->setGeometry(122, 36, 70, 26);
     number_->selectAll();
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(request.okCaption, this);
     ok->setObjectName(QStringLiteral("ok"));
     ok->setDefault(true);
     ok->setGeometry(25, 80, kButtonWidth, kButtonHeight);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(request.cancelCaption, this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setGeometry(105, 80, kButtonWidth, kButtonHeight);
     connect(ok, &QPushButton::clicked, this, [this] { done(1); });
@@ -94,6 +95,22 @@ CNrColliPrintDialog::CNrColliPrintDialog(const ColliCountRequest& request, QWidg
 
 int CNrColliPrintDialog::value() const {
     return number_->value();
+}
+
+int AskNumberOfColli(CKorvoDoc& doc) {
+    doc.colliCount = 0;
+    ColliCountRequest request;
+    request.title = doc.T(QStringLiteral("msgSelectNrOfColli"));
+    request.prompt = doc.T(QStringLiteral("msgEnterNrOfColli"));
+    request.initial = doc.currentPackingNote ? doc.currentPackingNote->PNCN : 0;
+    request.okCaption = doc.T(QStringLiteral("lblOK"));
+    request.cancelCaption = doc.T(QStringLiteral("lblCancel"));
+    int count = 0;
+    if (Prompter::current().colliCountDialog(request, &count) != 1) {
+        return 2;
+    }
+    doc.colliCount = static_cast<std::int16_t>(std::clamp(count, 0, 999));
+    return 1;
 }
 
 // ---- instructions ---------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class CColourLabel;
+class CKorvoDoc;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -29,6 +30,11 @@ public:
 private:
     QSpinBox* number_;
 };
+
+// The colli count as the screens ask for it: the work state's colliCount
+// becomes 0, the dialog opens at the current note's number of colli, and OK
+// keeps the number chosen. Returns 1 (OK) or 2 (Cancel).
+int AskNumberOfColli(CKorvoDoc& doc);
 
 // Read-only display of a note's instructions or of its container list.
 class CInstructionDlg : public QDialog {

@@ -1,3 +1,4 @@
+#include "model/korvo_doc.h"
 #include "screens/shared_dialogs.h"
 #include "scripted_prompter.h"
 #include "widgets/colour_widgets.h"
@@ -44,6 +45,23 @@ TEST(ColliDialog, StartsAtTheNotesColliAndStaysInRange) {
     EXPECT_EQ(execWith(dialog, [&] { dialog.findChild<QPushButton*>("cancel")->click(); }), 2);
     CNrColliPrintDialog big({"Colli", "", 5000}, &owner());
     EXPECT_EQ(big.value(), 999);
+}
+
+TEST(ColliDialog, WritesTheWorkStatesColliCount) {
+    ScriptedPrompter prompter;
+    ScopedPrompter scope(prompter);
+    CKorvoDoc doc;
+    doc.colliCount = 9;
+    PackingNote note;
+    note.PNCN = 3;
+    doc.currentPackingNote = note;
+    prompter.colliAnswers = {-1};
+    EXPECT_EQ(AskNumberOfColli(doc), 2);
+    EXPECT_EQ(doc.colliCount, 0) << "Cancel leaves 0";
+    EXPECT_EQ(prompter.shown.last().colli.initial, 3);
+    prompter.colliAnswers = {5};
+    EXPECT_EQ(AskNumberOfColli(doc), 1);
+    EXPECT_EQ(doc.colliCount, 5);
 }
 
 TEST(ColliDialog, EnterIsOkAndEscapeCancels) {

@@ -34,8 +34,7 @@ protected:
                                     "PlantCode=P1\nPDA=D1\nHostIP=host\nPortNumber=8080\nWarPath=\n"
                                     "ViewBy=DELIVERY\nOperatingMode=ROUTEMODE\n");
         NavigationServices services;
-        services.call = [this](NavigationMessage m, CKorvoDoc& d, bool interactive,
-                               const QString& path) {
+        services.call = [this](MessageKind m, CKorvoDoc& d, bool interactive, const QString& path) {
             calls << Call{
                 m, interactive, path, d.pendingHostIp, d.pendingPortNumber, d.settingsTestActive};
             return result;
@@ -65,7 +64,7 @@ protected:
     }
 
     struct Call {
-        NavigationMessage message;
+        MessageKind message;
         bool interactive;
         QString path;
         QString pendingHost;
@@ -255,7 +254,7 @@ TEST_F(SettingViewTest, TestDownloadUsesTheTypedValues) {
     result = 2;
     field<CImageButton>("test")->click();
     ASSERT_EQ(calls.size(), 1);
-    EXPECT_EQ(calls[0].message, NavigationMessage::Settings);
+    EXPECT_EQ(calls[0].message, MessageKind::Settings);
     EXPECT_TRUE(calls[0].interactive);
     EXPECT_TRUE(calls[0].testActive);
     EXPECT_EQ(calls[0].path, "p2");
