@@ -89,9 +89,13 @@ void QtPrompter::setWaitCursor(bool on) {
 }
 
 void QtPrompter::setInputPanel(bool up) {
-    if (frame_) {
-        frame_->inputPanel()->raisePanel(up);
+    if (!frame_) {
+        return;
     }
+    InputPanel* panel = frame_->inputPanel();
+    QWidget* modal = QApplication::activeModalWidget();
+    panel->floatOver(up && modal != nullptr && modal != frame_ ? modal : nullptr);
+    panel->raisePanel(up);
 }
 
 int QtPrompter::questionDialog(const QuestionRequest& request) {

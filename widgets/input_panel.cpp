@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QToolButton>
+#include <QWindow>
 
 // Four rows of ten keys: digits, three letter rows with Backspace, the case
 // toggle, "." and Enter.
@@ -67,6 +68,28 @@ void InputPanel::raisePanel(bool up) {
         raise();
     }
     emit stateChanged(up);
+}
+
+void InputPanel::floatOver(QWidget* modalDialog) {
+    if (modalDialog != nullptr && home_ == nullptr) {
+        home_ = parentWidget();
+        homeGeometry_ = geometry();
+        const QPoint global = home_ ? home_->mapToGlobal(homeGeometry_.topLeft()) : pos();
+        setParent(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        setGeometry(QRect(global, homeGeometry_.size()));
+        winId();
+        if (QWindow* dialogWindow = modalDialog->window()->windowHandle()) {
+            windowHandle()->setTransientParent(dialogWindow);
+        }
+    } else if (modalDialog == nullptr && home_ != nullptr) {
+        setParent(home_, Qt::Widget);
+        setGeometry(homeGeometry_);
+        home_ = nullptr;
+        setVisible(raised_);
+        if (raised_) {
+            raise();
+        }
+    }
 }
 
 void InputPanel::toggleCase() {

@@ -18,6 +18,11 @@ public:
     void raisePanel(bool up);
     bool isRaised() const { return raised_; }
 
+    // While a modal dialog is open the keypad must float above it as a window of
+    // that dialog, or the dialog would block its keys. nullptr brings it home.
+    void floatOver(QWidget* modalDialog);
+    bool isFloating() const { return home_ != nullptr; }
+
 signals:
     void stateChanged(bool raised);
 
@@ -26,6 +31,8 @@ private:
     void toggleCase();
 
     bool raised_ = false;
+    QWidget* home_ = nullptr; // the parent while floating
+    QRect homeGeometry_;
     bool upperCase_ = true;
     QList<QToolButton*> letterKeys_;
 };

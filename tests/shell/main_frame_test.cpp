@@ -3,6 +3,7 @@
 #include "shell/about_dialog.h"
 #include "shell/korvo_app.h"
 #include "shell/main_frame.h"
+#include "shell/qt_prompter.h"
 #include "shell/screens.h"
 #include "test_device.h"
 #include "widgets/colour_widgets.h"
@@ -11,12 +12,14 @@
 #include "widgets/korvo_view.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -241,6 +244,37 @@ TEST_F(StartedFrame, InputPanelTypesIntoTheFocusedField) {
     key("b");
     EXPECT_EQ(edit->text(), "42b");
     EXPECT_TRUE(edit->hasFocus()) << "the keypad never takes the focus";
+}
+
+TEST_F(StartedFrame, KeypadFloatsOverAModalDialog) {
+    QtPrompter qt(&frame);
+    ScopedPrompter useQt(qt);
+    QDialog dialog(&frame);
+    auto* edit = new QLineEdit(&dialog);
+    dialog.setModal(true);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    edit->setFocus();
+    InputPanel* panel = frame.inputPanel();
+    qt.setInputPanel(true);
+    ASSERT_TRUE(panel->isWindow()) << "a window of the dialog, so the dialog does not block it";
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->windowHandle()->transientParent(), dialog.windowHandle());
+    for (QToolButton* b : panel->findChildren<QToolButton*>()) {
+        if (b->text() == "7") {
+            b->click();
+        }
+    }
+    EXPECT_EQ(edit->text(), "7");
+    qt.setInputPanel(false);
+    EXPECT_FALSE(panel->isWindow());
+    EXPECT_EQ(panel->parentWidget(), frame.clientArea());
+    EXPECT_FALSE(panel->isVisible());
+    dialog.hide();
+    qt.setInputPanel(true);
+    EXPECT_FALSE(panel->isWindow()) << "without a dialog it rises inside the frame";
+    EXPECT_TRUE(panel->isVisible());
 }
 
 TEST(AboutBox, ShowsTitleVersionCaptionAndVersion) {
