@@ -1,5 +1,6 @@
 #include "service/response_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -75,55 +76,71 @@ QString EscapeXml(const QString& text) {
     return out;
 }
 
+namespace {
+
+// The five replacements after the first "&amp;" pass cannot create or hide
+// each other's matches (each entity starts with "&" and ends with ";", none
+// holds another, and what they leave behind is none of "&amp;"'s letters), so
+// one scan does all five. The first pass must stay separate: it makes new
+// entities out of "&amp;lt;".
+constexpr Entity kAmpersand = {u"amp;", 4, u'&'};
+constexpr Entity kRest[] = {{u"lt;", 3, u'<'},
+                            {u"gt;", 3, u'>'},
+                            {u"quot;", 5, u'"'},
+                            {u"apos;", 5, u'\''},
+                            {u"amp;", 4, u'&'}};
+
+// Decodes `entities` from in[0, n) into out (which may be in itself), moving
+// the text between two "&" in one piece: linear whatever the number of
+// entities. Returns the length written.
+qsizetype decode(const QChar* in, qsizetype n, QChar* out, const Entity* entities, size_t count) {
+    qsizetype r = 0;
+    qsizetype w = 0;
+    while (r < n) {
+        qsizetype next = QStringView(in + r, n - r).indexOf(QLatin1Char('&'));
+        next = next < 0 ? n : r + next;
+        if (next > r) {
+            if (out + w != in + r) {
+                std::memmove(static_cast<void*>(out + w), in + r,
+                             static_cast<size_t>(next - r) * sizeof(QChar));
+            }
+            w += next - r;
+            r = next;
+        }
+        if (r == n) {
+            break;
+        }
+        size_t e = 0;
+        while (e < count && !followedBy(in, n, r, entities[e].rest, entities[e].length)) {
+            ++e;
+        }
+        if (e < count) {
+            out[w++] = QChar(entities[e].character);
+            r += 1 + entities[e].length;
+        } else {
+            out[w++] = in[r++];
+        }
+    }
+    return w;
+}
+
+} // namespace
+
+QString UnescapedDocument(QStringView prefix, QStringView escaped) {
+    QString out(prefix.size() + escaped.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    std::copy(prefix.begin(), prefix.end(), d);
+    // The first pass copies out of the answer, the second works in place.
+    qsizetype length =
+        prefix.size() + decode(escaped.data(), escaped.size(), d + prefix.size(), &kAmpersand, 1);
+    length = prefix.size() + decode(d + prefix.size(), length - prefix.size(), d + prefix.size(),
+                                    kRest, std::size(kRest));
+    out.truncate(length);
+    return out;
+}
+
 void UnescapeReturnedDocument(QString& text) {
-    // The five replacements after the first cannot create or hide each other's
-    // matches (each entity starts with "&" and ends with ";", none holds
-    // another, and what they leave behind is none of "&amp;"'s letters), so
-    // one scan does all five. The first "&amp;" pass must stay separate: it
-    // makes new entities out of "&amp;lt;".
-    static constexpr Entity kFirst[] = {{u"amp;", 4, u'&'}};
-    static constexpr Entity kRest[] = {{u"lt;", 3, u'<'},
-                                       {u"gt;", 3, u'>'},
-                                       {u"quot;", 5, u'"'},
-                                       {u"apos;", 5, u'\''},
-                                       {u"amp;", 4, u'&'}};
-    // Each pass moves the text between two "&" in one piece, compacting in
-    // place: linear, whatever the number of entities.
-    auto pass = [&text](const Entity* entities, size_t count) {
-        qsizetype r = text.indexOf(QLatin1Char('&'));
-        if (r < 0) {
-            return;
-        }
-        QChar* d = text.data();
-        const qsizetype n = text.size();
-        qsizetype w = r;
-        while (r < n) {
-            // d[r] is "&".
-            size_t e = 0;
-            while (e < count && !followedBy(d, n, r, entities[e].rest, entities[e].length)) {
-                ++e;
-            }
-            if (e < count) {
-                d[w++] = QChar(entities[e].character);
-                r += 1 + entities[e].length;
-            } else {
-                d[w++] = d[r++];
-            }
-            qsizetype next = QStringView(d + r, n - r).indexOf(QLatin1Char('&'));
-            next = next < 0 ? n : r + next;
-            if (next > r) {
-                if (w != r) {
-                    std::memmove(static_cast<void*>(d + w), d + r,
-                                 static_cast<size_t>(next - r) * sizeof(QChar));
-                }
-                w += next - r;
-                r = next;
-            }
-        }
-        text.truncate(w);
-    };
-    pass(kFirst, 1);
-    pass(kRest, std::size(kRest));
+    text = UnescapedDocument(QStringView(), text);
 }
 
 QString FindEscapedTag(const QString& text, const QString& name) {

@@ -14,6 +14,8 @@ QString EscapeXml(const QString& text);
 // the service escaped twice comes out plain ("&amp;lt;" becomes "<"). Linear in
 // the length of the text.
 void UnescapeReturnedDocument(QString& text);
+// `prefix` followed by `escaped` decoded the same way, in one copy.
+QString UnescapedDocument(QStringView prefix, QStringView escaped);
 
 // The text between the escaped start tag of `name` (with an empty default
 // namespace, or without attributes) and its escaped end tag; empty when either

@@ -56,14 +56,13 @@ void removeLeadingDeclaration(QString& text) {
 }
 
 // "<returnValue>" + the returned document without its own declaration +
-// "</returnValue>", still escaped; the whole text, prefixed the same way, when
-// the answer has no returnValue element.
-QString returnedDocument(QString& text) {
+// "</returnValue>", unescaped; the whole text, prefixed the same way, when the
+// answer has no returnValue element.
+QString returnedDocument(const QString& text) {
     const qsizetype start = indexOfMarkup(text, QLatin1StringView("<returnValue>"));
     const qsizetype end = indexOfMarkup(text, QLatin1StringView("</returnValue>"));
     if (start <= 0 || end <= 0) {
-        text.prepend(kReturnValueStart);
-        return std::move(text);
+        return UnescapedDocument(kReturnValueStart, text);
     }
     // Skip the inner document's declaration, whatever its length, when it has
     // one; a service that leaves ">" unescaped ends it with a plain "?>".
@@ -79,13 +78,8 @@ QString returnedDocument(QString& text) {
         }
     }
     const qsizetype to = end + kReturnValueEnd.size();
-    QString document;
-    document.reserve(kReturnValueStart.size() + qMax<qsizetype>(0, to - from));
-    document += kReturnValueStart;
-    if (to > from) {
-        document += QStringView(text).mid(from, to - from);
-    }
-    return document;
+    return UnescapedDocument(kReturnValueStart,
+                             to > from ? QStringView(text).mid(from, to - from) : QStringView());
 }
 
 } // namespace
@@ -283,12 +277,11 @@ int ServiceMessage::EvaluateResponse(QString text, const QString& responseDumpPa
         return 1;
     }
 
-    QString document = returnedDocument(text);
-    text = QString();
     if (interactive) {
         ShowStatus(T(QStringLiteral("msgRequestProcessedSuccessfully")));
     }
-    UnescapeReturnedDocument(document);
+    const QString document = returnedDocument(text);
+    text = QString();
     WriteTextFile(responseDumpPath, document);
     runParser(document);
     if (interactive) {

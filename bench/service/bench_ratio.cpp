@@ -3,20 +3,27 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace {
 
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
+        // With --benchmark_repetitions the median stands for the benchmark.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !medians.count(name)) {
+                times[name] = run.GetAdjustedRealTime();
+            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times[name] = run.GetAdjustedRealTime();
+                medians.insert(name);
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
+    std::set<std::string> medians;
 };
 
 } // namespace
