@@ -150,8 +150,11 @@ QByteArray LowBytes(const QString& text) {
 }
 
 QByteArray ToAnsi(const QString& text) {
-    // Written by index into a buffer of the final size at most: message dumps
-    // of many megabytes pass through here.
+    // Message dumps of many megabytes pass through here: the common all-Latin-1
+    // text takes Qt's vectorised conversion, the rest is written by index.
+    if (QtPrivate::isLatin1(text)) {
+        return text.toLatin1();
+    }
     const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
     QByteArray out(n, Qt::Uninitialized);
