@@ -112,7 +112,15 @@ void WriteDeviceSettings(const DeviceSettings& values) {
         }
         text += QLatin1String(line.key) + QLatin1Char('=') + value + QLatin1Char('\n');
     }
-    DeviceFileSystem::current().writeFile(SettingsFilePath(), LowBytes(text));
+    const QByteArray bytes = LowBytes(text);
+    const DeviceFileSystem& fs = DeviceFileSystem::current();
+    const QString path = SettingsFilePath();
+    // Every exchange rewrites the file; an unchanged one is left alone, which
+    // spares the storage a write per message.
+    if (fs.readFile(path, bytes.size() + 1) == bytes) {
+        return;
+    }
+    fs.writeFile(path, bytes);
 }
 
 bool IsStorageCard(const QString& name) {

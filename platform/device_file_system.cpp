@@ -4,24 +4,35 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
+#include <dirent.h>
 
 namespace {
 
 DeviceFileSystem* g_current = nullptr;
 
+// The components of a device path; either slash separates, empty components
+// are skipped. "." and ".." (and a zero character) make the path unsafe.
 QStringList deviceComponents(const QString& devicePath, bool* ok) {
     *ok = true;
-    // Compiled once: every dump and settings write passes through here.
-    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
     QStringList parts;
-    for (const QString& part : devicePath.split(separators, Qt::SkipEmptyParts)) {
-        if (part == QLatin1String(".") || part == QLatin1String("..") || part.contains(QChar(0))) {
-            *ok = false;
-            return {};
+    qsizetype begin = 0;
+    const qsizetype n = devicePath.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && devicePath.at(i) != QLatin1Char('\\') &&
+            devicePath.at(i) != QLatin1Char('/')) {
+            continue;
         }
-        parts << part;
+        if (i > begin) {
+            const QString part = devicePath.mid(begin, i - begin);
+            if (part == QLatin1String(".") || part == QLatin1String("..") ||
+                part.contains(QChar(0))) {
+                *ok = false;
+                return {};
+            }
+            parts << part;
+        }
+        begin = i + 1;
     }
     return parts;
 }
@@ -51,17 +62,23 @@ QString DeviceFileSystem::resolveComponent(const QString& hostDir, const QString
     if (QFileInfo::exists(exact)) {
         return exact;
     }
-    QDir dir(hostDir);
-    if (dir.exists()) {
-        const QStringList names =
-            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QString& candidate : names) {
-            if (candidate.compare(name, Qt::CaseInsensitive) == 0) {
-                return hostDir + QLatin1Char('/') + candidate;
-            }
+    // Another spelling of the name; the first in name order when several
+    // differ only by letter case. Read straight from the directory: a miss is
+    // common (a file about to be created) and should cost little.
+    QString found;
+    DIR* dir = ::opendir(QFile::encodeName(hostDir).constData());
+    if (dir == nullptr) {
+        return QString();
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString candidate = QFile::decodeName(entry->d_name);
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0 && candidate != QLatin1String(".") &&
+            candidate != QLatin1String("..") && (found.isEmpty() || candidate < found)) {
+            found = candidate;
         }
     }
-    return QString();
+    ::closedir(dir);
+    return found.isEmpty() ? QString() : hostDir + QLatin1Char('/') + found;
 }
 
 QString DeviceFileSystem::hostPath(const QString& devicePath) const {

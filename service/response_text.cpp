@@ -49,27 +49,34 @@ QString EscapeXml(const QString& text) {
     if (extra == 0) {
         return text;
     }
-    QString out;
-    out.reserve(text.size() + extra);
+    // Written straight into a buffer of the final size: headers and requests
+    // are mostly markup, so nearly every other character is replaced.
+    QString out(text.size() + extra, Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    auto put = [&to](const char* entity) {
+        while (*entity != '\0') {
+            *to++ = static_cast<char16_t>(*entity++);
+        }
+    };
     for (const QChar c : text) {
         switch (c.unicode()) {
         case u'&':
-            out += QLatin1String("&amp;");
+            put("&amp;");
             break;
         case u'<':
-            out += QLatin1String("&lt;");
+            put("&lt;");
             break;
         case u'>':
-            out += QLatin1String("&gt;");
+            put("&gt;");
             break;
         case u'"':
-            out += QLatin1String("&quot;");
+            put("&quot;");
             break;
         case u'\'':
-            out += QLatin1String("&apos;");
+            put("&apos;");
             break;
         default:
-            out += c;
+            *to++ = c.unicode();
             break;
         }
     }

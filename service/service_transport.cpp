@@ -130,6 +130,7 @@ struct ServiceTransport::StepControl {
     std::mutex mutex;
     std::condition_variable finishedChanged;
     bool finished = false;
+    std::atomic<bool> done{false}; // `finished`, readable without the lock
     std::atomic<bool> cancelled{false};
     CURLM* polling = nullptr; // the handle the worker waits in, woken on cancel
 };
@@ -171,43 +172,124 @@ void ServiceTransport::setInstance(ServiceTransport* transport) {
     g_installed = transport;
 }
 
+namespace {
+
+// The transport's worker thread. Steps run on it one at a time while the
+// caller waits with the step's deadline. It stays alive between steps, and
+// both sides look for the hand-over a little while before they sleep: on a
+// fast network a fresh thread per step, or a sleep and a wake-up at every
+// hand-over, costs more than the exchange itself.
+class StepWorker {
+public:
+    // The worker of this process; nullptr when no thread can be started.
+    static StepWorker* shared() {
+        static StepWorker worker;
+        return worker.thread_.joinable() ? &worker : nullptr;
+    }
+
+    void post(std::function<void()> job) {
+        std::lock_guard lock(mutex_);
+        job_ = std::move(job);
+        pending_.store(true, std::memory_order_release);
+        if (sleeping_) {
+            wake_.notify_one();
+        }
+    }
+
+    ~StepWorker() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            wake_.notify_one();
+        }
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+private:
+    static constexpr std::chrono::microseconds kLookout{300};
+
+    StepWorker() {
+        try {
+            thread_ = std::thread([this] { loop(); });
+        } catch (const std::system_error&) {
+            // No worker: every step reports that it could not start.
+        }
+    }
+
+    void loop() {
+        for (;;) {
+            const auto until = std::chrono::steady_clock::now() + kLookout;
+            while (!pending_.load(std::memory_order_acquire) &&
+                   std::chrono::steady_clock::now() < until) {
+                std::this_thread::yield();
+            }
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                sleeping_ = true;
+                wake_.wait(lock, [this] { return pending_.load() || stopping_; });
+                sleeping_ = false;
+                if (!pending_.load()) {
+                    return; // stopping
+                }
+                job = std::move(job_);
+                pending_.store(false);
+            }
+            job();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::function<void()> job_;
+    std::atomic<bool> pending_{false};
+    bool sleeping_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+// How long the caller watches for the end of a step before it sleeps.
+constexpr std::chrono::microseconds kCallerLookout{1000};
+
+} // namespace
+
 ServiceTransport::StepOutcome
 ServiceTransport::runStep(std::chrono::milliseconds deadline,
                           const std::function<void(StepControl&)>& work) {
-    // Shared with the worker, which may still be leaving when the caller has
-    // gone on.
-    const auto control = std::make_shared<StepControl>();
-    std::thread worker;
-    try {
-        worker = std::thread([control, &work] {
-            work(*control);
-            // From here on the worker touches nothing but `control`.
-            std::lock_guard lock(control->mutex);
-            control->finished = true;
-            control->finishedChanged.notify_all();
-        });
-    } catch (const std::system_error&) {
+    StepWorker* worker = StepWorker::shared();
+    if (worker == nullptr) {
         return StepOutcome::NotStarted;
     }
-    bool inTime = false;
-    {
-        std::unique_lock lock(control->mutex);
-        inTime =
-            control->finishedChanged.wait_for(lock, deadline, [&] { return control->finished; });
-        if (!inTime) {
-            // The worker notices at its next wake-up, which this forces, and
-            // leaves through the transfer's normal clean-up.
-            control->cancelled = true;
-            if (control->polling != nullptr) {
-                curl_multi_wakeup(control->polling);
-            }
-            control->finishedChanged.wait(lock, [&] { return control->finished; });
-        }
+    const auto control = std::make_shared<StepControl>();
+    const auto start = std::chrono::steady_clock::now();
+    worker->post([control, &work] {
+        work(*control);
+        std::lock_guard lock(control->mutex);
+        control->finished = true;
+        control->done.store(true, std::memory_order_release);
+        control->finishedChanged.notify_all();
+    });
+    const auto lookoutEnd =
+        start + std::min<std::chrono::steady_clock::duration>(kCallerLookout, deadline);
+    while (!control->done.load(std::memory_order_acquire) &&
+           std::chrono::steady_clock::now() < lookoutEnd) {
+        std::this_thread::yield();
     }
-    // The step's work is over and nothing of the transport is touched any
-    // more: the thread may end on its own, without a second wake-up for a
-    // join.
-    worker.detach();
+    std::unique_lock lock(control->mutex);
+    const bool inTime = control->finishedChanged.wait_until(lock, start + deadline,
+                                                            [&] { return control->finished; });
+    if (!inTime) {
+        // The worker notices at its next wake-up, which this forces, and
+        // leaves through the transfer's normal clean-up; `work` and the
+        // transport stay untouched once this returns.
+        control->cancelled = true;
+        if (control->polling != nullptr) {
+            curl_multi_wakeup(control->polling);
+        }
+        control->finishedChanged.wait(lock, [&] { return control->finished; });
+    }
     return inTime ? StepOutcome::Finished : StepOutcome::TimedOut;
 }
 

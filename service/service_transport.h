@@ -42,8 +42,8 @@ std::uint32_t PlatformCodeForCurl(int curlCode, long osErrno);
 
 // Carries one SOAP request to the back office and brings back the answer: a
 // connection check and a client handle per Connect, then HTTP/1.0 POSTs on the
-// same connection. Each blocking step runs on a fresh worker thread while the
-// caller waits up to the step's deadline; an overrun step is cancelled and
+// same connection. Each blocking step runs on the transport's worker thread
+// while the caller waits up to the step's deadline; an overrun step is cancelled and
 // reported with the time-out codes 106 and 108. The transport never shows
 // anything: the service call decides what the user sees.
 //
@@ -113,8 +113,8 @@ private:
     struct SendJob;
     struct StepControl;
     enum class StepOutcome { Finished, TimedOut, NotStarted };
-    // Runs `work` on a fresh worker thread and waits up to `deadline`; an
-    // overrun step is cancelled and joined before this returns.
+    // Runs `work` on the worker thread and waits up to `deadline`; an overrun
+    // step is cancelled, and has ended, before this returns.
     static StepOutcome runStep(std::chrono::milliseconds deadline,
                                const std::function<void(StepControl&)>& work);
     static int perform(void* multi, void* easy, StepControl& control);

@@ -2,7 +2,11 @@
 #include "scripted_prompter.h"
 #include "test_device.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -170,6 +174,22 @@ TEST(DeviceSettings, WritesTenLinesInLowBytes) {
                                              "A\nPDA=\n"
                                              "HostIP=\nPortNumber=80\nWarPath=\nViewBy=\n"
                                              "OperatingMode=\n"));
+}
+
+TEST(DeviceSettings, AnUnchangedFileIsNotRewritten) {
+    TestDevice device;
+    DeviceSettings s;
+    s.language = "English";
+    WriteDeviceSettings(s);
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(device.fs().hostPath(kFile)).constData(), &before), 0);
+    WriteDeviceSettings(s);
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(device.fs().hostPath(kFile)).constData(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino) << "the same file, untouched";
+    s.hostIp = "h";
+    WriteDeviceSettings(s);
+    EXPECT_TRUE(device.read(kFile).contains("HostIP=h\n"));
 }
 
 TEST(DeviceSettings, UnmountedCardLeavesDataFoldersUncreated) {
