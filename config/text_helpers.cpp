@@ -53,17 +53,22 @@ std::int32_t saturate(std::int64_t value, bool negative) {
     return static_cast<std::int32_t>(value);
 }
 
-std::int32_t decimalToInt(const std::u16string& s) {
-    qsizetype i = 0;
+// Skips leading blanks and an optional sign from `i`; true for a minus.
+bool readSign(const std::u16string& s, qsizetype& i) {
     const qsizetype n = static_cast<qsizetype>(s.size());
     while (i < n && isCSpace(s[i])) {
         ++i;
     }
-    bool negative = false;
     if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
+        return s[i++] == u'-';
     }
+    return false;
+}
+
+std::int32_t decimalToInt(const std::u16string& s) {
+    qsizetype i = 0;
+    const qsizetype n = static_cast<qsizetype>(s.size());
+    const bool negative = readSign(s, i);
     std::int64_t value = 0;
     readDigits(s.data(), n, i, 10, value);
     return saturate(value, negative);
@@ -101,14 +106,7 @@ std::int32_t ScanIntFormatted(const QString& text, std::int32_t fallback) {
     const std::u16string s = text.toStdU16String();
     const qsizetype n = static_cast<qsizetype>(s.size());
     qsizetype i = 0;
-    while (i < n && isCSpace(s[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
+    const bool negative = readSign(s, i);
     std::int64_t value = 0;
     if (i < n && s[i] == u'0') {
         ++i;

@@ -243,34 +243,27 @@ void CMainFrame::SetActionEnabled(bool enabled, QWidget* button, int screenId, i
 }
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    int command = 0;
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (enterEscapeEnabled_) {
-            SwitchScreen(Cmd::Forward);
-            return;
-        }
+        command = enterEscapeEnabled_ ? Cmd::Forward : 0;
         break;
     case Qt::Key_Escape:
-        if (enterEscapeEnabled_) {
-            SwitchScreen(Cmd::Back);
-            return;
-        }
+        command = enterEscapeEnabled_ ? Cmd::Back : 0;
         break;
     case Qt::Key_Left:
-        if (arrowKeysEnabled_) {
-            SwitchScreen(Cmd::Back);
-            return;
-        }
+        command = arrowKeysEnabled_ ? Cmd::Back : 0;
         break;
     case Qt::Key_Right:
-        if (arrowKeysEnabled_) {
-            SwitchScreen(Cmd::Forward);
-            return;
-        }
+        command = arrowKeysEnabled_ ? Cmd::Forward : 0;
         break;
     default:
         break;
+    }
+    if (command != 0) {
+        SwitchScreen(command);
+        return;
     }
     QWidget::keyPressEvent(event);
 }
@@ -324,22 +317,20 @@ bool CMainFrame::leavePackingNote() {
 }
 
 int CMainFrame::ReturnFromPackingNote() {
-    const QString& path = doc_.webServicePath;
+    // A note opened from a list goes back to that list, fetched again.
+    auto list = [this](std::uint8_t action, bool& shown) {
+        doc_.packingNoteAction = action;
+        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, doc_.webServicePath)) {
+            return int(kNoScreen);
+        }
+        shown = true;
+        return int(kPackingNotesScreen);
+    };
     switch (doc_.listOrigin) {
     case 1:
-        doc_.packingNoteAction = 0;
-        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, path)) {
-            return kNoScreen;
-        }
-        doc_.newListShown = true;
-        return kPackingNotesScreen;
+        return list(0, doc_.newListShown);
     case 2:
-        doc_.packingNoteAction = 1;
-        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, path)) {
-            return kNoScreen;
-        }
-        doc_.inProgressListShown = true;
-        return kPackingNotesScreen;
+        return list(1, doc_.inProgressListShown);
     default:
         return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
     }
@@ -396,8 +387,7 @@ int CMainFrame::executeCommand(int command) {
         return kStartScreen;
     case Cmd::DayOk:
         screenOperation(ScreenOperation::StoreDay);
-        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen
-                                                                               : kNoScreen;
+        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen : kNoScreen;
     case Cmd::DayBack:
         return kDepartmentScreen;
     case Cmd::RouteOk:
@@ -415,8 +405,7 @@ int CMainFrame::executeCommand(int command) {
         doc_.containerScanResult.clear();
         return kPackingNoteInfoScreen;
     case Cmd::ScanRouteBack:
-        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen
-                                                                               : kNoScreen;
+        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen : kNoScreen;
     case Cmd::NewList:
     case Cmd::InProgressList:
     case Cmd::DoneList:

@@ -34,10 +34,22 @@ protected:
         device.fs().installMissingFiles(KORVANE_SOURCE_DIR "/resources/translations",
                                         "\\Program Files\\Korvo");
         office.answer("KORVANESETTINGS", kSettingsAnswer);
+    }
+
+    // Starts the program on a settings file (none: first start).
+    void start(const QByteArray& settings = {}) {
+        if (!settings.isEmpty()) {
+            device.write("\\Program Files\\Korvo\\Korvo.properties", settings);
+        }
         frame.setScreenFactory(CreateScreen);
         frame.showFirstScreen(kStartScreen);
         frame.show();
         frame.FillActionMenu(kStartScreen);
+    }
+
+    static QByteArray serverAt(int port) {
+        return "HostIP=127.0.0.1\nPortNumber=" + QByteArray::number(port) +
+               "\nOperatingMode=ROUTEMODE\n";
     }
 
     // The handheld keeps its connection; close it before the office stops.
@@ -58,6 +70,7 @@ protected:
 } // namespace
 
 TEST_F(EndToEnd, ConfigureTestSaveAndStart) {
+    start();
     prompter.passwords = {"639"};
     frame.SwitchScreen(Cmd::Settings);
     ASSERT_EQ(frame.currentScreenId(), kSettingScreen);
@@ -104,18 +117,10 @@ TEST_F(EndToEnd, ConfigureTestSaveAndStart) {
 }
 
 TEST_F(EndToEnd, StartWithoutAServerKeepsTheStartScreen) {
-    device.write(
-        "\\Program Files\\Korvo\\Korvo.properties",
-        "HostIP=127.0.0.1\nPortNumber=" + QByteArray::number(LoopbackBackOffice::refusedPort()) +
-            "\nOperatingMode=ROUTEMODE\n");
-    CKorvoDoc fresh;
-    CMainFrame other(fresh, QSize(240, 320));
-    other.setScreenFactory(CreateScreen);
-    other.showFirstScreen(kStartScreen);
-    other.FillActionMenu(kStartScreen);
+    start(serverAt(LoopbackBackOffice::refusedPort()));
     prompter.clear();
-    other.SwitchScreen(Cmd::Start);
-    EXPECT_EQ(other.currentScreenId(), kStartScreen);
+    frame.SwitchScreen(Cmd::Start);
+    EXPECT_EQ(frame.currentScreenId(), kStartScreen);
     ASSERT_EQ(prompter.messageTexts().size(), 1);
     EXPECT_TRUE(prompter.messageTexts()[0].startsWith("12029: "))
         << prompter.messageTexts()[0].toStdString();
@@ -124,18 +129,11 @@ TEST_F(EndToEnd, StartWithoutAServerKeepsTheStartScreen) {
 }
 
 TEST_F(EndToEnd, BusinessErrorOnStartShowsTheTranslatedCode) {
-    device.write("\\Program Files\\Korvo\\Korvo.properties",
-                 "HostIP=127.0.0.1\nPortNumber=" + QByteArray::number(office.port()) +
-                     "\nOperatingMode=ROUTEMODE\n");
     office.businessError("KORVANESETTINGS", "PASW003", "all zero");
-    CKorvoDoc fresh;
-    CMainFrame other(fresh, QSize(240, 320));
-    other.setScreenFactory(CreateScreen);
-    other.showFirstScreen(kStartScreen);
-    other.FillActionMenu(kStartScreen);
+    start(serverAt(office.port()));
     prompter.clear();
-    other.SwitchScreen(Cmd::Start);
-    EXPECT_EQ(other.currentScreenId(), kStartScreen);
+    frame.SwitchScreen(Cmd::Start);
+    EXPECT_EQ(frame.currentScreenId(), kStartScreen);
     EXPECT_EQ(prompter.messageTexts(), QStringList{"All delivered quantities are 0."});
     EXPECT_EQ(prompter.shown[0].caption, "Information");
 }

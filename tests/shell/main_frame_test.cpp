@@ -57,6 +57,13 @@ std::ostream& operator<<(std::ostream& os, const Item& i) {
     return os << "{" << i.text.toStdString() << ", " << i.command << ", " << i.enabled << "}";
 }
 
+// Shows the start screen and the menus as the program does at start-up.
+void startUp(CMainFrame& frame) {
+    frame.setScreenFactory(CreateScreen);
+    frame.showFirstScreen(kStartScreen);
+    frame.FillActionMenu(kStartScreen);
+}
+
 // A started program: device with the shipped translations, frame, start screen.
 class StartedFrame : public ::testing::Test {
 protected:
@@ -64,10 +71,8 @@ protected:
         ApplyDeviceLook(*qApp);
         device.fs().installMissingFiles(
             QStringLiteral(KORVANE_SOURCE_DIR "/resources/translations"), "\\Program Files\\Korvo");
-        frame.setScreenFactory(CreateScreen);
-        frame.showFirstScreen(kStartScreen);
+        startUp(frame);
         frame.show();
-        frame.FillActionMenu(kStartScreen);
     }
 
     TestDevice device;
@@ -97,9 +102,7 @@ TEST_F(StartedFrame, CaptionsFollowTheConfiguredLanguage) {
     CKorvoDoc german;
     device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Deutsch\n");
     RecordingFrame other(german, QSize(240, 320));
-    other.setScreenFactory(CreateScreen);
-    other.showFirstScreen(kStartScreen);
-    other.FillActionMenu(kStartScreen);
+    startUp(other);
     EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), QString::fromUtf8("Men\xC3\xBC"));
     EXPECT_EQ(items(other.menu(CMainFrame::AppMenu)).first().text, QString::fromUtf8("Zur\xC3\xBC"
                                                                                      "ck"));
@@ -110,8 +113,7 @@ TEST_F(StartedFrame, MissingTranslationFileLeavesCaptionsEmpty) {
     CKorvoDoc doc2;
     device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Klingon\n");
     RecordingFrame other(doc2, QSize(240, 320));
-    other.setScreenFactory(CreateScreen);
-    other.showFirstScreen(kStartScreen);
+    startUp(other);
     EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), "");
     EXPECT_EQ(other.currentScreen()->findChild<QLabel*>("title")->text(), "");
 }

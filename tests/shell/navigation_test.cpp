@@ -38,8 +38,7 @@ protected:
                                         "\\Program Files\\Korvo");
         device.write("\\Program Files\\Korvo\\Korvo.properties", settings);
         NavigationServices services;
-        services.call = [this](MessageKind m, CKorvoDoc& d, bool interactive,
-                               const QString& path) {
+        services.call = [this](MessageKind m, CKorvoDoc& d, bool interactive, const QString& path) {
             calls << Call{m, interactive, path, d.packingNoteAction};
             const int result = results.empty() ? 0 : results.front();
             if (!results.empty()) {
