@@ -7,11 +7,11 @@
 #include "shell/main_frame.h"
 #include "shell/qt_prompter.h"
 #include "shell/screens.h"
+#include "widgets/colour_widgets.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFont>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -95,9 +95,7 @@ QString DefaultDeviceRoot() {
 }
 
 void ApplyDeviceLook(QApplication& app) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    app.setFont(font);
+    app.setFont(ArialFont(12, false));
 }
 
 int RunKorvo(QApplication& app, const KorvoOptions& options) {
