@@ -102,7 +102,11 @@ TEST_F(ServiceTest, TheReturnedDocumentIsCutAtItsOwnDeclaration) {
 TEST_F(ServiceTest, WithoutAReturnValueNothingIsParsed) {
     for (const std::string& answer :
          {std::string("<a>no return value</a>"), std::string("</returnValue><returnValue>"),
-          std::string("<returnValue>&lt;KorvaneRouteResponse&gt;")}) {
+          std::string("<returnValue>&lt;KorvaneRouteResponse&gt;"),
+          // At the very start it is not cut either: the document loads as nothing.
+          std::string(
+              "<returnValue>&lt;KorvaneRouteResponse&gt;&lt;RouteControl&gt;&lt;R RCID=\"1\"/&gt;"
+              "&lt;/RouteControl&gt;&lt;/KorvaneRouteResponse&gt;</returnValue>")}) {
         RouteMessage message(doc_, false);
         EXPECT_EQ(message.EvaluateResponse(QString::fromStdString(answer), kDump, "", false), 0);
         EXPECT_TRUE(doc_.routes.empty()) << answer;

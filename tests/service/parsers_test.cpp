@@ -409,6 +409,21 @@ const RouteChangeCase kRouteChanges[] = {
 INSTANTIATE_TEST_SUITE_P(Rules, RouteChangeRule, ::testing::ValuesIn(kRouteChanges),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ServiceTest, TakingOverAnAnswerWithoutRouteChangeEmptiesTheRoute) {
+    doc_.packingNoteAction = 1;
+    doc_.currentSettings.emplace().AORD = 1;
+    doc_.currentRoute = RouteControl{12, 101, "Old", 1, 1, 1};
+    doc_.routeCountsCurrent = false;
+    PackingNoteMessage(doc_, false)
+        .ParseResponse(returned(R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/>)"
+                                R"(</KorvanePackingNoteResponse>)"));
+    const RouteControl& r = *doc_.currentRoute;
+    EXPECT_EQ(
+        QString("%1/%2/%3/%4/%5/%6").arg(r.RCID).arg(r.RNR).arg(r.D).arg(r.QN).arg(r.QP).arg(r.QC),
+        "0/0//0/0/0");
+    EXPECT_TRUE(doc_.routeCountsCurrent);
+}
+
 TEST_F(ServiceTest, SendWrappersReturnOkOrTheShownText) {
     doc_.currentPackingNote.emplace().PNID = 3;
     server_.answer("", "<KorvaneResponse/>");

@@ -169,10 +169,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, CallServiceTable, ::testing::ValuesIn(kCallCases)
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ServiceTest, ASoapFaultIsKeptInErrDownloadAndClearedByTheNextGoodAnswer) {
-    server_.fault("");
+    // Every character as its low byte, unlike the ANSI dumps: U+20AC is 0xAC, not "?".
+    server_.fault("", QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC"));
     SettingsMessage failing(doc_, false);
     EXPECT_EQ(failing.CallService(ApplicationVersion, "qvr", false), 2);
-    EXPECT_EQ(read(kErrDownload), QByteArray::fromStdString(LoopbackBackOffice::SoapFault("boom")));
+    EXPECT_EQ(read(kErrDownload), QByteArray::fromStdString(LoopbackBackOffice::SoapFault("boom"))
+                                      .replace("boom", "caf\xE9 \xAC"));
 
     server_.answer("", "<KorvaneSettingsResponse/>");
     SettingsMessage good(doc_, false);
@@ -195,6 +197,17 @@ TEST_F(ServiceTest, ErrDownloadGoesToAMountedCardElseToTheDeviceRoot) {
     SettingsMessage mounted(doc_, false);
     mounted.CallService(ApplicationVersion, "qvr", false);
     EXPECT_TRUE(exists("\\Storage Card\\Korvo_XML\\Log\\ErrDownload.xml"));
+
+    // The next good answer removes the card's copy; the message dumps stay in
+    // main memory whatever the storage location.
+    server_.answer("", "<KorvaneSettingsResponse/>");
+    SettingsMessage good(doc_, false);
+    EXPECT_EQ(good.CallService(ApplicationVersion, "qvr", false), 0);
+    EXPECT_FALSE(exists("\\Storage Card\\Korvo_XML\\Log\\ErrDownload.xml"));
+    EXPECT_TRUE(exists(kRequestDump));
+    EXPECT_TRUE(exists(kResponseDump));
+    EXPECT_FALSE(exists("\\Storage Card\\Korvo_XML\\Log\\SettingsREQUEST.xml"));
+    EXPECT_FALSE(exists("\\Storage Card\\Korvo_XML\\Log\\SettingsResponse.xml"));
 }
 
 TEST_F(ServiceTest, InteractiveCallsShowTheStatusSequence) {
