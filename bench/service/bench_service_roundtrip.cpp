@@ -178,8 +178,9 @@ BENCHMARK(BM_SideBySide)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iteratio
 
 int main(int argc, char** argv) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int status =
-        RunWithRatios(argc, argv, {{"BM_CallService/real_time", "BM_PlainCurl/real_time", 1.5}});
+    // The separate runs give absolute figures; the ratio comes from the
+    // interleaved one, which the machine's other work weighs on alike.
+    const int status = RunWithRatios(argc, argv, {});
     if (g_sideBySideRatio > 0) {
         std::printf(
             "ratio CallService / plain libcurl, side by side (medians) = %.2f (goal <= 1.5) %s\n",
