@@ -292,7 +292,7 @@ void CMainFrame::SwitchScreen(int command) {
     if (created == nullptr) {
         return;
     }
-    showScreen(created, next, mapped);
+    showScreen(created, next);
 }
 
 bool CMainFrame::CallServiceForNavigation(MessageKind message, bool interactive,
@@ -488,7 +488,7 @@ int CMainFrame::executeCommand(int command) {
     }
 }
 
-void CMainFrame::showScreen(KorvoView* next, int screenId, int command) {
+void CMainFrame::showScreen(KorvoView* next, int screenId) {
     QPointer<KorvoView> old = screen_;
     FillActionMenu(screenId);
     screen_ = next;
@@ -496,7 +496,6 @@ void CMainFrame::showScreen(KorvoView* next, int screenId, int command) {
     next->activate();
     next->setFocus();
     inputPanel_->raise();
-    creatingCommand_ = command;
     if (old) {
         old->hide();
         old->deleteLater();

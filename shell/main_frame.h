@@ -81,7 +81,7 @@ protected:
 
 private:
     void buildMenuBar();
-    void showScreen(KorvoView* next, int screenId, int command);
+    void showScreen(KorvoView* next, int screenId);
     // Asks the current screen to run an operation; "OK" when there is no screen.
     QString screenOperation(ScreenOperation operation);
     bool leavePackingNote();
@@ -103,7 +103,6 @@ private:
 
     QPointer<KorvoView> screen_;
     int screenId_ = -1;       // -1 until the first Actions menu is built
-    int creatingCommand_ = 0; // the command that created the current screen
     const bool arrowKeysEnabled_ = true;
     const bool enterEscapeEnabled_ = true;
 };
