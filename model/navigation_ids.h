@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // Screens, numbered as the rows of the Actions-menu table.
 enum ScreenId : int {
     kNoScreen = -1,
@@ -67,3 +69,47 @@ inline constexpr int Exit = 57665;
 inline constexpr int NavigationFirst = 32800;
 inline constexpr int NavigationLast = 32900;
 } // namespace Cmd
+
+// The workflow steps the navigation asks of the screen shown before it moves on.
+// Each returns Result::Ok on success, or another text (the one the screen showed)
+// to stay.
+enum class ScreenOperation {
+    SaveSettings,     // settings: OK and Back
+    StoreDepartment,  // department: Save in route mode
+    StoreDay,         // day: OK
+    StoreRoute,       // route: OK
+    PackingNoteCall,  // route scan: Save
+    TakeListedNote,   // list: Save
+    PrintListedNote,  // list: Print
+    SaveInfo,         // information: Save
+    PreviousNote,     // information: Previous
+    NextNote,         // information: Next
+    ShowInstructions, // information: Instructions
+    PrintOrProcess,   // delivered products: Print and Process
+    LeaveDelivered,   // delivered products: Back
+    HoldNote,         // delivered products: Hold
+    StoreCurrentLine, // delivered products: Out-scan pool
+    PrepareCounting,  // delivered products: Counting
+    LeaveOutScan,     // out-scan pool: Back (Result::Ok to leave)
+    SaveCount,        // counting: Save
+    LeaveCountCheck,  // counting: Back, the leave check (Result::Ok to leave)
+    CountLineCall,    // counting: Back, the packing-note line request
+    ScannedNoteLines, // packing-note entry: the lines after a scan
+};
+
+// The outcome words of screen operations and of the back office.
+namespace Result {
+inline const QString Ok = QStringLiteral("OK");
+inline const QString NotOk = QStringLiteral("NOT_OK");
+inline const QString NoReportServerFound = QStringLiteral("NO_REPORT_SERVER_FOUND");
+inline const QString Error = QStringLiteral("Error");
+} // namespace Result
+
+// What the navigation can ask of the screen shown.
+class ScreenOperations {
+public:
+    virtual ~ScreenOperations() = default;
+    // Runs a workflow step; Result::Ok on success. A screen answers only the
+    // steps of its own commands; anything else is a failure, never a silent Ok.
+    virtual QString runOperation(ScreenOperation operation) = 0;
+};

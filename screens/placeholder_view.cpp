@@ -54,16 +54,14 @@ QString ScreenTitle(int screenId, const CKorvoDoc& doc) {
 CPlaceholderView::CPlaceholderView(ScreenFrame& frame, CKorvoDoc& doc, int screenId,
                                    QWidget* parent)
     : KorvoView(frame, doc, screenId, parent) {
-    title_ = new CColourLabel(this);
-    title_->setObjectName(QStringLiteral("title"));
-    SetControlId(title_, ControlId::Title);
-    bottomBand_ = new CColourLabel(this);
-    SetControlId(bottomBand_, ControlId::BottomBand);
     setFocusPolicy(Qt::StrongFocus);
 }
 
 void CPlaceholderView::activate() {
     frame_.LayoutScreen(this, {}, 0, 2);
-    title_->setText(ScreenTitle(screenId(), doc_));
-    TitleStyle(title_);
+    setTitle(ScreenTitle(screenId(), doc_));
+}
+
+QString CPlaceholderView::runOperation(ScreenOperation) {
+    return Result::Ok;
 }

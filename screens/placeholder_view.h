@@ -2,8 +2,6 @@
 
 #include "widgets/korvo_view.h"
 
-class CColourLabel;
-
 // The translated title of a workflow screen, as the screen shows it.
 QString ScreenTitle(int screenId, const CKorvoDoc& doc);
 
@@ -15,8 +13,5 @@ class CPlaceholderView : public KorvoView {
 public:
     CPlaceholderView(ScreenFrame& frame, CKorvoDoc& doc, int screenId, QWidget* parent = nullptr);
     void activate() override;
-
-private:
-    CColourLabel* title_;
-    CColourLabel* bottomBand_;
+    QString runOperation(ScreenOperation operation) override;
 };

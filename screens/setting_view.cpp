@@ -76,12 +76,6 @@ int SelectByPrefix(QComboBox* combo, const QString& text) {
 
 CSettingView::CSettingView(ScreenFrame& frame, CKorvoDoc& doc, QWidget* parent)
     : KorvoView(frame, doc, kSettingScreen, parent) {
-    title_ = new CColourLabel(this);
-    title_->setObjectName(QStringLiteral("title"));
-    SetControlId(title_, ControlId::Title);
-    bottomBand_ = new CColourLabel(this);
-    SetControlId(bottomBand_, ControlId::BottomBand);
-
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->setDocumentMode(true);
@@ -236,8 +230,7 @@ void CSettingView::activate() {
     tabs_->setTabText(0, T(QStringLiteral("lblUser")));
     tabs_->setTabText(1, T(QStringLiteral("lblSystem")));
 
-    title_->setText(T(QStringLiteral("lblTSettings")));
-    TitleStyle(title_);
+    setTitle(T(QStringLiteral("lblTSettings")));
     languageLabel_->setText(T(QStringLiteral("lblLang")));
     keyboardCheck_->setText(T(QStringLiteral("lblCheckBoxKeyActive")));
     viewByLabel_->setText(T(QStringLiteral("lblViewBy")));
@@ -423,10 +416,11 @@ void CSettingView::SaveSettings() {
 }
 
 QString CSettingView::runOperation(ScreenOperation operation) {
-    if (operation == ScreenOperation::SaveSettings) {
-        SaveSettings();
+    if (operation != ScreenOperation::SaveSettings) {
+        return KorvoView::runOperation(operation);
     }
-    return QStringLiteral("OK");
+    SaveSettings();
+    return Result::Ok;
 }
 
 void CSettingView::layoutTabs() {

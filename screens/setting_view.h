@@ -60,8 +60,6 @@ private:
     bool filling_ = true; // no validation while the controls are being filled
     QString lastPortText_;
 
-    CColourLabel* title_;
-    CColourLabel* bottomBand_;
     QTabWidget* tabs_;
     QScrollArea* userScroll_;
     QScrollArea* systemScroll_;

@@ -32,11 +32,6 @@ CKorvoFormView::CKorvoFormView(CMainFrame& frame, QWidget* parent)
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
-    title_ = new CColourLabel(this);
-    title_->setObjectName(QStringLiteral("title"));
-    SetControlId(title_, ControlId::Title);
-    bottomBand_ = new CColourLabel(this);
-    SetControlId(bottomBand_, ControlId::BottomBand);
     banner_ = makeLabel(this, "banner", kBannerId);
     versionCaption_ = makeLabel(this, "versionCaption", 1017);
     versionValue_ = new CColourLabel(this);
@@ -122,11 +117,10 @@ void CKorvoFormView::activate() {
     doc_.translations.LoadTranslations(TranslationFilePath(doc_.language));
     mainFrame_.SetMenuCaptions();
 
-    title_->setText(T(QStringLiteral("lblTitleStartScreen")));
+    setTitle(T(QStringLiteral("lblTitleStartScreen")));
     versionCaption_->setText(T(QStringLiteral("lblVersion")));
     licensedTo_->setText(T(QStringLiteral("lblLicensTo")));
     licensedBy_->setText(T(QStringLiteral("lblLicensBy")));
-    TitleStyle(title_);
 
     Prompter::current().setInputPanel(false);
 

@@ -25,8 +25,6 @@ private:
     void placeLabels();
 
     CMainFrame& mainFrame_;
-    CColourLabel* title_;
-    CColourLabel* bottomBand_;
     QLabel* banner_;
     QLabel* versionCaption_;
     CColourLabel* versionValue_;

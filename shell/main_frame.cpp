@@ -4,6 +4,7 @@
 #include "model/navigation_ids.h"
 #include "platform/prompter.h"
 #include "screens/setting_view.h"
+#include "service/back_office.h"
 #include "shell/about_dialog.h"
 #include "widgets/input_panel.h"
 #include "widgets/korvo_view.h"
@@ -60,11 +61,14 @@ void deleteCommand(QMenu* menu, int command) {
 } // namespace
 
 CMainFrame::CMainFrame(CKorvoDoc& doc, QSize screenSize, QWidget* parent)
-    : QWidget(parent), doc_(doc) {
+    : QWidget(parent), doc_(doc), ownBackOffice_(std::make_unique<ServiceBackOffice>(doc)),
+      backOffice_(ownBackOffice_.get()),
+      services_(std::make_unique<BackOfficeNavigation>(
+          doc, *backOffice_, [&doc] { return CSettingView::AskAccessPassword(doc); })),
+      navigator_(doc, *services_) {
     geometry_.width = screenSize.width();
     geometry_.height = screenSize.height();
     geometry_.menuBarHeight = kMenuBarHeight;
-    services_ = BackOfficeServices();
 
     setWindowTitle(QStringLiteral("Korvane"));
     setFixedSize(screenSize);
@@ -93,6 +97,13 @@ CMainFrame::CMainFrame(CKorvoDoc& doc, QSize screenSize, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::setBackOffice(BackOffice& office) {
+    backOffice_ = &office;
+    services_ = std::make_unique<BackOfficeNavigation>(
+        doc_, office, [this] { return CSettingView::AskAccessPassword(doc_); });
+    navigator_.setServices(*services_);
+}
 
 void CMainFrame::buildMenuBar() {
     menuBar_ = new QWidget(this);
@@ -242,9 +253,22 @@ void CMainFrame::SetActionEnabled(bool enabled, QWidget* button, int screenId, i
     }
 }
 
+void CMainFrame::RemoveActionEntry(int command) {
+    deleteCommand(menus_[ActionsMenu], command);
+}
+
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
     int command = 0;
     switch (event->key()) {
+    case Qt::Key_F1:
+    case Qt::Key_F2:
+    case Qt::Key_F3:
+        // The handheld's soft keys open the three menu-bar buttons; the menu then
+        // takes Up, Down, Enter and Escape itself.
+        if (QToolButton* button = buttons_[event->key() - Qt::Key_F1]; button->isEnabled()) {
+            button->showMenu();
+        }
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         command = enterEscapeEnabled_ ? Cmd::Forward : 0;
@@ -295,197 +319,8 @@ void CMainFrame::SwitchScreen(int command) {
     showScreen(created, next);
 }
 
-bool CMainFrame::CallServiceForNavigation(MessageKind message, bool interactive,
-                                          const QString& servicePath) {
-    if (!services_.call) {
-        return true;
-    }
-    WaitCursor wait;
-    return services_.call(message, doc_, interactive, servicePath) == 0;
-}
-
-QString CMainFrame::screenOperation(ScreenOperation operation) {
-    return screen_ ? screen_->runOperation(operation) : QStringLiteral("OK");
-}
-
-bool CMainFrame::leavePackingNote() {
-    if (!services_.leavePackingNote) {
-        return true;
-    }
-    WaitCursor wait;
-    return services_.leavePackingNote(doc_, doc_.webServicePath) == QLatin1String("OK");
-}
-
-int CMainFrame::ReturnFromPackingNote() {
-    // A note opened from a list goes back to that list, fetched again.
-    auto list = [this](std::uint8_t action, bool& shown) {
-        doc_.packingNoteAction = action;
-        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, doc_.webServicePath)) {
-            return int(kNoScreen);
-        }
-        shown = true;
-        return int(kPackingNotesScreen);
-    };
-    switch (doc_.listOrigin) {
-    case 1:
-        return list(0, doc_.newListShown);
-    case 2:
-        return list(1, doc_.inProgressListShown);
-    default:
-        return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
-    }
-}
-
-int CMainFrame::AfterPackingNoteScanned() {
-    if (doc_.operatingMode == kPackingNoteMode &&
-        (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
-        return kPackingNoteInfoScreen;
-    }
-    return screenOperation(ScreenOperation::ScannedNoteLines) == QLatin1String("OK")
-               ? kDeliveredProdScreen
-               : kNoScreen;
-}
-
-int CMainFrame::BackFromDeliveredProducts() {
-    if (doc_.operatingMode == kPackingNoteMode && !InformationAfterScan(doc_) &&
-        !NoteHasInstructions(doc_)) {
-        return leavePackingNote() ? kScanPackingNoteScreen : kNoScreen;
-    }
-    return kPackingNoteInfoScreen;
-}
-
 int CMainFrame::executeCommand(int command) {
-    const QString ok = QStringLiteral("OK");
-    const QString& path = doc_.webServicePath;
-    auto operationOk = [&](ScreenOperation operation) { return screenOperation(operation) == ok; };
-
-    switch (command) {
-    case Cmd::Start:
-        if (!CallServiceForNavigation(MessageKind::Settings, false, path)) {
-            return kNoScreen;
-        }
-        return ScreenAfterStart(doc_);
-    case Cmd::Settings:
-        return CSettingView::AskAccessPassword(doc_) ? kSettingScreen : kNoScreen;
-    case Cmd::SettingsOk:
-        screenOperation(ScreenOperation::SaveSettings);
-        return kStartScreen;
-    case Cmd::SettingsCancel:
-        return kStartScreen;
-    case Cmd::TestDownload:
-        doc_.settingsTestOk =
-            CallServiceForNavigation(MessageKind::Settings, true, doc_.pendingWebServicePath);
-        return kNoScreen;
-
-    case Cmd::DepartmentSave:
-        if (doc_.operatingMode != kRouteMode) {
-            return kScanPackingNoteScreen;
-        }
-        screenOperation(ScreenOperation::StoreDepartment);
-        return kDayScreen;
-    case Cmd::DepartmentBack:
-        return kStartScreen;
-    case Cmd::DayOk:
-        screenOperation(ScreenOperation::StoreDay);
-        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen : kNoScreen;
-    case Cmd::DayBack:
-        return kDepartmentScreen;
-    case Cmd::RouteOk:
-        screenOperation(ScreenOperation::StoreRoute);
-        return kScanPnOrContainerScreen;
-    case Cmd::RouteBack:
-        return kDayScreen;
-
-    case Cmd::ScanRouteSave:
-        if (!operationOk(ScreenOperation::PackingNoteCall)) {
-            return kNoScreen;
-        }
-        doc_.listOrigin = 0;
-        doc_.packingNoteId = doc_.currentPackingNote ? doc_.currentPackingNote->PNID : 0;
-        doc_.containerScanResult.clear();
-        return kPackingNoteInfoScreen;
-    case Cmd::ScanRouteBack:
-        return CallServiceForNavigation(MessageKind::Route, false, path) ? kRouteScreen : kNoScreen;
-    case Cmd::NewList:
-    case Cmd::InProgressList:
-    case Cmd::DoneList:
-        doc_.packingNoteAction = static_cast<std::uint8_t>(command - Cmd::NewList);
-        if (!CallServiceForNavigation(MessageKind::PackingNoteList, false, path)) {
-            return kNoScreen;
-        }
-        if (command == Cmd::NewList) {
-            doc_.newListShown = true;
-        } else if (command == Cmd::InProgressList) {
-            doc_.inProgressListShown = true;
-        } else {
-            doc_.doneListShown = true;
-        }
-        return kPackingNotesScreen;
-
-    case Cmd::ListSave:
-        if (!operationOk(ScreenOperation::TakeListedNote)) {
-            return kNoScreen;
-        }
-        doc_.containerScanResult.clear();
-        return kPackingNoteInfoScreen;
-    case Cmd::ListBack:
-        return kScanPnOrContainerScreen;
-    case Cmd::ListPrint:
-        screenOperation(ScreenOperation::PrintListedNote);
-        return kNoScreen;
-
-    case Cmd::InfoSave:
-        return operationOk(ScreenOperation::SaveInfo) ? kDeliveredProdScreen : kNoScreen;
-    case Cmd::InfoBack:
-        return leavePackingNote() ? ReturnFromPackingNote() : kNoScreen;
-    case Cmd::InfoPrevious:
-        screenOperation(ScreenOperation::PreviousNote);
-        return kNoScreen;
-    case Cmd::InfoNext:
-        screenOperation(ScreenOperation::NextNote);
-        return kNoScreen;
-    case Cmd::InfoInstructions:
-        screenOperation(ScreenOperation::ShowInstructions);
-        return kNoScreen;
-
-    case Cmd::DeliveredPrint: {
-        const QString result = screenOperation(ScreenOperation::PrintOrProcess);
-        return result == ok || result == QLatin1String("NO_REPORT_SERVER_FOUND")
-                   ? ReturnFromPackingNote()
-                   : kNoScreen;
-    }
-    case Cmd::DeliveredProcess:
-        return operationOk(ScreenOperation::PrintOrProcess) ? ReturnFromPackingNote() : kNoScreen;
-    case Cmd::DeliveredBack:
-        screenOperation(ScreenOperation::LeaveDelivered);
-        return BackFromDeliveredProducts();
-    case Cmd::DeliveredHold:
-        screenOperation(ScreenOperation::HoldNote);
-        return ReturnFromPackingNote();
-    case Cmd::DeliveredOutScanPool:
-        screenOperation(ScreenOperation::StoreCurrentLine);
-        return kOutScanPoolScreen;
-    case Cmd::DeliveredCounting:
-        return operationOk(ScreenOperation::PrepareCounting) ? kAddCountScreen : kNoScreen;
-
-    case Cmd::OutScanBack:
-        return operationOk(ScreenOperation::LeaveOutScan) ? kDeliveredProdScreen : kNoScreen;
-    case Cmd::CountSave:
-        screenOperation(ScreenOperation::SaveCount);
-        return kNoScreen;
-    case Cmd::CountBack:
-        return operationOk(ScreenOperation::LeaveCountCheck) &&
-                       operationOk(ScreenOperation::CountLineCall)
-                   ? kDeliveredProdScreen
-                   : kNoScreen;
-
-    case Cmd::ScanPnBack:
-        return ScreenBeforePackingNoteEntry(doc_);
-    case Cmd::PackingNoteScanned:
-        return AfterPackingNoteScanned();
-    default:
-        return kNoScreen;
-    }
+    return navigator_.execute(command, screen_.data());
 }
 
 void CMainFrame::showScreen(KorvoView* next, int screenId) {
@@ -494,7 +329,8 @@ void CMainFrame::showScreen(KorvoView* next, int screenId) {
     screen_ = next;
     next->show();
     next->activate();
-    next->setFocus();
+    // Focus stays where the screen put it, else the first control that takes it.
+    next->focusFirstControl();
     inputPanel_->raise();
     if (old) {
         old->hide();

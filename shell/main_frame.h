@@ -8,7 +8,9 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
+class BackOffice;
 class CKorvoDoc;
 class InputPanel;
 class KorvoView;
@@ -36,11 +38,9 @@ public:
 
     CKorvoDoc& document() { return doc_; }
     void setScreenFactory(ScreenFactory factory) { factory_ = std::move(factory); }
-    void setServices(NavigationServices services) { services_ = std::move(services); }
-
-    // Runs one of the navigation's messages behind the wait cursor; true on success.
-    bool CallServiceForNavigation(MessageKind message, bool interactive,
-                                  const QString& servicePath);
+    // The back office screens and navigation talk to (the real one over the
+    // service layer unless a test installs another; it must outlive the frame's use).
+    void setBackOffice(BackOffice& office);
 
     // Shows the first screen (the start screen at start-up).
     void showFirstScreen(int screenId);
@@ -68,6 +68,8 @@ public:
                       int gap) override;
     void HandleSettingChange(QWidget* screen) override;
     void SetActionEnabled(bool enabled, QWidget* button, int screenId, int position) override;
+    void RemoveActionEntry(int command) override;
+    BackOffice& backOffice() override { return *backOffice_; }
     int screenWidth() const override { return geometry_.width; }
     int screenHeight() const override { return geometry_.height; }
     int menuBarHeight() const override { return geometry_.menuBarHeight; }
@@ -82,17 +84,14 @@ protected:
 private:
     void buildMenuBar();
     void showScreen(KorvoView* next, int screenId);
-    // Asks the current screen to run an operation; "OK" when there is no screen.
-    QString screenOperation(ScreenOperation operation);
-    bool leavePackingNote();
-    int ReturnFromPackingNote();
-    int AfterPackingNoteScanned();
-    int BackFromDeliveredProducts();
 
     CKorvoDoc& doc_;
     ScreenGeometry geometry_;
     ScreenFactory factory_;
-    NavigationServices services_;
+    std::unique_ptr<BackOffice> ownBackOffice_;
+    BackOffice* backOffice_ = nullptr;
+    std::unique_ptr<BackOfficeNavigation> services_;
+    Navigator navigator_;
 
     QLabel* taskBar_ = nullptr;
     QWidget* client_ = nullptr;
@@ -102,7 +101,7 @@ private:
     InputPanel* inputPanel_ = nullptr;
 
     QPointer<KorvoView> screen_;
-    int screenId_ = -1;       // -1 until the first Actions menu is built
+    int screenId_ = -1; // -1 until the first Actions menu is built
     const bool arrowKeysEnabled_ = true;
     const bool enterEscapeEnabled_ = true;
 };

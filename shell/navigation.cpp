@@ -2,7 +2,8 @@
 
 #include "model/korvo_doc.h"
 #include "model/navigation_ids.h"
-#include "service/messages/packing_note_message.h"
+#include "platform/prompter.h"
+#include "service/back_office.h"
 
 #include <array>
 #include <cstddef>
@@ -72,14 +73,192 @@ bool InformationAfterScan(const CKorvoDoc& doc) {
     return doc.currentSettings && doc.currentSettings->ACS;
 }
 
-NavigationServices BackOfficeServices() {
-    NavigationServices services;
-    services.call = [](MessageKind kind, CKorvoDoc& doc, bool interactive, const QString& path) {
-        return CallMessage(kind, doc, interactive, path);
+int BackOfficeNavigation::call(MessageKind message, bool interactive, const QString& servicePath) {
+    WaitCursor wait;
+    return office_.call(message, interactive, servicePath);
+}
+
+QString BackOfficeNavigation::leavePackingNote() {
+    doc_.packingNoteAction = 3;
+    return office_.packingNote(QString());
+}
+
+bool Navigator::operationOk(ScreenOperation operation) {
+    // Without a screen there is nobody to carry the step out.
+    return screen_ != nullptr && screen_->runOperation(operation) == Result::Ok;
+}
+
+bool Navigator::callOk(MessageKind message, bool interactive, const QString& servicePath) {
+    return services_->call(message, interactive, servicePath) == 0;
+}
+
+int Navigator::ReturnFromPackingNote() {
+    // A note opened from a list goes back to that list, fetched again.
+    auto list = [this](std::uint8_t action, bool& shown) {
+        doc_.packingNoteAction = action;
+        if (!callOk(MessageKind::PackingNoteList, false, doc_.webServicePath)) {
+            return int(kNoScreen);
+        }
+        shown = true;
+        return int(kPackingNotesScreen);
     };
-    services.leavePackingNote = [](CKorvoDoc& doc, const QString& path) {
-        doc.packingNoteAction = 3;
-        return SendPackingNoteMessage(doc, QString(), path, false);
+    switch (doc_.listOrigin) {
+    case 1:
+        return list(0, doc_.newListShown);
+    case 2:
+        return list(1, doc_.inProgressListShown);
+    default:
+        return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
+    }
+}
+
+int Navigator::AfterPackingNoteScanned() {
+    if (doc_.operatingMode == kPackingNoteMode &&
+        (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
+        return kPackingNoteInfoScreen;
+    }
+    return operationOk(ScreenOperation::ScannedNoteLines) ? kDeliveredProdScreen : kNoScreen;
+}
+
+int Navigator::BackFromDeliveredProducts() {
+    if (doc_.operatingMode == kPackingNoteMode && !InformationAfterScan(doc_) &&
+        !NoteHasInstructions(doc_)) {
+        return services_->leavePackingNote() == Result::Ok ? kScanPackingNoteScreen : kNoScreen;
+    }
+    return kPackingNoteInfoScreen;
+}
+
+int Navigator::execute(int command, ScreenOperations* screen) {
+    screen_ = screen;
+    const QString& path = doc_.webServicePath;
+    auto run = [this](ScreenOperation operation) {
+        if (screen_ != nullptr) {
+            screen_->runOperation(operation);
+        }
     };
-    return services;
+
+    switch (command) {
+    case Cmd::Start:
+        return callOk(MessageKind::Settings, false, path) ? ScreenAfterStart(doc_) : kNoScreen;
+    case Cmd::Settings:
+        return services_->askAccessPassword() ? kSettingScreen : kNoScreen;
+    case Cmd::SettingsOk:
+        run(ScreenOperation::SaveSettings);
+        return kStartScreen;
+    case Cmd::SettingsCancel:
+        return kStartScreen;
+    case Cmd::TestDownload:
+        doc_.settingsTestOk = callOk(MessageKind::Settings, true, doc_.pendingWebServicePath);
+        return kNoScreen;
+
+    case Cmd::DepartmentSave:
+        if (doc_.operatingMode != kRouteMode) {
+            return kScanPackingNoteScreen;
+        }
+        return operationOk(ScreenOperation::StoreDepartment) ? kDayScreen : kNoScreen;
+    case Cmd::DepartmentBack:
+        return kStartScreen;
+    case Cmd::DayOk:
+        if (!operationOk(ScreenOperation::StoreDay)) {
+            return kNoScreen;
+        }
+        return callOk(MessageKind::Route, false, path) ? kRouteScreen : kNoScreen;
+    case Cmd::DayBack:
+        return kDepartmentScreen;
+    case Cmd::RouteOk:
+        return operationOk(ScreenOperation::StoreRoute) ? kScanPnOrContainerScreen : kNoScreen;
+    case Cmd::RouteBack:
+        return kDayScreen;
+
+    case Cmd::ScanRouteSave:
+        if (!operationOk(ScreenOperation::PackingNoteCall)) {
+            return kNoScreen;
+        }
+        doc_.listOrigin = 0;
+        doc_.packingNoteId = doc_.currentPackingNote ? doc_.currentPackingNote->PNID : 0;
+        doc_.containerScanResult.clear();
+        return kPackingNoteInfoScreen;
+    case Cmd::ScanRouteBack:
+        return callOk(MessageKind::Route, false, path) ? kRouteScreen : kNoScreen;
+    case Cmd::NewList:
+    case Cmd::InProgressList:
+    case Cmd::DoneList:
+        doc_.packingNoteAction = static_cast<std::uint8_t>(command - Cmd::NewList);
+        if (!callOk(MessageKind::PackingNoteList, false, path)) {
+            return kNoScreen;
+        }
+        if (command == Cmd::NewList) {
+            doc_.newListShown = true;
+        } else if (command == Cmd::InProgressList) {
+            doc_.inProgressListShown = true;
+        } else {
+            doc_.doneListShown = true;
+        }
+        return kPackingNotesScreen;
+
+    case Cmd::ListSave:
+        if (!operationOk(ScreenOperation::TakeListedNote)) {
+            return kNoScreen;
+        }
+        doc_.containerScanResult.clear();
+        return kPackingNoteInfoScreen;
+    case Cmd::ListBack:
+        return kScanPnOrContainerScreen;
+    case Cmd::ListPrint:
+        run(ScreenOperation::PrintListedNote);
+        return kNoScreen;
+
+    case Cmd::InfoSave:
+        return operationOk(ScreenOperation::SaveInfo) ? kDeliveredProdScreen : kNoScreen;
+    case Cmd::InfoBack:
+        return services_->leavePackingNote() == Result::Ok ? ReturnFromPackingNote() : kNoScreen;
+    case Cmd::InfoPrevious:
+        run(ScreenOperation::PreviousNote);
+        return kNoScreen;
+    case Cmd::InfoNext:
+        run(ScreenOperation::NextNote);
+        return kNoScreen;
+    case Cmd::InfoInstructions:
+        run(ScreenOperation::ShowInstructions);
+        return kNoScreen;
+
+    case Cmd::DeliveredPrint: {
+        const QString result =
+            screen_ ? screen_->runOperation(ScreenOperation::PrintOrProcess) : Result::NotOk;
+        return result == Result::Ok || result == Result::NoReportServerFound
+                   ? ReturnFromPackingNote()
+                   : kNoScreen;
+    }
+    case Cmd::DeliveredProcess:
+        return operationOk(ScreenOperation::PrintOrProcess) ? ReturnFromPackingNote() : kNoScreen;
+    case Cmd::DeliveredBack:
+        // The screen asks whether to save; a failed save keeps the quantities here.
+        return operationOk(ScreenOperation::LeaveDelivered) ? BackFromDeliveredProducts()
+                                                            : kNoScreen;
+    case Cmd::DeliveredHold:
+        // Quantities the back office did not take stay on the screen.
+        return operationOk(ScreenOperation::HoldNote) ? ReturnFromPackingNote() : kNoScreen;
+    case Cmd::DeliveredOutScanPool:
+        return operationOk(ScreenOperation::StoreCurrentLine) ? kOutScanPoolScreen : kNoScreen;
+    case Cmd::DeliveredCounting:
+        return operationOk(ScreenOperation::PrepareCounting) ? kAddCountScreen : kNoScreen;
+
+    case Cmd::OutScanBack:
+        return operationOk(ScreenOperation::LeaveOutScan) ? kDeliveredProdScreen : kNoScreen;
+    case Cmd::CountSave:
+        run(ScreenOperation::SaveCount);
+        return kNoScreen;
+    case Cmd::CountBack:
+        return operationOk(ScreenOperation::LeaveCountCheck) &&
+                       operationOk(ScreenOperation::CountLineCall)
+                   ? kDeliveredProdScreen
+                   : kNoScreen;
+
+    case Cmd::ScanPnBack:
+        return ScreenBeforePackingNoteEntry(doc_);
+    case Cmd::PackingNoteScanned:
+        return AfterPackingNoteScanned();
+    default:
+        return kNoScreen;
+    }
 }

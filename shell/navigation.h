@@ -1,10 +1,12 @@
 #pragma once
 
+#include "model/navigation_ids.h"
 #include "service/messages/message_kind.h"
 
 #include <QString>
 #include <functional>
 
+class BackOffice;
 class CKorvoDoc;
 
 // Back (the App menu's Back, Escape, Left) and forward (Enter, Right) become the
@@ -12,15 +14,59 @@ class CKorvoDoc;
 // other command passes unchanged.
 int MapNavigationCommand(int screenId, int command);
 
-// How the navigation reaches the back office; tests replace it.
-struct NavigationServices {
-    // Runs a message; returns the call's result (0 on success).
-    std::function<int(MessageKind message, CKorvoDoc& doc, bool interactive,
-                      const QString& servicePath)>
-        call;
-    // Reports that the worker leaves the current packing note (its request with
-    // action 3); returns "OK" or the text shown.
-    std::function<QString(CKorvoDoc& doc, const QString& servicePath)> leavePackingNote;
+// What the navigation needs besides the screen shown; tests replace it.
+class NavigationServices {
+public:
+    virtual ~NavigationServices() = default;
+    // Runs one of the navigation's own messages; the call's result (0 on success).
+    virtual int call(MessageKind message, bool interactive, const QString& servicePath) = 0;
+    // The worker leaves the current packing note (its request with action 3);
+    // Result::Ok or the text shown.
+    virtual QString leavePackingNote() = 0;
+    // The access password dialog; true when the password was given.
+    virtual bool askAccessPassword() = 0;
+};
+
+// The navigation's services over the back office.
+class BackOfficeNavigation final : public NavigationServices {
+public:
+    BackOfficeNavigation(CKorvoDoc& doc, BackOffice& office, std::function<bool()> askPassword)
+        : doc_(doc), office_(office), askPassword_(std::move(askPassword)) {}
+
+    int call(MessageKind message, bool interactive, const QString& servicePath) override;
+    QString leavePackingNote() override;
+    bool askAccessPassword() override { return askPassword_ && askPassword_(); }
+
+private:
+    CKorvoDoc& doc_;
+    BackOffice& office_;
+    std::function<bool()> askPassword_;
+};
+
+// The command table: what each numbered command does and which screen follows.
+// It knows the screens only through their operations, so it runs without a
+// window.
+class Navigator {
+public:
+    Navigator(CKorvoDoc& doc, NavigationServices& services) : doc_(doc), services_(&services) {}
+
+    void setServices(NavigationServices& services) { services_ = &services; }
+
+    // Runs a command already mapped by MapNavigationCommand, asking `screen` (the
+    // screen shown, or null) for its operations. Returns the next ScreenId, or
+    // kNoScreen to stay.
+    int execute(int command, ScreenOperations* screen);
+
+private:
+    bool operationOk(ScreenOperation operation);
+    bool callOk(MessageKind message, bool interactive, const QString& servicePath);
+    int ReturnFromPackingNote();
+    int AfterPackingNoteScanned();
+    int BackFromDeliveredProducts();
+
+    CKorvoDoc& doc_;
+    NavigationServices* services_;
+    ScreenOperations* screen_ = nullptr;
 };
 
 // Where the workflow goes from the start screen, and back from the packing-note
@@ -32,6 +78,3 @@ int ScreenBeforePackingNoteEntry(const CKorvoDoc& doc);
 bool NoteHasInstructions(const CKorvoDoc& doc);
 // The plant sends the worker to the note's information after every scan.
 bool InformationAfterScan(const CKorvoDoc& doc);
-
-// The real back office, through the service layer.
-NavigationServices BackOfficeServices();

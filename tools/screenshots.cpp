@@ -97,7 +97,6 @@ int main(int argc, char* argv[]) {
         saveWithDialog(frame, password, prefix + QStringLiteral("password.png"));
 
         // The settings screen as the password would open it.
-        frame.setServices({});
         KorvoView* settingsScreen = CreateScreen(kSettingScreen, frame, frame.clientArea());
         settingsScreen->show();
         frame.FillActionMenu(kSettingScreen);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 
+class BackOffice;
 class QWidget;
 
 // What a screen may ask of the main frame. Screens never create or reach each
@@ -21,6 +22,11 @@ public:
     virtual void HandleSettingChange(QWidget* screen) = 0;
     // Enables or disables a button and the Actions entry at `position` of a screen's row.
     virtual void SetActionEnabled(bool enabled, QWidget* button, int screenId, int position) = 0;
+    // Takes a command's entry out of the Actions menu shown now (the screen has
+    // no such button); the next screen's menu is built from the table again.
+    virtual void RemoveActionEntry(int command) = 0;
+    // The one way screens reach the back office.
+    virtual BackOffice& backOffice() = 0;
 
     virtual int screenWidth() const = 0;
     virtual int screenHeight() const = 0;

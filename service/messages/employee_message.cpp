@@ -19,6 +19,7 @@ QString EmployeeMessage::BuildRequest() {
 void EmployeeMessage::ParseResponse(const QString& document) {
     const XmlCursor employee =
         XmlCursor::LoadDocument(document).Descend("KorvaneEmployeeResponse").FindChild("Employee");
+    found_ = employee.isElement();
     result_ = Employee{employee.AttributeInt("EID"), employee.AttributeText("N"),
                        employee.AttributeInt("ENR")};
     doc().employee = result_->EID;
@@ -31,6 +32,10 @@ QString SendEmployeeMessage(CKorvoDoc& doc, std::int32_t employeeNumber, const Q
     if (message.CallService(ApplicationVersion, webPath, interactive) != kServiceOk) {
         return message.errorText();
     }
-    doc.employeeConfirmed = true;
+    // An answer without an employee is a number the back office does not know:
+    // the worker must not get past the employee check with it.
+    if (message.found()) {
+        doc.employeeConfirmed = true;
+    }
     return message.result() ? message.result()->N : QString();
 }

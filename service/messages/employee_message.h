@@ -14,6 +14,8 @@ public:
     void setEmployeeNumber(std::int32_t number) { employeeNumber_ = number; }
     // The employee of the answer; none before an answer was parsed.
     const std::optional<Employee>& result() const { return result_; }
+    // The answer carried an `Employee` element (a number the back office knows).
+    bool found() const { return found_; }
 
     QString BuildRequest() override;
     void ParseResponse(const QString& document) override;
@@ -21,9 +23,11 @@ public:
 private:
     std::int32_t employeeNumber_ = 0;
     std::optional<Employee> result_;
+    bool found_ = false;
 };
 
 // Sends the employee message. Returns the employee's name (possibly empty) and
-// sets `employeeConfirmed` on success, else the text that was shown.
+// sets `employeeConfirmed` when the back office knew the number, else the text
+// that was shown.
 QString SendEmployeeMessage(CKorvoDoc& doc, std::int32_t employeeNumber, const QString& webPath,
                             bool interactive);

@@ -1,3 +1,4 @@
+#include "service/back_office.h"
 #include "service/messages/messages.h"
 #include "service_fixture.h"
 
@@ -447,13 +448,58 @@ TEST_F(ServiceTest, SendWrappersReturnOkOrTheShownText) {
     EXPECT_EQ(prompter_.maxWaitDepth, 1);
     EXPECT_EQ(prompter_.waitDepth, 0);
 
+    // A number the back office does not know: success, but no way past the check.
+    doc_.employeeConfirmed = false;
+    server_.answer("KORVANEEMPLOYEE", "<KorvaneEmployeeResponse/>");
+    EXPECT_EQ(SendEmployeeMessage(doc_, 4712, "qvr", false), "");
+    EXPECT_FALSE(doc_.employeeConfirmed);
+    EXPECT_EQ(doc_.employee, 0);
+
     server_.businessError("", "E100", "no");
     server_.businessError("KORVANEEMPLOYEE", "E100", "no");
-    doc_.employeeConfirmed = false;
     EXPECT_EQ(SendEmployeeMessage(doc_, 1, "qvr", false), Tr("E100"));
     EXPECT_FALSE(doc_.employeeConfirmed);
     EXPECT_EQ(SendProcessMessage(doc_, "qvr", false), Tr("E100"));
     EXPECT_EQ(CallMessage(MessageKind::Settings, doc_, false, "qvr"), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ServiceTest, BackOfficeTellsAnAnswerFromAFailedExchange) {
+    ServiceBackOffice office(doc_);
+    doc_.webServicePath = "qvr";
+    struct Case {
+        const char* name;
+        const char* answer; // nullptr: a business error
+        bool answered;
+        bool found;
+        QString text;
+    };
+    const Case cases[] = {
+        {"known",
+         R"(<KorvaneEmployeeResponse><Employee EID="5" N="Bo"/></KorvaneEmployeeResponse>)", true,
+         true, "Bo"},
+        {"unknown", "<KorvaneEmployeeResponse/>", true, false, ""},
+        {"business error", nullptr, false, false, Tr("E100")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        doc_.employeeConfirmed = false;
+        if (c.answer != nullptr) {
+            server_.answer("KORVANEEMPLOYEE", c.answer);
+        } else {
+            server_.businessError("KORVANEEMPLOYEE", "E100", "no");
+        }
+        const EmployeeAnswer answer = office.employee(12);
+        EXPECT_EQ(answer.answered, c.answered);
+        EXPECT_EQ(answer.found, c.found);
+        EXPECT_EQ(answer.text, c.text);
+        EXPECT_EQ(doc_.employeeConfirmed, c.found);
+    }
+    EXPECT_EQ(prompter_.waitDepth, 0);
+    EXPECT_EQ(prompter_.maxWaitDepth, 1) << "every exchange behind the wait cursor";
 }
 
 } // namespace

@@ -1,13 +1,12 @@
 // The program against a loopback back office: settings, test download, save and
 // Start, as a supervisor and a worker would do it.
+#include "frame_fixture.h"
 #include "loopback_back_office.h"
 #include "model/korvo_doc.h"
-#include "scripted_prompter.h"
 #include "service/service_transport.h"
 #include "shell/korvo_app.h"
 #include "shell/main_frame.h"
 #include "shell/screens.h"
-#include "test_device.h"
 #include "widgets/image_button.h"
 
 #include <QApplication>
@@ -27,25 +26,9 @@ const QString kSettingsAnswer =
     "<PlantDepartments><PlantDepartments PDIDS=\"3\" PDC=\"D3\" PDD=\"Dairy\"/></PlantDepartments>"
     "</KorvaneSettingsResponse>";
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public FrameFixture<> {
 protected:
-    void SetUp() override {
-        ApplyDeviceLook(*qApp);
-        device.fs().installMissingFiles(KORVANE_SOURCE_DIR "/resources/translations",
-                                        "\\Program Files\\Korvo");
-        office.answer("KORVANESETTINGS", kSettingsAnswer);
-    }
-
-    // Starts the program on a settings file (none: first start).
-    void start(const QByteArray& settings = {}) {
-        if (!settings.isEmpty()) {
-            device.write("\\Program Files\\Korvo\\Korvo.properties", settings);
-        }
-        frame.setScreenFactory(CreateScreen);
-        frame.showFirstScreen(kStartScreen);
-        frame.show();
-        frame.FillActionMenu(kStartScreen);
-    }
+    void SetUp() override { office.answer("KORVANESETTINGS", kSettingsAnswer); }
 
     static QByteArray serverAt(int port) {
         return "HostIP=127.0.0.1\nPortNumber=" + QByteArray::number(port) +
@@ -60,11 +43,6 @@ protected:
     }
 
     LoopbackBackOffice office;
-    TestDevice device;
-    ScriptedPrompter prompter;
-    ScopedPrompter scope{prompter};
-    CKorvoDoc doc;
-    CMainFrame frame{doc, QSize(240, 320)};
 };
 
 } // namespace

@@ -1,11 +1,10 @@
+#include "frame_fixture.h"
 #include "model/korvo_doc.h"
-#include "scripted_prompter.h"
 #include "shell/about_dialog.h"
 #include "shell/korvo_app.h"
 #include "shell/main_frame.h"
 #include "shell/qt_prompter.h"
 #include "shell/screens.h"
-#include "test_device.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/control_ids.h"
 #include "widgets/input_panel.h"
@@ -18,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -57,29 +57,17 @@ std::ostream& operator<<(std::ostream& os, const Item& i) {
     return os << "{" << i.text.toStdString() << ", " << i.command << ", " << i.enabled << "}";
 }
 
-// Shows the start screen and the menus as the program does at start-up.
-void startUp(CMainFrame& frame) {
-    frame.setScreenFactory(CreateScreen);
-    frame.showFirstScreen(kStartScreen);
-    frame.FillActionMenu(kStartScreen);
-}
-
-// A started program: device with the shipped translations, frame, start screen.
-class StartedFrame : public ::testing::Test {
+// A started program whose frame records the commands instead of navigating.
+class StartedFrame : public FrameFixture<RecordingFrame> {
 protected:
-    void SetUp() override {
-        ApplyDeviceLook(*qApp);
-        device.fs().installMissingFiles(
-            QStringLiteral(KORVANE_SOURCE_DIR "/resources/translations"), "\\Program Files\\Korvo");
-        startUp(frame);
-        frame.show();
-    }
+    void SetUp() override { start(); }
 
-    TestDevice device;
-    ScriptedPrompter prompter;
-    ScopedPrompter scope{prompter};
-    CKorvoDoc doc;
-    RecordingFrame frame{doc, QSize(240, 320)};
+    // A second program on the same device, as after a restart.
+    void restart(RecordingFrame& other) {
+        other.setScreenFactory(ProgramScreens());
+        other.showFirstScreen(kStartScreen);
+        other.FillActionMenu(kStartScreen);
+    }
 };
 
 } // namespace
@@ -102,7 +90,7 @@ TEST_F(StartedFrame, CaptionsFollowTheConfiguredLanguage) {
     CKorvoDoc german;
     device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Deutsch\n");
     RecordingFrame other(german, QSize(240, 320));
-    startUp(other);
+    restart(other);
     EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), QString::fromUtf8("Men\xC3\xBC"));
     EXPECT_EQ(items(other.menu(CMainFrame::AppMenu)).first().text, QString::fromUtf8("Zur\xC3\xBC"
                                                                                      "ck"));
@@ -113,7 +101,7 @@ TEST_F(StartedFrame, MissingTranslationFileLeavesCaptionsEmpty) {
     CKorvoDoc doc2;
     device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Klingon\n");
     RecordingFrame other(doc2, QSize(240, 320));
-    startUp(other);
+    restart(other);
     EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), "");
     EXPECT_EQ(other.currentScreen()->findChild<QLabel*>("title")->text(), "");
 }
@@ -145,6 +133,32 @@ TEST_F(StartedFrame, KeyTable) {
                                c.key == Qt::Key_Right;
         EXPECT_EQ(press.isAccepted(), frameUses);
     }
+}
+
+TEST_F(StartedFrame, SoftKeysOpenTheMenuBarButtons) {
+    const CMainFrame::MenuButton buttons[] = {CMainFrame::AppMenu, CMainFrame::ActionsMenu,
+                                              CMainFrame::HelpMenu};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        QWidget* opened = nullptr;
+        QTimer::singleShot(0, [&] {
+            opened = QApplication::activePopupWidget();
+            if (opened != nullptr) {
+                opened->close();
+            }
+        });
+        QTest::keyClick(&frame, static_cast<Qt::Key>(Qt::Key_F1 + i));
+        EXPECT_EQ(opened, frame.menu(buttons[i]));
+    }
+    // F2, Down, Enter: the first Actions entry, as with a keypad.
+    QTimer::singleShot(0, [] {
+        QWidget* menu = QApplication::activePopupWidget();
+        ASSERT_NE(menu, nullptr);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::keyClick(&frame, Qt::Key_F2);
+    EXPECT_EQ(frame.commands, std::vector<int>{Cmd::Start});
 }
 
 TEST_F(StartedFrame, BackIsDisabledOnTheStartScreen) {

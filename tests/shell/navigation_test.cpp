@@ -1,9 +1,6 @@
+#include "frame_fixture.h"
 #include "model/korvo_doc.h"
-#include "scripted_prompter.h"
-#include "shell/korvo_app.h"
-#include "shell/main_frame.h"
-#include "shell/screens.h"
-#include "test_device.h"
+#include "recording_back_office.h"
 #include "widgets/korvo_view.h"
 
 #include <QApplication>
@@ -15,53 +12,22 @@
 
 namespace {
 
-struct Call {
-    MessageKind message;
-    bool interactive;
-    QString path;
-    int action;
-    friend bool operator==(const Call&, const Call&) = default;
-};
+using Message = RecordingBackOffice::Message;
 
-std::ostream& operator<<(std::ostream& os, const Call& c) {
-    return os << "{" << static_cast<int>(c.message) << ", " << c.interactive << ", "
-              << c.path.toStdString() << ", " << c.action << "}";
-}
-
-// A started program whose back office is scripted: every message succeeds
-// unless the test queues another result.
-class Navigation : public ::testing::Test {
+// A started program whose workflow screens are placeholders and whose back
+// office is scripted: every message succeeds unless the test says otherwise.
+class Navigation : public FrameFixture<> {
 protected:
     void start(const QByteArray& settings) {
-        ApplyDeviceLook(*qApp);
-        device.fs().installMissingFiles(KORVANE_SOURCE_DIR "/resources/translations",
-                                        "\\Program Files\\Korvo");
-        device.write("\\Program Files\\Korvo\\Korvo.properties", settings);
-        NavigationServices services;
-        services.call = [this](MessageKind m, CKorvoDoc& d, bool interactive, const QString& path) {
-            calls << Call{m, interactive, path, d.packingNoteAction};
-            const int result = results.empty() ? 0 : results.front();
-            if (!results.empty()) {
-                results.pop_front();
-            }
-            if (m == MessageKind::Settings && result == 0) {
-                Settings s;
-                s.plant = Plant{7, "Fenwold Fresh", "Dockside 12", "Harwick", "4711", "NH"};
-                s.DNENR = dnenr;
-                s.ACS = acs;
-                d.currentSettings = s;
-            }
-            return result;
-        };
-        services.leavePackingNote = [this](CKorvoDoc&, const QString&) {
-            ++leaves;
-            return leaveResult;
-        };
-        frame.setServices(services);
-        frame.setScreenFactory(CreateScreen);
-        frame.showFirstScreen(kStartScreen);
-        frame.show();
-        frame.FillActionMenu(kStartScreen);
+        office.on(Message::Settings, [this](CKorvoDoc& d, auto&) {
+            Settings s;
+            s.plant = Plant{7, "Fenwold Fresh", "Dockside 12", "Harwick", "4711", "NH"};
+            s.DNENR = dnenr;
+            s.ACS = acs;
+            d.currentSettings = s;
+        });
+        frame.setBackOffice(office);
+        FrameFixture::start(settings, PlaceholderScreens);
     }
 
     int go(int command) {
@@ -72,31 +38,28 @@ protected:
     int key(Qt::Key k) {
         QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
         QApplication::sendEvent(frame.currentScreen(), &press);
+        QKeyEvent release(QEvent::KeyRelease, k, Qt::NoModifier);
+        QApplication::sendEvent(frame.currentScreen(), &release);
         return frame.currentScreenId();
     }
 
-    QStringList actions() {
-        QStringList texts;
-        for (QAction* a : frame.menu(CMainFrame::ActionsMenu)->actions()) {
-            texts << a->text();
-        }
-        return texts;
-    }
+    QStringList actions() { return actionTexts(); }
 
     QString label(const char* name) {
         auto* l = frame.currentScreen()->findChild<QLabel*>(QLatin1String(name));
         return l ? l->text() : QStringLiteral("<none>");
     }
 
-    TestDevice device;
-    ScriptedPrompter prompter;
-    ScopedPrompter scope{prompter};
-    CKorvoDoc doc;
-    CMainFrame frame{doc, QSize(240, 320)};
-    QList<Call> calls;
-    std::deque<int> results;
-    QString leaveResult = "OK";
-    int leaves = 0;
+    // How many times the worker left a note (the packing-note request with action 3).
+    int leaves() const {
+        int n = 0;
+        for (const auto& e : office.exchanges) {
+            n += e.message == Message::PackingNote && e.action == 3;
+        }
+        return n;
+    }
+
+    RecordingBackOffice office{doc};
     bool dnenr = false;
     bool acs = false;
 };
@@ -109,18 +72,20 @@ const QByteArray kPackingNoteModeFile = "WarPath=ws\nOperatingMode=PACKINGNOTEMO
 TEST_F(Navigation, RouteModeWalk) {
     start(kRouteModeFile);
     EXPECT_EQ(go(Cmd::Start), kDepartmentScreen);
-    EXPECT_EQ(calls.last(), (Call{MessageKind::Settings, false, "ws", 0}));
+    EXPECT_EQ(office.exchanges.last().message, Message::Settings);
+    EXPECT_EQ(office.exchanges.last().path, "ws");
+    EXPECT_FALSE(office.exchanges.last().interactive);
     EXPECT_EQ(actions(), QStringList({"Save", "Back"}));
     EXPECT_EQ(key(Qt::Key_Return), kDayScreen);
     EXPECT_EQ(key(Qt::Key_Right), kRouteScreen);
-    EXPECT_EQ(calls.last().message, MessageKind::Route);
+    EXPECT_EQ(office.exchanges.last().message, Message::Route);
     EXPECT_EQ(key(Qt::Key_Return), kScanPnOrContainerScreen);
     EXPECT_EQ(key(Qt::Key_Escape), kRouteScreen) << "back from the scan screen reloads the routes";
-    EXPECT_EQ(calls.last().message, MessageKind::Route);
+    EXPECT_EQ(office.exchanges.last().message, Message::Route);
     EXPECT_EQ(key(Qt::Key_Left), kDayScreen);
     EXPECT_EQ(key(Qt::Key_Left), kDepartmentScreen);
     EXPECT_EQ(key(Qt::Key_Escape), kStartScreen);
-    EXPECT_EQ(calls.size(), 3);
+    EXPECT_EQ(office.exchanges.size(), 3);
 }
 
 TEST_F(Navigation, ListsAndTheNoteScreens) {
@@ -133,7 +98,8 @@ TEST_F(Navigation, ListsAndTheNoteScreens) {
          {std::pair{Cmd::NewList, 0}, {Cmd::InProgressList, 1}, {Cmd::DoneList, 2}}) {
         SCOPED_TRACE(command);
         EXPECT_EQ(go(command), kPackingNotesScreen);
-        EXPECT_EQ(calls.last(), (Call{MessageKind::PackingNoteList, false, "ws", action}));
+        EXPECT_EQ(office.exchanges.last(),
+                  (RecordingBackOffice::Exchange{Message::PackingNoteList, action}));
         EXPECT_EQ(actions(), QStringList({"Save", "Back", "Print"}));
         EXPECT_EQ(go(Cmd::ListPrint), kPackingNotesScreen);
         EXPECT_EQ(key(Qt::Key_Escape), kScanPnOrContainerScreen);
@@ -161,10 +127,11 @@ TEST_F(Navigation, ListsAndTheNoteScreens) {
     EXPECT_EQ(key(Qt::Key_Escape), kPackingNoteInfoScreen) << "route mode returns to the note";
 
     // Leaving a note opened from the in-progress list fetches that list again.
-    calls.clear();
+    office.clear();
     EXPECT_EQ(key(Qt::Key_Escape), kPackingNotesScreen);
-    EXPECT_EQ(leaves, 1);
-    EXPECT_EQ(calls, QList<Call>({{MessageKind::PackingNoteList, false, "ws", 1}}));
+    EXPECT_EQ(office.messages(), QList<Message>({Message::PackingNote, Message::PackingNoteList}));
+    EXPECT_EQ(leaves(), 1);
+    EXPECT_EQ(office.exchanges.last().action, 1);
 }
 
 TEST_F(Navigation, LeavingANoteByItsOrigin) {
@@ -185,41 +152,43 @@ TEST_F(Navigation, LeavingANoteByItsOrigin) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         doc.listOrigin = static_cast<std::uint8_t>(c.origin);
-        calls.clear();
         go(Cmd::ListSave);
         go(Cmd::InfoSave);
         ASSERT_EQ(frame.currentScreenId(), kDeliveredProdScreen);
+        office.clear();
         EXPECT_EQ(go(c.command), c.expected);
         if (c.action >= 0) {
-            ASSERT_EQ(calls.size(), 1);
-            EXPECT_EQ(calls[0].action, c.action);
+            ASSERT_EQ(office.exchanges.size(), 1);
+            EXPECT_EQ(office.exchanges[0].action, c.action);
+        } else {
+            EXPECT_TRUE(office.exchanges.empty());
         }
     }
     // A failing list download keeps the note.
     doc.listOrigin = 1;
     go(Cmd::ListSave);
     go(Cmd::InfoSave);
-    results = {2};
+    office.fail(Message::PackingNoteList);
     EXPECT_EQ(go(Cmd::DeliveredHold), kDeliveredProdScreen);
 }
 
 TEST_F(Navigation, FailuresKeepTheScreen) {
     start(kRouteModeFile);
-    results = {1};
+    office.fail(Message::Settings);
     EXPECT_EQ(go(Cmd::Start), kStartScreen) << "a failed settings download keeps the start screen";
     EXPECT_EQ(label("versionValue"), "") << "no plant details yet";
     go(Cmd::Start);
     go(Cmd::DepartmentSave);
-    results = {2};
+    office.fail(Message::Route);
     EXPECT_EQ(go(Cmd::DayOk), kDayScreen);
     go(Cmd::DayOk);
     go(Cmd::RouteOk);
-    results = {1};
+    office.fail(Message::PackingNoteList);
     EXPECT_EQ(go(Cmd::NewList), kScanPnOrContainerScreen);
     EXPECT_FALSE(doc.newListShown);
     go(Cmd::ScanRouteSave);
     ASSERT_EQ(frame.currentScreenId(), kPackingNoteInfoScreen);
-    leaveResult = "NOT_OK";
+    office.fail(Message::PackingNote, "NOT_OK");
     EXPECT_EQ(go(Cmd::InfoBack), kPackingNoteInfoScreen);
 }
 
@@ -248,7 +217,7 @@ TEST_F(Navigation, PackingNoteMode) {
     // Without instructions or the plant's wish the lines follow a scan directly.
     EXPECT_EQ(go(Cmd::PackingNoteScanned), kDeliveredProdScreen);
     EXPECT_EQ(key(Qt::Key_Escape), kScanPackingNoteScreen);
-    EXPECT_EQ(leaves, 1);
+    EXPECT_EQ(leaves(), 1);
     // A note with instructions shows its information first.
     PackingNote note;
     note.details = PackingNoteDetails{};

@@ -1,10 +1,6 @@
-#include "model/korvo_doc.h"
+#include "frame_fixture.h"
+#include "recording_back_office.h"
 #include "screens/setting_view.h"
-#include "scripted_prompter.h"
-#include "shell/korvo_app.h"
-#include "shell/main_frame.h"
-#include "shell/screens.h"
-#include "test_device.h"
 #include "widgets/image_button.h"
 
 #include <QApplication>
@@ -22,28 +18,19 @@ namespace {
 
 const QString kSettingsFile = "\\Program Files\\Korvo\\Korvo.properties";
 
-class SettingViewTest : public ::testing::Test {
+class SettingViewTest : public FrameFixture<> {
 protected:
     void SetUp() override {
-        ApplyDeviceLook(*qApp);
-        device.fs().installMissingFiles(KORVANE_SOURCE_DIR "/resources/translations",
-                                        "\\Program Files\\Korvo");
         device.mkdir("\\Storage Card");
         device.mkdir("\\CF Card");
-        device.write(kSettingsFile, "Storagelocation=\\\nLanguage=English\nShowScreenKeyboard=N\n"
-                                    "PlantCode=P1\nPDA=D1\nHostIP=host\nPortNumber=8080\nWarPath=\n"
-                                    "ViewBy=DELIVERY\nOperatingMode=ROUTEMODE\n");
-        NavigationServices services;
-        services.call = [this](MessageKind m, CKorvoDoc& d, bool interactive, const QString& path) {
-            calls << Call{
-                m, interactive, path, d.pendingHostIp, d.pendingPortNumber, d.settingsTestActive};
-            return result;
-        };
-        frame.setServices(services);
-        frame.setScreenFactory(CreateScreen);
-        frame.showFirstScreen(kStartScreen);
-        frame.show();
-        frame.FillActionMenu(kStartScreen);
+        office.on(RecordingBackOffice::Message::Settings, [this](CKorvoDoc& d, const auto& e) {
+            calls << Call{e.interactive, e.path, d.pendingHostIp, d.pendingPortNumber,
+                          d.settingsTestActive};
+        });
+        frame.setBackOffice(office);
+        start("Storagelocation=\\\nLanguage=English\nShowScreenKeyboard=N\n"
+              "PlantCode=P1\nPDA=D1\nHostIP=host\nPortNumber=8080\nWarPath=\n"
+              "ViewBy=DELIVERY\nOperatingMode=ROUTEMODE\n");
     }
 
     CSettingView* open() {
@@ -63,8 +50,8 @@ protected:
                doc.actionMenus.row(kSettingScreen)[0].enabled;
     }
 
+    // What the settings request carried.
     struct Call {
-        MessageKind message;
         bool interactive;
         QString path;
         QString pendingHost;
@@ -72,13 +59,10 @@ protected:
         bool testActive;
     };
 
-    TestDevice device{{"Storage Card", "CF Card"}};
-    ScriptedPrompter prompter;
-    ScopedPrompter scope{prompter};
-    CKorvoDoc doc;
-    CMainFrame frame{doc, QSize(240, 320)};
+    SettingViewTest() : FrameFixture({"Storage Card", "CF Card"}) {}
+
+    RecordingBackOffice office{doc};
     QList<Call> calls;
-    int result = 0;
 };
 
 } // namespace
@@ -251,22 +235,20 @@ TEST_F(SettingViewTest, TestDownloadUsesTheTypedValues) {
     field<QLineEdit>("port")->setText("9090");
     field<QRadioButton>("customPath")->click();
     field<QLineEdit>("path")->setText("p2");
-    result = 2;
     field<CImageButton>("test")->click();
     ASSERT_EQ(calls.size(), 1);
-    EXPECT_EQ(calls[0].message, MessageKind::Settings);
     EXPECT_TRUE(calls[0].interactive);
     EXPECT_TRUE(calls[0].testActive);
     EXPECT_EQ(calls[0].path, "p2");
     EXPECT_EQ(calls[0].pendingHost, "other");
     EXPECT_EQ(calls[0].pendingPort, "9090");
-    EXPECT_FALSE(doc.settingsTestOk);
+    EXPECT_TRUE(doc.settingsTestOk);
     EXPECT_FALSE(doc.settingsTestActive);
     EXPECT_EQ(frame.currentScreenId(), kSettingScreen);
     EXPECT_EQ(doc.hostIp, "host") << "nothing is saved by a test";
-    result = 0;
+    office.fail(RecordingBackOffice::Message::Settings);
     field<CImageButton>("test")->click();
-    EXPECT_TRUE(doc.settingsTestOk);
+    EXPECT_FALSE(doc.settingsTestOk);
 }
 
 TEST_F(SettingViewTest, FieldsRaiseTheKeyboardWhenAsked) {

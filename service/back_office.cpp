@@ -1,0 +1,94 @@
+#include "service/back_office.h"
+
+#include "model/korvo_doc.h"
+#include "platform/prompter.h"
+#include "service/messages/messages.h"
+
+int BackOffice::call(MessageKind kind, bool interactive, const QString& servicePath) {
+    switch (kind) {
+    case MessageKind::Settings:
+        return settings(interactive, servicePath);
+    case MessageKind::Route:
+        return route();
+    case MessageKind::PackingNoteList:
+        return packingNoteList();
+    }
+    return kServiceFailed;
+}
+
+int ServiceBackOffice::settings(bool interactive, const QString& servicePath) {
+    return CallMessage(MessageKind::Settings, doc_, interactive, servicePath);
+}
+
+int ServiceBackOffice::route() {
+    return CallMessage(MessageKind::Route, doc_, false, doc_.webServicePath);
+}
+
+int ServiceBackOffice::packingNoteList() {
+    return CallMessage(MessageKind::PackingNoteList, doc_, false, doc_.webServicePath);
+}
+
+EmployeeAnswer ServiceBackOffice::employee(std::int32_t employeeNumber) {
+    WaitCursor wait;
+    EmployeeMessage message(doc_, false);
+    message.setEmployeeNumber(employeeNumber);
+    EmployeeAnswer answer;
+    if (message.CallService(ApplicationVersion, doc_.webServicePath, false) != kServiceOk) {
+        answer.text = message.errorText();
+        return answer;
+    }
+    answer.answered = true;
+    answer.found = message.found();
+    if (answer.found) {
+        doc_.employeeConfirmed = true;
+        answer.text = message.result()->N;
+    }
+    return answer;
+}
+
+QString ServiceBackOffice::packingNote(const QString& scannedNoteNumber) {
+    WaitCursor wait;
+    return SendPackingNoteMessage(doc_, scannedNoteNumber, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::packingNoteContainer(const QString& containerIdCode) {
+    WaitCursor wait;
+    return SendPackingNoteContainerMessage(doc_, containerIdCode, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::packingNoteLines() {
+    WaitCursor wait;
+    return SendPackingNoteLineMessage(doc_, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::containerScan(const QString& containerIdCode) {
+    WaitCursor wait;
+    return SendContainerScanMessage(doc_, containerIdCode, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::deliveredQuantity() {
+    WaitCursor wait;
+    return SendDeliveredQuantityMessage(doc_, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::poolScan(const QString& idCode, std::int32_t action,
+                                    std::int32_t uniqueItemId, std::int32_t uniqueBundleId) {
+    WaitCursor wait;
+    return SendPoolScanMessage(doc_, idCode, action, uniqueItemId, uniqueBundleId,
+                               doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::count() {
+    WaitCursor wait;
+    return SendCountMessage(doc_, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::print(std::uint16_t colli, int orderForm) {
+    WaitCursor wait;
+    return SendPrintMessage(doc_, colli, orderForm, doc_.webServicePath, false);
+}
+
+QString ServiceBackOffice::process() {
+    WaitCursor wait;
+    return SendProcessMessage(doc_, doc_.webServicePath, false);
+}

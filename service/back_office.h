@@ -1,0 +1,74 @@
+#pragma once
+
+#include "service/messages/message_kind.h"
+
+#include <QString>
+#include <cstdint>
+
+class CKorvoDoc;
+
+// What the employee lookup learned. `answered` is false when the exchange
+// itself failed (the text is then what was shown), so the screen can let the
+// worker try the same number again.
+struct EmployeeAnswer {
+    bool answered = false;
+    bool found = false; // the answer carried an employee
+    QString text;       // the employee's name, or the text shown
+};
+
+// The one way screens and the navigation reach the back office: one operation
+// per message. Every operation runs behind the wait cursor, reads what it needs
+// from the work state it was made for and stores the answer's records there.
+// Screens' sends return Result::Ok or the text that was shown; the
+// navigation's messages return the call's ServiceResult (0 on success).
+class BackOffice {
+public:
+    virtual ~BackOffice() = default;
+
+    // Sent by the navigation.
+    virtual int settings(bool interactive, const QString& servicePath) = 0;
+    virtual int route() = 0;
+    virtual int packingNoteList() = 0;
+
+    // Sent by the screens, always to the configured service path and without
+    // status pop-ups.
+    virtual EmployeeAnswer employee(std::int32_t employeeNumber) = 0;
+    // The work state's `packingNoteAction` says which note the request asks for.
+    virtual QString packingNote(const QString& scannedNoteNumber) = 0;
+    virtual QString packingNoteContainer(const QString& containerIdCode) = 0;
+    virtual QString packingNoteLines() = 0;
+    virtual QString containerScan(const QString& containerIdCode) = 0;
+    virtual QString deliveredQuantity() = 0;
+    virtual QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
+                             std::int32_t uniqueBundleId) = 0;
+    virtual QString count() = 0;
+    virtual QString print(std::uint16_t colli, int orderForm) = 0;
+    virtual QString process() = 0;
+
+    // The navigation's messages by kind.
+    int call(MessageKind kind, bool interactive, const QString& servicePath);
+};
+
+// The real back office, over the service layer.
+class ServiceBackOffice final : public BackOffice {
+public:
+    explicit ServiceBackOffice(CKorvoDoc& doc) : doc_(doc) {}
+
+    int settings(bool interactive, const QString& servicePath) override;
+    int route() override;
+    int packingNoteList() override;
+    EmployeeAnswer employee(std::int32_t employeeNumber) override;
+    QString packingNote(const QString& scannedNoteNumber) override;
+    QString packingNoteContainer(const QString& containerIdCode) override;
+    QString packingNoteLines() override;
+    QString containerScan(const QString& containerIdCode) override;
+    QString deliveredQuantity() override;
+    QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
+                     std::int32_t uniqueBundleId) override;
+    QString count() override;
+    QString print(std::uint16_t colli, int orderForm) override;
+    QString process() override;
+
+private:
+    CKorvoDoc& doc_;
+};

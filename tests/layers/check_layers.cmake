@@ -1,0 +1,36 @@
+# Fails when a source file includes a layer above its own, or when a separate
+# deliverable includes any of the handheld's layers.
+#   cmake -DSOURCE_DIR=<tree> -P check_layers.cmake
+set(layers platform config model service widgets screens shell)
+set(separate backoffice inkcontrol inkpad)
+set(problems "")
+
+function(check_folder folder rank)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([a-z_]+)/.*" "\\1" included "${line}")
+      list(FIND layers "${included}" includedRank)
+      if(includedRank GREATER rank)
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${file}")
+        list(APPEND problems "${shown} (${folder}) includes ${included}/: ${line}")
+        set(problems "${problems}" PARENT_SCOPE)
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
+set(rank 0)
+foreach(layer IN LISTS layers)
+  check_folder(${layer} ${rank})
+  math(EXPR rank "${rank} + 1")
+endforeach()
+foreach(folder IN LISTS separate)
+  check_folder(${folder} -1)
+endforeach()
+
+if(problems)
+  list(JOIN problems "\n  " text)
+  message(FATAL_ERROR "Includes that point up the layers:\n  ${text}")
+endif()

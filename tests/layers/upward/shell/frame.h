@@ -1,0 +1,2 @@
+#pragma once
+#include "model/korvo_doc.h"

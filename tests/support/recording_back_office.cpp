@@ -1,0 +1,160 @@
+#include "recording_back_office.h"
+
+#include "model/korvo_doc.h"
+
+using Message = RecordingBackOffice::Message;
+
+void RecordingBackOffice::fail(Message message, const QString& text, int times) {
+    for (int i = 0; i < times; ++i) {
+        failures_[message].push_back(text);
+    }
+}
+
+QList<Message> RecordingBackOffice::messages() const {
+    QList<Message> out;
+    for (const Exchange& e : exchanges) {
+        out << e.message;
+    }
+    return out;
+}
+
+QString RecordingBackOffice::exchange(Exchange e) {
+    e.action = doc_.packingNoteAction;
+    exchanges << e;
+    auto queued = failures_.find(e.message);
+    if (queued != failures_.end() && !queued->empty()) {
+        const QString text = queued->front();
+        queued->pop_front();
+        return text;
+    }
+    if (auto answer = answers_.find(e.message); answer != answers_.end() && *answer) {
+        (*answer)(doc_, e);
+    }
+    return Result::Ok;
+}
+
+int RecordingBackOffice::settings(bool interactive, const QString& servicePath) {
+    Exchange e{Message::Settings};
+    e.interactive = interactive;
+    e.path = servicePath;
+    return exchange(e) == Result::Ok ? 0 : 2;
+}
+
+int RecordingBackOffice::route() {
+    return exchange({Message::Route}) == Result::Ok ? 0 : 2;
+}
+
+int RecordingBackOffice::packingNoteList() {
+    return exchange({Message::PackingNoteList}) == Result::Ok ? 0 : 2;
+}
+
+EmployeeAnswer RecordingBackOffice::employee(std::int32_t employeeNumber) {
+    Exchange e{Message::Employee};
+    e.numbers[0] = employeeNumber;
+    EmployeeAnswer answer;
+    const QString result = exchange(e);
+    if (result != Result::Ok) {
+        answer.text = result;
+        return answer;
+    }
+    answer.answered = true;
+    answer.found = employees.contains(employeeNumber);
+    if (answer.found) {
+        doc_.employeeConfirmed = true;
+        answer.text = employees.value(employeeNumber);
+    }
+    return answer;
+}
+
+QString RecordingBackOffice::packingNote(const QString& scannedNoteNumber) {
+    Exchange e{Message::PackingNote};
+    e.input = scannedNoteNumber;
+    return exchange(e);
+}
+
+QString RecordingBackOffice::packingNoteContainer(const QString& containerIdCode) {
+    Exchange e{Message::PackingNoteContainer};
+    e.input = containerIdCode;
+    return exchange(e);
+}
+
+QString RecordingBackOffice::packingNoteLines() {
+    return exchange({Message::PackingNoteLines});
+}
+
+QString RecordingBackOffice::containerScan(const QString& containerIdCode) {
+    Exchange e{Message::ContainerScan};
+    e.input = containerIdCode;
+    return exchange(e);
+}
+
+QString RecordingBackOffice::deliveredQuantity() {
+    return exchange({Message::DeliveredQuantity});
+}
+
+QString RecordingBackOffice::poolScan(const QString& idCode, std::int32_t action,
+                                      std::int32_t uniqueItemId, std::int32_t uniqueBundleId) {
+    Exchange e{Message::PoolScan};
+    e.input = idCode;
+    e.numbers[0] = action;
+    e.numbers[1] = uniqueItemId;
+    e.numbers[2] = uniqueBundleId;
+    return exchange(e);
+}
+
+QString RecordingBackOffice::count() {
+    return exchange({Message::Count});
+}
+
+QString RecordingBackOffice::print(std::uint16_t colli, int orderForm) {
+    Exchange e{Message::Print};
+    e.numbers[0] = colli;
+    e.numbers[1] = orderForm;
+    return exchange(e);
+}
+
+QString RecordingBackOffice::process() {
+    return exchange({Message::Process});
+}
+
+const char* MessageName(Message message) {
+    switch (message) {
+    case Message::Settings:
+        return "Settings";
+    case Message::Route:
+        return "Route";
+    case Message::PackingNoteList:
+        return "PackingNoteList";
+    case Message::Employee:
+        return "Employee";
+    case Message::PackingNote:
+        return "PackingNote";
+    case Message::PackingNoteContainer:
+        return "PackingNoteContainer";
+    case Message::PackingNoteLines:
+        return "PackingNoteLines";
+    case Message::ContainerScan:
+        return "ContainerScan";
+    case Message::DeliveredQuantity:
+        return "DeliveredQuantity";
+    case Message::PoolScan:
+        return "PoolScan";
+    case Message::Count:
+        return "Count";
+    case Message::Print:
+        return "Print";
+    case Message::Process:
+        return "Process";
+    }
+    return "?";
+}
+
+std::ostream& operator<<(std::ostream& os, Message message) {
+    return os << MessageName(message);
+}
+
+std::ostream& operator<<(std::ostream& os, const RecordingBackOffice::Exchange& e) {
+    return os << "{" << MessageName(e.message) << " action " << e.action << " \""
+              << e.input.toStdString() << "\" " << e.numbers[0] << "/" << e.numbers[1] << "/"
+              << e.numbers[2] << "}";
+}

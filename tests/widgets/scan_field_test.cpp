@@ -1,0 +1,102 @@
+#include "model/korvo_doc.h"
+#include "scripted_prompter.h"
+#include "widgets/scan_field.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ScanFieldTest : public ::testing::Test {
+protected:
+    ScanFieldTest() {
+        doc.translations.LoadFromText("msg18CharsMax=18 max\nmsg24CharsMax=24 max\n"
+                                      "msgLengthExceeded=Too long\nmsgCharAllow=Digits only\n"
+                                      "msgAlphaAllow=Letters and digits\nmsgInvData=Invalid\n");
+        window.resize(240, 100);
+        other = new QLineEdit(&window);
+        other->move(0, 40);
+        window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    CScanField* field(ScanKind kind) {
+        auto* f = new CScanField(kind, doc, &window);
+        f->show();
+        f->setFocus();
+        return f;
+    }
+
+    ScriptedPrompter prompter;
+    ScopedPrompter scope{prompter};
+    CKorvoDoc doc;
+    QWidget window;
+    QLineEdit* other;
+};
+
+TEST_F(ScanFieldTest, TypingKeepsDigitsAndSaysWhyOnce) {
+    CScanField* note = field(ScanKind::NoteNumber);
+    QTest::keyClicks(note, "12a34");
+    EXPECT_EQ(note->text(), "1234");
+    EXPECT_EQ(prompter.messageTexts(), QStringList({"Digits only"}));
+    EXPECT_EQ(prompter.shown.last().caption, "Invalid");
+    EXPECT_EQ(note->cursorPosition(), 4);
+    prompter.clear();
+    QTest::keyClicks(note, "56789012345678");
+    EXPECT_EQ(note->text(), "123456789012345678");
+    EXPECT_TRUE(prompter.shown.isEmpty()) << "18 digits are fine";
+    QTest::keyClick(note, Qt::Key_9);
+    EXPECT_EQ(note->text(), "123456789012345678");
+    EXPECT_EQ(prompter.messageTexts(), QStringList({"18 max"}));
+    EXPECT_EQ(QApplication::focusWidget(), note);
+}
+
+TEST_F(ScanFieldTest, ABurstOfTwoLabelsKeepsTheFirstWithOneMessage) {
+    CScanField* note = field(ScanKind::NoteNumber);
+    QTest::keyClicks(note, "123456789012345678876543210987654321");
+    EXPECT_EQ(note->text(), "123456789012345678");
+    EXPECT_EQ(prompter.messageTexts(), QStringList({"18 max"}));
+    // Taking characters away ends the burst: the next overflow is told again.
+    QTest::keyClick(note, Qt::Key_Backspace);
+    QTest::keyClicks(note, "12");
+    EXPECT_EQ(prompter.messageTexts().size(), 2);
+}
+
+TEST_F(ScanFieldTest, PasteOverTheLimitIsCut) {
+    CScanField* container = field(ScanKind::ContainerId);
+    QApplication::clipboard()->setText("ABCD-EFGH-IJKL-MNOP-QRST-UVWX-YZ12");
+    container->selectAll();
+    QTest::keyClick(container, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(container->text(), "ABCDEFGHIJKLMNOPQRSTUVWX");
+    EXPECT_EQ(prompter.messageTexts(), QStringList({"24 max"}));
+}
+
+TEST_F(ScanFieldTest, FocusSelectsAllAndRaisesTheKeyboardWhenAsked) {
+    CScanField* note = field(ScanKind::NoteNumber);
+    note->setText("4711");
+    other->setFocus();
+    EXPECT_EQ(prompter.inputPanelUps, 0);
+    doc.showScreenKeyboard = "Y";
+    note->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(note->selectedText(), "4711");
+    EXPECT_TRUE(prompter.inputPanelUp);
+    other->setFocus();
+    EXPECT_FALSE(prompter.inputPanelUp);
+    note->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(note, "1");
+    EXPECT_EQ(note->text(), "1") << "a new scan replaces the old number";
+}
+
+TEST_F(ScanFieldTest, EnterIsLeftToTheScreen) {
+    CScanField* note = field(ScanKind::NoteNumber);
+    QTest::keyClicks(note, "42");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(note, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    EXPECT_EQ(note->text(), "42");
+}
+
+} // namespace
