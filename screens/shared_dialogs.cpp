@@ -1,6 +1,7 @@
 #include "screens/shared_dialogs.h"
 
 #include "model/korvo_doc.h"
+#include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 
 #include <QApplication>
@@ -111,6 +112,46 @@ int AskNumberOfColli(CKorvoDoc& doc) {
     }
     doc.colliCount = static_cast<std::int16_t>(std::clamp(count, 0, 999));
     return 1;
+}
+
+bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style) {
+    QuestionRequest question;
+    question.style = style;
+    question.title = doc.T(QStringLiteral("lblZIRPA"));
+    question.body = text;
+    question.firstButton = doc.T(QStringLiteral("lblYes"));
+    question.secondButton = doc.T(QStringLiteral("lblNo"));
+    return Prompter::current().questionDialog(question) == 1;
+}
+
+void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text) {
+    MessageBoxRequest box;
+    box.caption = doc.T(captionKey);
+    box.text = text;
+    Prompter::current().messageBox(box);
+}
+
+bool WantsOrderForm(int pof, const std::function<bool()>& ask) {
+    switch (pof) {
+    case 1:
+        return ask();
+    case 2:
+        return true;
+    default:
+        return false;
+    }
+}
+
+PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
+    const Settings empty;
+    const Settings& settings = doc.currentSettings ? *doc.currentSettings : empty;
+    const bool orderForm = WantsOrderForm(
+        settings.POF, [&] { return AskYesNo(doc, doc.T(QStringLiteral("msgPrintOrderForm"))); });
+    if (settings.PCS && AskNumberOfColli(doc) != 1) {
+        return {true, QString()};
+    }
+    return {false, office.print(static_cast<std::uint16_t>(std::max<int>(0, doc.colliCount)),
+                                orderForm ? 1 : 0)};
 }
 
 // ---- instructions ---------------------------------------------------------

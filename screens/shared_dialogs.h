@@ -3,7 +3,9 @@
 #include "platform/prompter.h"
 
 #include <QDialog>
+#include <functional>
 
+class BackOffice;
 class CColourLabel;
 class CKorvoDoc;
 class QLabel;
@@ -35,6 +37,23 @@ private:
 // becomes 0, the dialog opens at the current note's number of colli, and OK
 // keeps the number chosen. Returns 1 (OK) or 2 (Cancel).
 int AskNumberOfColli(CKorvoDoc& doc);
+
+// The screens' question: caption "lblZIRPA", Yes and No, translated; true for Yes.
+bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style = 0);
+// A message box with a translated caption and an OK button.
+void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text);
+
+// Before the back office prints a note's documents: the order form as the plant
+// wants it (POF 1 asks, 2 always, anything else never) and, when the plant asks
+// for it (PCS), the number of colli; then the print request for the work
+// state's `packingNoteId`. Cancelling the colli count prints nothing.
+struct PrintOutcome {
+    bool cancelled = false; // the worker cancelled the colli count; nothing was sent
+    QString result;         // Result::Ok or the text shown; empty when cancelled
+};
+PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office);
+// Whether the print request asks for an order form, given POF and the question.
+bool WantsOrderForm(int pof, const std::function<bool()>& ask);
 
 // Read-only display of a note's instructions or of its container list.
 class CInstructionDlg : public QDialog {

@@ -1,4 +1,5 @@
 #include "model/korvo_doc.h"
+#include "recording_back_office.h"
 #include "screens/shared_dialogs.h"
 #include "scripted_prompter.h"
 #include "widgets/colour_widgets.h"
@@ -186,3 +187,55 @@ TEST(PasswordDialog, RetriesUntilAcceptedOrCancelled) {
     EXPECT_EQ(execWith(cancelled, [&] { cancelled.findChild<QPushButton*>("cancel")->click(); }),
               2);
 }
+
+namespace {
+
+struct PrintCase {
+    const char* name;
+    int pof;
+    bool pcs;
+    std::deque<int> questionAnswers; // 1 Yes, 2 No
+    std::deque<int> colli;           // chosen count; -1 cancels
+    bool printed;
+    int colliSent;
+    int orderFormSent;
+};
+
+TEST(PrintNoteDocuments, OrderFormAndColliAsThePlantWants) {
+    const PrintCase cases[] = {
+        {"no order form", 0, false, {}, {}, true, 0, 0},
+        {"asked, yes", 1, false, {1}, {}, true, 0, 1},
+        {"asked, no: printed without", 1, false, {2}, {}, true, 0, 0},
+        {"always", 2, false, {}, {}, true, 0, 1},
+        {"unknown value counts as none", 7, false, {}, {}, true, 0, 0},
+        {"colli asked", 0, true, {}, {3}, true, 3, 0},
+        {"colli cancelled: nothing printed", 2, true, {}, {-1}, false, 0, 0},
+    };
+    for (const PrintCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPrompter prompter;
+        ScopedPrompter scope(prompter);
+        prompter.dialogAnswers = c.questionAnswers;
+        prompter.colliAnswers = c.colli;
+        CKorvoDoc doc;
+        doc.currentSettings.emplace();
+        doc.currentSettings->POF = static_cast<std::int16_t>(c.pof);
+        doc.currentSettings->PCS = c.pcs;
+        doc.colliCount = 9;
+        RecordingBackOffice office(doc);
+        const PrintOutcome outcome = PrintNoteDocuments(doc, office);
+        EXPECT_EQ(outcome.cancelled, !c.printed);
+        EXPECT_EQ(prompter.count(ScriptedPrompter::Kind::Question), c.pof == 1 ? 1 : 0);
+        if (!c.printed) {
+            EXPECT_TRUE(office.exchanges.empty());
+            continue;
+        }
+        EXPECT_EQ(outcome.result, Result::Ok);
+        ASSERT_EQ(office.exchanges.size(), 1);
+        EXPECT_EQ(office.exchanges[0].numbers[0], c.pcs ? c.colliSent : 9)
+            << "without the question the colli count stays";
+        EXPECT_EQ(office.exchanges[0].numbers[1], c.orderFormSent);
+    }
+}
+
+} // namespace
