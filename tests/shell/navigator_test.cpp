@@ -20,7 +20,7 @@ struct Operations : ScreenOperations {
 };
 
 struct Services : NavigationServices {
-    QStringList calls;
+    QStringList calls = {};
     int result = 0;
     QString leaveResult = Result::Ok;
     bool password = true;
@@ -59,8 +59,8 @@ struct Row {
     int listOrigin = 0;
     bool instructions = false;
     int expected = kNoScreen;
-    QStringList calls;
-    QStringList operations;
+    QStringList calls = {};
+    QStringList operations = {};
 };
 
 using SO = ScreenOperation;
