@@ -196,7 +196,16 @@ std::optional<QByteArray> DeviceFileSystem::readFile(const QString& devicePath,
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes) {
         return std::nullopt;
     }
-    QByteArray bytes = file.read(maxBytes);
+    // Read what the file holds: asking for maxBytes would reserve that much
+    // (16 MiB for a text file) on every read.
+    QByteArray bytes = file.read(std::min(maxBytes, std::max<qint64>(file.size(), 1)));
+    while (bytes.size() < maxBytes && !file.atEnd() && file.error() == QFileDevice::NoError) {
+        const QByteArray more = file.read(std::min<qint64>(maxBytes - bytes.size(), 65536));
+        if (more.isEmpty()) {
+            break;
+        }
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
     }
