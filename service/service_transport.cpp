@@ -1,6 +1,7 @@
 #include "service/service_transport.h"
 
 #include "config/text_helpers.h"
+#include "platform/prompter.h"
 
 #include <atomic>
 #include <cerrno>
@@ -368,6 +369,8 @@ private:
 
 // How long the caller watches for the end of a step before it sleeps.
 constexpr std::chrono::microseconds kCallerLookout{1000};
+// How long it sleeps before it asks the Prompter again.
+constexpr std::chrono::milliseconds kWaitSlice{50};
 
 } // namespace
 
@@ -393,9 +396,36 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
            std::chrono::steady_clock::now() < lookoutEnd) {
         std::this_thread::yield();
     }
+    // Past the look-out the caller waits in short slices and asks the
+    // Prompter between them: the screen repaints and the user may abandon.
     std::unique_lock lock(control->mutex);
-    const bool inTime = control->finishedChanged.wait_until(lock, start + deadline,
-                                                            [&] { return control->finished; });
+    bool inTime = false;
+    bool asked = false;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto wake =
+            std::min<std::chrono::steady_clock::time_point>(start + deadline, now + kWaitSlice);
+        if (control->finishedChanged.wait_until(lock, wake, [&] { return control->finished; })) {
+            inTime = true;
+            break;
+        }
+        const auto after = std::chrono::steady_clock::now();
+        if (after >= start + deadline) {
+            break;
+        }
+        lock.unlock();
+        asked = true;
+        const bool keepWaiting = Prompter::current().exchangeWaiting(
+            std::chrono::duration_cast<std::chrono::milliseconds>(after - start));
+        lock.lock();
+        if (control->finished) {
+            inTime = true;
+            break;
+        }
+        if (!keepWaiting) {
+            break; // abandoned: ends like an overrun step
+        }
+    }
     if (!inTime) {
         // The worker notices at its next wake-up, which this forces, and
         // leaves through the transfer's normal clean-up; `work` and the
@@ -405,6 +435,10 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
             curl_multi_wakeup(control->polling);
         }
         control->finishedChanged.wait(lock, [&] { return control->finished; });
+    }
+    lock.unlock();
+    if (asked) {
+        Prompter::current().exchangeWaitEnded();
     }
     return inTime ? StepOutcome::Finished : StepOutcome::TimedOut;
 }

@@ -57,7 +57,7 @@ CKorvoFormView::CKorvoFormView(CMainFrame& frame, QWidget* parent)
     storageStatus_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     storageStatus_->setStyleSheet(QStringLiteral("color:#b00000;"));
     QFont small = storageStatus_->font();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
+    small.setPixelSize(std::max(8, small.pixelSize() * 4 / 5));
     storageStatus_->setFont(small);
     storageStatus_->hide();
     for (QLabel* caption : {versionCaption_, licensedTo_, licensedBy_}) {
