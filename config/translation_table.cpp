@@ -3,6 +3,8 @@
 #include "config/text_helpers.h"
 #include "platform/prompter.h"
 
+#include <QFile>
+
 bool TranslationTable::LoadTranslations(const QString& devicePath) {
     WaitCursor wait;
     if (!entries_.isEmpty()) {
@@ -64,4 +66,18 @@ void TranslationTable::ClearTranslations() {
 
 QString TranslationFilePath(const QString& language) {
     return ProgramDirectory() + QStringLiteral("\\ZIRPA_") + language + QStringLiteral(".txt");
+}
+
+bool LoadShippedTranslations(TranslationTable& table, const QString& language) {
+    if (!table.isEmpty()) {
+        return true;
+    }
+    for (const QString& name : {language, QStringLiteral("English")}) {
+        QFile file(kShippedTranslations + QStringLiteral("/ZIRPA_") + name +
+                   QStringLiteral(".txt"));
+        if (file.open(QIODevice::ReadOnly) && table.LoadFromText(FromAnsi(file.readAll()))) {
+            return true;
+        }
+    }
+    return false;
 }

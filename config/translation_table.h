@@ -37,3 +37,13 @@ private:
 
 // The translation file of a language: ProgramDirectory + "\ZIRPA_" + language + ".txt".
 QString TranslationFilePath(const QString& language);
+
+// Where the translation files that ship with the program are built in (a Qt
+// resource folder, linked into the program).
+inline const QString kShippedTranslations = QStringLiteral(":/translations");
+
+// Fills an empty table from the translation the program ships for the
+// language, or from the shipped English one when the language is not
+// shipped: what the program speaks when the device's own file cannot be
+// read (a read-only or full device root). True when the table holds entries.
+bool LoadShippedTranslations(TranslationTable& table, const QString& language);

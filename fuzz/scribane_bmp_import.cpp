@@ -1,10 +1,5 @@
-// libFuzzer entry for the ink control's .bmp import: decoding, turning back by each angle
-// and placing into a small ink bitmap. Not part of the default build:
-//
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-//     -I inkcontrol/include -I inkcontrol/src \
-//     fuzz/scribane_bmp_import.cpp inkcontrol/src/ink_core.cpp -o scribane_bmp_import
-//   ./scribane_bmp_import -max_len=4096
+// The ink control's .bmp import: decoding, turning back by each angle and placing into
+// a small ink bitmap. Built with KORVANE_FUZZ=ON; `make fuzz` runs it.
 #include "ink_core.h"
 
 using namespace scribane::ink;

@@ -4,8 +4,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -193,60 +196,72 @@ std::optional<QByteArray> DeviceFileSystem::readFile(const QString& devicePath,
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes) {
         return std::nullopt;
     }
-    QByteArray bytes = file.read(maxBytes);
+    // Read what the file holds: asking for maxBytes would reserve that much
+    // (16 MiB for a text file) on every read.
+    QByteArray bytes = file.read(std::min(maxBytes, std::max<qint64>(file.size(), 1)));
+    while (bytes.size() < maxBytes && !file.atEnd() && file.error() == QFileDevice::NoError) {
+        const QByteArray more = file.read(std::min<qint64>(maxBytes - bytes.size(), 65536));
+        if (more.isEmpty()) {
+            break;
+        }
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
     }
     return bytes;
 }
 
+FileWriter& DeviceFileSystem::writer() const {
+    static DiskFileWriter disk;
+    return writer_ != nullptr ? *writer_ : disk;
+}
+
 bool DeviceFileSystem::writeFile(const QString& devicePath, const QByteArray& bytes) const {
     const QString path = hostPath(devicePath);
-    if (path.isEmpty()) {
-        return false;
-    }
-    // Written aside and renamed, so a full card never leaves half a file behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !path.isEmpty() && writer().replace(path, bytes);
 }
 
 bool DeviceFileSystem::appendFile(const QString& devicePath, const QByteArray& bytes) const {
     const QString path = hostPath(devicePath);
+    return !path.isEmpty() && writer().append(path, bytes);
+}
+
+bool DeviceFileSystem::isWritable(const QString& deviceDir) const {
+    QString path = hostPath(deviceDir);
     if (path.isEmpty()) {
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        return false;
+    while (!QFileInfo::exists(path) && path.size() > root_.size()) {
+        path = QFileInfo(path).absolutePath();
     }
-    return file.write(bytes) == bytes.size();
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 }
 
-void DeviceFileSystem::installMissingFiles(const QString& hostDir, const QString& deviceDir) const {
+bool DeviceFileSystem::installMissingFiles(const QString& hostDir, const QString& deviceDir) const {
     const QString target = hostPath(deviceDir);
     if (target.isEmpty() || !QDir().mkpath(target)) {
-        return;
+        return false;
     }
+    bool complete = true;
     QDirIterator it(hostDir, QDir::Files);
     while (it.hasNext()) {
         it.next();
-        const QString name = it.fileName();
-        const QString device = deviceDir + QLatin1Char('\\') + name;
-        if (exists(device)) {
+        const QString device = deviceDir + QLatin1Char('\\') + it.fileName();
+        const QString present = hostPath(device);
+        // Only a file with something readable in it counts: a full card once
+        // left empty copies behind, and those are repaired here.
+        QFile installed(present);
+        if (installed.size() > 0 && installed.open(QIODevice::ReadOnly) &&
+            !installed.read(1).isEmpty()) {
             continue;
         }
         QFile source(it.filePath());
-        if (source.open(QIODevice::ReadOnly)) {
-            writeFile(device, source.readAll());
+        if (!source.open(QIODevice::ReadOnly) || !writeFile(device, source.readAll())) {
+            complete = false;
         }
     }
+    return complete;
 }
 
 DeviceFileSystem& DeviceFileSystem::current() {
@@ -264,4 +279,76 @@ ScopedDevice::ScopedDevice(DeviceFileSystem& fs) : previous_(g_current) {
 
 ScopedDevice::~ScopedDevice() {
     g_current = previous_;
+}
+
+namespace {
+
+QByteArray hostName(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+} // namespace
+
+ssize_t DiskFileWriter::writeSome(int fd, const char* data, size_t size) {
+    return ::write(fd, data, size);
+}
+
+bool DiskFileWriter::writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    size_t left = static_cast<size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t n = writeSome(fd, data, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool DiskFileWriter::replace(const QString& hostPath, const QByteArray& bytes) {
+    const QByteArray target = hostName(hostPath);
+    const QFileInfo info(hostPath);
+    // Beside the target, so the rename stays on one file system; hidden, so a
+    // listing of the folder does not offer it while it exists.
+    QByteArray temp =
+        hostName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // Keep the permissions of the file replaced; a new one gets the usual 0644.
+    struct stat old {};
+    ::fchmod(fd, ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    bool ok = writeAll(fd, bytes) && ::fdatasync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(temp.constData());
+    }
+    return ok;
+}
+
+bool DiskFileWriter::append(const QString& hostPath, const QByteArray& bytes) {
+    const QByteArray target = hostName(hostPath);
+    struct stat before {};
+    const bool existed = ::stat(target.constData(), &before) == 0;
+    const int fd = ::open(target.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = writeAll(fd, bytes);
+    if (!ok && existed) {
+        // No half line: the file goes back to exactly what it was.
+        (void)::ftruncate(fd, before.st_size);
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok && !existed) {
+        ::unlink(target.constData());
+    }
+    return ok;
 }

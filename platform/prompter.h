@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <functional>
 
 // Everything the program shows to the user besides its screens goes through this
@@ -88,6 +89,18 @@ public:
     // A refused text shows request.errorText with request.label as caption.
     virtual bool passwordDialog(const PasswordRequest& request,
                                 const std::function<bool(const QString&)>& accept) = 0;
+
+    // An exchange step (a connect, the probe or the call) has been running for
+    // `elapsed`; the blocked caller asks about every 50 ms until the step ends.
+    // Returns false when the user abandons the exchange, which then ends
+    // exactly like a time-out of that step. No user input may reach the
+    // screens meanwhile. The default waits without a word.
+    virtual bool exchangeWaiting(std::chrono::milliseconds elapsed) {
+        (void)elapsed;
+        return true;
+    }
+    // The step that exchangeWaiting was asked about has ended.
+    virtual void exchangeWaitEnded() {}
 
     // The prompter of this process; set by the program at start-up and by tests.
     static Prompter& current();

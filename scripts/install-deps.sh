@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need. Does nothing
-# when everything is already there, so `make test` stays fast on a warm machine.
+# Installs the Debian 12 packages the build, the tests and the fuzzers need.
+# Does nothing when everything is already there, so `make test` stays fast on a
+# warm machine. On a bare Debian 12 without make, run this script first (as
+# root, or as a user who may use sudo): it installs make with the compilers.
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential make cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
+  # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and
+  # llvm-symbolizer for readable stack traces.
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()
@@ -20,11 +25,16 @@ done
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
+run_as_root=()
 if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "Missing packages: ${missing[*]}" >&2
+    echo "Run this script as root (or install sudo) to install them: scripts/install-deps.sh" >&2
+    exit 1
+  fi
+  run_as_root=(sudo)
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${run_as_root[@]}" apt-get update -qq
+"${run_as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -146,6 +146,60 @@ QString UnescapedDocument(QStringView prefix, QStringView escaped) {
     return out;
 }
 
+QString XmlTextDecoded(QStringView prefix, QStringView escaped) {
+    QString out;
+    out.reserve(prefix.size() + escaped.size());
+    out += prefix;
+    const qsizetype n = escaped.size();
+    qsizetype r = 0;
+    while (r < n) {
+        qsizetype amp = escaped.indexOf(QLatin1Char('&'), r);
+        if (amp < 0) {
+            amp = n;
+        }
+        out += escaped.mid(r, amp - r);
+        if (amp == n) {
+            break;
+        }
+        const qsizetype semicolon = escaped.indexOf(QLatin1Char(';'), amp + 1);
+        // Longest reference: "&#x10FFFF;".
+        const QStringView name = semicolon > amp && semicolon - amp <= 10
+                                     ? escaped.mid(amp + 1, semicolon - amp - 1)
+                                     : QStringView();
+        char32_t decoded = 0;
+        if (name == u"amp") {
+            decoded = u'&';
+        } else if (name == u"lt") {
+            decoded = u'<';
+        } else if (name == u"gt") {
+            decoded = u'>';
+        } else if (name == u"quot") {
+            decoded = u'"';
+        } else if (name == u"apos") {
+            decoded = u'\'';
+        } else if (name.size() > 1 && name.front() == u'#') {
+            const bool hex = name.at(1) == u'x';
+            bool ok = false;
+            const uint value = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+            // Only characters XML allows in a document.
+            if (ok && (value == 0x9 || value == 0xA || value == 0xD ||
+                       (value >= 0x20 && value <= 0xD7FF) || (value >= 0xE000 && value <= 0xFFFD) ||
+                       (value >= 0x10000 && value <= 0x10FFFF))) {
+                decoded = value;
+            }
+        }
+        if (decoded == 0) {
+            out += QLatin1Char('&'); // not a reference: kept as it stands
+            r = amp + 1;
+            continue;
+        }
+        const char32_t one[] = {decoded};
+        out += QString::fromUcs4(one, 1);
+        r = semicolon + 1;
+    }
+    return out;
+}
+
 void UnescapeReturnedDocument(QString& text) {
     text = UnescapedDocument(QStringView(), text);
 }

@@ -17,6 +17,12 @@ void UnescapeReturnedDocument(QString& text);
 // `prefix` followed by `escaped` decoded the same way, in one copy.
 QString UnescapedDocument(QStringView prefix, QStringView escaped);
 
+// `prefix` followed by `escaped` decoded exactly once, as an XML parser reads
+// text: the five named entities and numeric character references. The
+// fallback for a service that escapes its answer only once, where decoding
+// twice would turn an inner "&quot;" into a bare quote inside an attribute.
+QString XmlTextDecoded(QStringView prefix, QStringView escaped);
+
 // The text between the escaped start tag of `name` (with an empty default
 // namespace, or without attributes) and its escaped end tag; empty when either
 // is missing or the end comes first.

@@ -8,6 +8,7 @@
 #include "service/response_text.h"
 #include "service/service_transport.h"
 #include "service/transport_errors.h"
+#include "service/xml_cursor.h"
 
 #include <exception>
 
@@ -55,14 +56,15 @@ void removeLeadingDeclaration(QString& text) {
     }
 }
 
-// "<returnValue>" + the returned document without its own declaration +
-// "</returnValue>", unescaped; the whole text, prefixed the same way, when the
-// answer has no returnValue element.
-QString returnedDocument(const QString& text) {
+// The escaped returned document: from after "<returnValue>" and the inner
+// document's declaration up to and including "</returnValue>"; the whole text
+// when the answer has no returnValue element. Prefixed with "<returnValue>"
+// and decoded, it is the document the parsers read.
+QStringView returnedText(const QString& text) {
     const qsizetype start = indexOfMarkup(text, QLatin1StringView("<returnValue>"));
     const qsizetype end = indexOfMarkup(text, QLatin1StringView("</returnValue>"));
     if (start <= 0 || end <= 0) {
-        return UnescapedDocument(kReturnValueStart, text);
+        return QStringView(text);
     }
     // Skip the inner document's declaration, whatever its length, when it has
     // one; a service that leaves ">" unescaped ends it with a plain "?>".
@@ -78,8 +80,7 @@ QString returnedDocument(const QString& text) {
         }
     }
     const qsizetype to = end + kReturnValueEnd.size();
-    return UnescapedDocument(kReturnValueStart,
-                             to > from ? QStringView(text).mid(from, to - from) : QStringView());
+    return to > from ? QStringView(text).mid(from, to - from) : QStringView();
 }
 
 } // namespace
@@ -271,6 +272,10 @@ int ServiceMessage::EvaluateResponse(QString text, const QString& responseDumpPa
             if (shown.isEmpty()) {
                 shown = cappedAnswerText(FindEscapedTag(text, QStringLiteral("Message")));
             }
+            // Never an empty box: the code at least tells what went wrong.
+            if (shown.isEmpty()) {
+                shown = code;
+            }
         }
         ShowInfo(shown);
         WriteTextFile(responseDumpPath, shown + QLatin1Char(' ') + text);
@@ -280,10 +285,38 @@ int ServiceMessage::EvaluateResponse(QString text, const QString& responseDumpPa
     if (interactive) {
         ShowStatus(T(QStringLiteral("msgRequestProcessedSuccessfully")));
     }
-    const QString document = returnedDocument(text);
+    // Decoded twice, the service's documents come out plain whether it
+    // escaped them once or twice, except where a once-escaped value held a
+    // "&quot;" or "&lt;" that the second pass turns into markup. Such a
+    // document no longer parses; decoded once, as XML text, it does.
+    const QStringView escaped = returnedText(text);
+    QString document = UnescapedDocument(kReturnValueStart, escaped);
+    // Without "&amp;" or a numeric reference both decodings give the same
+    // document: the answer need not stay in memory while it is parsed.
+    const bool onceDiffers = escaped.contains(u"&amp;") || escaped.contains(u"&#");
+    if (!onceDiffers) {
+        text = QString();
+    }
+    XmlCursor root = XmlCursor::LoadDocument(document);
+    if (!root.isElement() && onceDiffers) {
+        QString once = XmlTextDecoded(kReturnValueStart, escaped);
+        XmlCursor onceRoot = XmlCursor::LoadDocument(once);
+        if (onceRoot.isElement()) {
+            document = std::move(once);
+            root = std::move(onceRoot);
+        }
+    }
+    if (!root.isElement()) {
+        // The function code names the message type unmistakably.
+        WriteLog(doc_.storageLocation,
+                 FunctionCode() + QStringLiteral(".Error the answer is no readable XML document"));
+    }
     text = QString();
     WriteTextFile(responseDumpPath, document);
-    runParser(document);
+    {
+        const ReusedDocument parsed(document, root);
+        runParser(document);
+    }
     if (interactive) {
         ShowStatus(T(QStringLiteral("lblConSucces")));
     }

@@ -1,12 +1,14 @@
 #include "service/service_transport.h"
 
 #include "config/text_helpers.h"
+#include "platform/prompter.h"
 
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
 #include <curl/curl.h>
+#include <iterator>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -19,9 +21,28 @@ struct CurlCodeRow {
     std::uint32_t platform;
 };
 
-// libcurl's results as the platform codes the error boxes know. A send or
-// receive failure becomes "connection reset" when the peer reset the socket
-// (see PlatformCodeForCurl); anything missing here is an internal error.
+// Platform codes the transport uses besides those of TransportCode.
+namespace More {
+constexpr std::uint32_t ExtendedError = 12003; // the server's reply reports a failure
+constexpr std::uint32_t InvalidOption = 12009; // an option or argument was refused
+constexpr std::uint32_t IncorrectUserName = 12013;
+constexpr std::uint32_t IncorrectHandleState = 12019; // called at the wrong moment
+constexpr std::uint32_t ItemNotFound = 12028;         // the named resource does not exist
+constexpr std::uint32_t ForceRetry = 12032;           // the request must be sent again
+constexpr std::uint32_t ClientCertificateNeeded = 12044;
+constexpr std::uint32_t InvalidCertificateAuthority = 12045;
+constexpr std::uint32_t CertificateRevocationFailed = 12057;
+constexpr std::uint32_t ProxyUnreachable = 12165;
+constexpr std::uint32_t InvalidCertificate = 12169;
+constexpr std::uint32_t DecodingFailed = 12175;
+} // namespace More
+
+// Every libcurl result as the closest platform code the error boxes know, in
+// libcurl's own order (one row per code, checked below). Results of other
+// protocols than HTTP cannot occur here; they keep a sensible meaning all the
+// same. A send or receive failure becomes "connection reset" when the peer
+// reset the socket, and a reply that is no HTTP an invalid server response
+// (see PlatformCodeForCurl).
 constexpr CurlCodeRow kCurlCodes[] = {
     {CURLE_OK, TransportCode::None},
     {CURLE_UNSUPPORTED_PROTOCOL, TransportCode::UnrecognizedScheme},
@@ -32,20 +53,108 @@ constexpr CurlCodeRow kCurlCodes[] = {
     {CURLE_COULDNT_RESOLVE_HOST, TransportCode::NameNotResolved},
     {CURLE_COULDNT_CONNECT, TransportCode::CannotConnect},
     {CURLE_WEIRD_SERVER_REPLY, TransportCode::InvalidServerResponse},
-    {CURLE_GOT_NOTHING, TransportCode::InvalidServerResponse},
+    {CURLE_REMOTE_ACCESS_DENIED, TransportCode::LoginFailure},
+    {CURLE_FTP_ACCEPT_FAILED, TransportCode::CannotConnect},
+    {CURLE_FTP_WEIRD_PASS_REPLY, TransportCode::LoginFailure},
+    {CURLE_FTP_ACCEPT_TIMEOUT, TransportCode::Timeout},
+    {CURLE_FTP_WEIRD_PASV_REPLY, More::ExtendedError},
+    {CURLE_FTP_WEIRD_227_FORMAT, More::ExtendedError},
+    {CURLE_FTP_CANT_GET_HOST, TransportCode::NameNotResolved},
+    {CURLE_HTTP2, TransportCode::InvalidServerResponse},
+    {CURLE_FTP_COULDNT_SET_TYPE, More::ExtendedError},
     {CURLE_PARTIAL_FILE, TransportCode::ConnectionAborted},
+    {CURLE_FTP_COULDNT_RETR_FILE, More::ItemNotFound},
+    {CURLE_OBSOLETE20, TransportCode::InternalError},
+    {CURLE_QUOTE_ERROR, More::ExtendedError},
+    {CURLE_HTTP_RETURNED_ERROR, More::ExtendedError},
+    {CURLE_WRITE_ERROR, TransportCode::InternalError},
+    {CURLE_OBSOLETE24, TransportCode::InternalError},
+    {CURLE_UPLOAD_FAILED, TransportCode::ConnectionAborted},
+    {CURLE_READ_ERROR, TransportCode::InternalError},
+    {CURLE_OUT_OF_MEMORY, TransportCode::NotEnoughMemory},
+    {CURLE_OPERATION_TIMEDOUT, TransportCode::Timeout},
+    {CURLE_OBSOLETE29, TransportCode::InternalError},
+    {CURLE_FTP_PORT_FAILED, TransportCode::CannotConnect},
+    {CURLE_FTP_COULDNT_USE_REST, More::ExtendedError},
+    {CURLE_OBSOLETE32, TransportCode::InternalError},
+    {CURLE_RANGE_ERROR, More::ExtendedError},
+    {CURLE_HTTP_POST_ERROR, TransportCode::InternalError},
+    {CURLE_SSL_CONNECT_ERROR, TransportCode::SecureChannelError},
+    {CURLE_BAD_DOWNLOAD_RESUME, More::ExtendedError},
+    {CURLE_FILE_COULDNT_READ_FILE, More::ItemNotFound},
+    {CURLE_LDAP_CANNOT_BIND, TransportCode::LoginFailure},
+    {CURLE_LDAP_SEARCH_FAILED, More::ExtendedError},
+    {CURLE_OBSOLETE40, TransportCode::InternalError},
+    {CURLE_FUNCTION_NOT_FOUND, TransportCode::InternalError},
+    {CURLE_ABORTED_BY_CALLBACK, TransportCode::OperationCancelled},
+    {CURLE_BAD_FUNCTION_ARGUMENT, More::InvalidOption},
+    {CURLE_OBSOLETE44, TransportCode::InternalError},
+    {CURLE_INTERFACE_FAILED, TransportCode::CannotConnect},
+    {CURLE_OBSOLETE46, TransportCode::InternalError},
+    {CURLE_TOO_MANY_REDIRECTS, TransportCode::RedirectFailed},
+    {CURLE_UNKNOWN_OPTION, More::InvalidOption},
+    {CURLE_SETOPT_OPTION_SYNTAX, More::InvalidOption},
+    {CURLE_OBSOLETE50, TransportCode::InternalError},
+    {CURLE_OBSOLETE51, TransportCode::InternalError},
+    {CURLE_GOT_NOTHING, TransportCode::InvalidServerResponse},
+    {CURLE_SSL_ENGINE_NOTFOUND, TransportCode::SecureChannelError},
+    {CURLE_SSL_ENGINE_SETFAILED, TransportCode::SecureChannelError},
     {CURLE_SEND_ERROR, TransportCode::ConnectionAborted},
     {CURLE_RECV_ERROR, TransportCode::ConnectionAborted},
-    {CURLE_OPERATION_TIMEDOUT, TransportCode::Timeout},
-    {CURLE_ABORTED_BY_CALLBACK, TransportCode::OperationCancelled},
-    {CURLE_OUT_OF_MEMORY, TransportCode::NotEnoughMemory},
-    {CURLE_TOO_MANY_REDIRECTS, TransportCode::RedirectFailed},
+    {CURLE_OBSOLETE57, TransportCode::InternalError},
+    {CURLE_SSL_CERTPROBLEM, More::ClientCertificateNeeded},
+    {CURLE_SSL_CIPHER, TransportCode::SecureChannelError},
+    {CURLE_PEER_FAILED_VERIFICATION, More::InvalidCertificate},
+    {CURLE_BAD_CONTENT_ENCODING, More::DecodingFailed},
+    {CURLE_OBSOLETE62, TransportCode::InternalError},
+    {CURLE_FILESIZE_EXCEEDED, TransportCode::NotEnoughMemory},
+    {CURLE_USE_SSL_FAILED, TransportCode::SecureChannelError},
+    {CURLE_SEND_FAIL_REWIND, More::ForceRetry},
+    {CURLE_SSL_ENGINE_INITFAILED, TransportCode::SecureChannelError},
     {CURLE_LOGIN_DENIED, TransportCode::LoginFailure},
-    {CURLE_SSL_CONNECT_ERROR, TransportCode::SecureChannelError},
-    {CURLE_PEER_FAILED_VERIFICATION, TransportCode::SecureChannelError},
-    {CURLE_WRITE_ERROR, TransportCode::InternalError},
-    {CURLE_READ_ERROR, TransportCode::InternalError},
+    {CURLE_TFTP_NOTFOUND, More::ItemNotFound},
+    {CURLE_TFTP_PERM, TransportCode::LoginFailure},
+    {CURLE_REMOTE_DISK_FULL, More::ExtendedError},
+    {CURLE_TFTP_ILLEGAL, More::ExtendedError},
+    {CURLE_TFTP_UNKNOWNID, More::ExtendedError},
+    {CURLE_REMOTE_FILE_EXISTS, More::ExtendedError},
+    {CURLE_TFTP_NOSUCHUSER, More::IncorrectUserName},
+    {CURLE_OBSOLETE75, TransportCode::InternalError},
+    {CURLE_OBSOLETE76, TransportCode::InternalError},
+    {CURLE_SSL_CACERT_BADFILE, More::InvalidCertificateAuthority},
+    {CURLE_REMOTE_FILE_NOT_FOUND, More::ItemNotFound},
+    {CURLE_SSH, More::ExtendedError},
+    {CURLE_SSL_SHUTDOWN_FAILED, TransportCode::SecureChannelError},
+    {CURLE_AGAIN, More::ForceRetry},
+    {CURLE_SSL_CRL_BADFILE, More::CertificateRevocationFailed},
+    {CURLE_SSL_ISSUER_ERROR, More::InvalidCertificateAuthority},
+    {CURLE_FTP_PRET_FAILED, More::ExtendedError},
+    {CURLE_RTSP_CSEQ_ERROR, TransportCode::InvalidServerResponse},
+    {CURLE_RTSP_SESSION_ERROR, TransportCode::InvalidServerResponse},
+    {CURLE_FTP_BAD_FILE_LIST, More::ExtendedError},
+    {CURLE_CHUNK_FAILED, TransportCode::InternalError},
+    {CURLE_NO_CONNECTION_AVAILABLE, TransportCode::OutOfHandles},
+    {CURLE_SSL_PINNEDPUBKEYNOTMATCH, More::InvalidCertificate},
+    {CURLE_SSL_INVALIDCERTSTATUS, More::CertificateRevocationFailed},
+    {CURLE_HTTP2_STREAM, TransportCode::InvalidServerResponse},
+    {CURLE_RECURSIVE_API_CALL, More::IncorrectHandleState},
+    {CURLE_AUTH_ERROR, TransportCode::LoginFailure},
+    {CURLE_HTTP3, TransportCode::InvalidServerResponse},
+    {CURLE_QUIC_CONNECT_ERROR, TransportCode::CannotConnect},
+    {CURLE_PROXY, More::ProxyUnreachable},
+    {CURLE_SSL_CLIENTCERT, More::ClientCertificateNeeded},
+    {CURLE_UNRECOVERABLE_POLL, TransportCode::InternalError},
 };
+
+constexpr bool inLibcurlOrder() {
+    for (size_t i = 0; i < std::size(kCurlCodes); ++i) {
+        if (kCurlCodes[i].curl != static_cast<CURLcode>(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(inLibcurlOrder(), "one row per libcurl result, in libcurl's order");
 
 std::uint32_t platformCodeForUrl(CURLUcode code) {
     switch (code) {
@@ -98,18 +207,26 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 
 } // namespace
 
-std::uint32_t PlatformCodeForCurl(int curlCode, long osErrno) {
+std::uint32_t PlatformCodeForCurl(int curlCode, long osErrno, CurlStep step) {
     const auto code = static_cast<CURLcode>(curlCode);
     if ((code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR) &&
         (osErrno == ECONNRESET || osErrno == EPIPE)) {
         return TransportCode::ConnectionReset;
     }
-    for (const CurlCodeRow& row : kCurlCodes) {
-        if (row.curl == code) {
-            return row.platform;
-        }
+    // Once connected, the scheme was accepted: libcurl's "unsupported
+    // protocol" then means an answer that is no HTTP at all ("HTTP/0.9 not
+    // allowed"), not a wrong server address.
+    if (code == CURLE_UNSUPPORTED_PROTOCOL && step == CurlStep::Send) {
+        return TransportCode::InvalidServerResponse;
+    }
+    if (curlCode >= 0 && static_cast<size_t>(curlCode) < std::size(kCurlCodes)) {
+        return kCurlCodes[curlCode].platform;
     }
     return TransportCode::InternalError;
+}
+
+int CurlCodesMapped() {
+    return static_cast<int>(std::size(kCurlCodes));
 }
 
 struct ServiceTransport::Handles {
@@ -252,6 +369,8 @@ private:
 
 // How long the caller watches for the end of a step before it sleeps.
 constexpr std::chrono::microseconds kCallerLookout{1000};
+// How long it sleeps before it asks the Prompter again.
+constexpr std::chrono::milliseconds kWaitSlice{50};
 
 } // namespace
 
@@ -277,9 +396,36 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
            std::chrono::steady_clock::now() < lookoutEnd) {
         std::this_thread::yield();
     }
+    // Past the look-out the caller waits in short slices and asks the
+    // Prompter between them: the screen repaints and the user may abandon.
     std::unique_lock lock(control->mutex);
-    const bool inTime = control->finishedChanged.wait_until(lock, start + deadline,
-                                                            [&] { return control->finished; });
+    bool inTime = false;
+    bool asked = false;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto wake =
+            std::min<std::chrono::steady_clock::time_point>(start + deadline, now + kWaitSlice);
+        if (control->finishedChanged.wait_until(lock, wake, [&] { return control->finished; })) {
+            inTime = true;
+            break;
+        }
+        const auto after = std::chrono::steady_clock::now();
+        if (after >= start + deadline) {
+            break;
+        }
+        lock.unlock();
+        asked = true;
+        const bool keepWaiting = Prompter::current().exchangeWaiting(
+            std::chrono::duration_cast<std::chrono::milliseconds>(after - start));
+        lock.lock();
+        if (control->finished) {
+            inTime = true;
+            break;
+        }
+        if (!keepWaiting) {
+            break; // abandoned: ends like an overrun step
+        }
+    }
     if (!inTime) {
         // The worker notices at its next wake-up, which this forces, and
         // leaves through the transfer's normal clean-up; `work` and the
@@ -289,6 +435,10 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
             curl_multi_wakeup(control->polling);
         }
         control->finishedChanged.wait(lock, [&] { return control->finished; });
+    }
+    lock.unlock();
+    if (asked) {
+        Prompter::current().exchangeWaitEnded();
     }
     return inTime ? StepOutcome::Finished : StepOutcome::TimedOut;
 }
@@ -378,8 +528,9 @@ QString urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
 
 } // namespace
 
-void ServiceTransport::recordFailure(int curlCode, long osErrno, const char* detail) {
-    lastError_ = PlatformCodeForCurl(curlCode, osErrno);
+void ServiceTransport::recordFailure(int curlCode, long osErrno, const char* detail,
+                                     CurlStep step) {
+    lastError_ = PlatformCodeForCurl(curlCode, osErrno, step);
     lastDetail_ = QString::fromUtf8(detail != nullptr && detail[0] != '\0'
                                         ? detail
                                         : curl_easy_strerror(static_cast<CURLcode>(curlCode)));
@@ -416,7 +567,7 @@ void ServiceTransport::connectStep(const QByteArray& url, StepControl& control) 
         long osErrno = 0;
         curl_easy_getinfo(check, CURLINFO_OS_ERRNO, &osErrno);
         if (result != CURLE_OK) {
-            recordFailure(result, osErrno, errors);
+            recordFailure(result, osErrno, errors, CurlStep::Connect);
         }
         curl_easy_cleanup(check);
         if (result != CURLE_OK) {
@@ -526,10 +677,10 @@ void ServiceTransport::sendStep(SendJob& job, StepControl& control) {
         connected_ = job.answer.headersDone;
     } else if (job.answer.headersDone) {
         // A read that fails part-way: the code is kept so the user learns why.
-        recordFailure(result, osErrno, errors);
+        recordFailure(result, osErrno, errors, CurlStep::Send);
         connected_ = true;
     } else {
-        recordFailure(result, osErrno, errors);
+        recordFailure(result, osErrno, errors, CurlStep::Send);
     }
     clearStepOptions(easy);
     curl_slist_free_all(headers);

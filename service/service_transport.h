@@ -35,10 +35,16 @@ inline constexpr std::uint32_t RedirectFailed = 12156;
 inline constexpr std::uint32_t SecureChannelError = 12157;
 } // namespace TransportCode
 
+// The step of an exchange in which a libcurl result arose.
+enum class CurlStep { Connect, Send };
+
 // The platform code for a libcurl result (`curlCode` is a CURLcode). `osErrno`
 // is the system error of the failing socket call, which tells a reset
-// connection from an aborted one.
-std::uint32_t PlatformCodeForCurl(int curlCode, long osErrno);
+// connection from an aborted one; `step` tells a wrong address from an answer
+// that is no HTTP.
+std::uint32_t PlatformCodeForCurl(int curlCode, long osErrno, CurlStep step = CurlStep::Connect);
+// How many libcurl results the table names: every code from 0 up to this.
+int CurlCodesMapped();
 
 // Carries one SOAP request to the back office and brings back the answer: a
 // connection check and a client handle per Connect, then HTTP/1.0 POSTs on the
@@ -120,7 +126,7 @@ private:
     static int perform(void* multi, void* easy, StepControl& control);
     void connectStep(const QByteArray& url, StepControl& control);
     void sendStep(SendJob& job, StepControl& control);
-    void recordFailure(int curlCode, long osErrno, const char* detail);
+    void recordFailure(int curlCode, long osErrno, const char* detail, CurlStep step);
     void closeHandles();
 
     std::unique_ptr<Handles> handles_;

@@ -105,7 +105,34 @@ bool singleRoot(const pugi::xml_document& document) {
 
 } // namespace
 
+namespace {
+
+// The document a ReusedDocument guard offers, with the text it came from.
+struct Reused {
+    QString text; // holds the storage alive, so its address cannot be reused
+    XmlCursor root;
+};
+thread_local const Reused* t_reused = nullptr;
+
+} // namespace
+
+ReusedDocument::ReusedDocument(const QString& text, const XmlCursor& root) : previous_(t_reused) {
+    static_assert(sizeof(Reused) > 0);
+    auto* reused = new Reused{text, root};
+    t_reused = reused;
+    self_ = reused;
+}
+
+ReusedDocument::~ReusedDocument() {
+    delete static_cast<const Reused*>(self_);
+    t_reused = static_cast<const Reused*>(previous_);
+}
+
 XmlCursor XmlCursor::LoadDocument(const QString& text) {
+    if (t_reused != nullptr && t_reused->text.constData() == text.constData() &&
+        t_reused->text.size() == text.size()) {
+        return t_reused->root;
+    }
     auto loaded = std::make_shared<Loaded>();
     loaded->buffer = text.toUtf8();
     const pugi::xml_parse_result result = loaded->document.load_buffer_inplace(

@@ -74,6 +74,22 @@ private:
     int index_ = -1;
 };
 
+// While it lives, XmlCursor::LoadDocument of this very text (the same string
+// or a copy sharing its storage, not an equal text) gives `root` without
+// parsing again: the evaluation checks that an answer parses before the
+// message's parser reads it, and the parse is done once.
+class ReusedDocument {
+public:
+    ReusedDocument(const QString& text, const XmlCursor& root);
+    ~ReusedDocument();
+    ReusedDocument(const ReusedDocument&) = delete;
+    ReusedDocument& operator=(const ReusedDocument&) = delete;
+
+private:
+    const void* self_;
+    const void* previous_;
+};
+
 // Walks the child nodes of an element: for (const XmlCursor& c : list.Children()).
 class XmlChildIterator {
 public:

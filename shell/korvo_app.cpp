@@ -1,6 +1,7 @@
 #include "shell/korvo_app.h"
 
 #include "config/text_helpers.h"
+#include "config/translation_table.h"
 #include "model/korvo_doc.h"
 #include "platform/device_file_system.h"
 #include "shell/korvo_form_view.h"
@@ -44,7 +45,10 @@ KorvoOptions ParseKorvoOptions(const QStringList& arguments, const QString& envR
         QStringLiteral("Save a PNG of the first screen to FILE once shown, then exit."),
         QStringLiteral("FILE"));
     parser.addOptions({help, version, root, card, screen, screenshot});
-    options.helpText = parser.helpText();
+    // Options are read before the application object exists, so the parser
+    // cannot know the program's name.
+    options.helpText =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("korvo"));
 
     QStringList args = arguments;
     args.prepend(QStringLiteral("korvo"));
@@ -106,7 +110,7 @@ int RunKorvo(QApplication& app, const KorvoOptions& options) {
     for (const QString& card : options.cards) {
         QDir(device.rootDir()).mkpath(card);
     }
-    device.installMissingFiles(QStringLiteral(":/translations"), ProgramDirectory());
+    device.installMissingFiles(kShippedTranslations, ProgramDirectory());
 
     CKorvoDoc doc;
     QtPrompter prompter;

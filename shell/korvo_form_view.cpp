@@ -1,7 +1,10 @@
 #include "shell/korvo_form_view.h"
 
 #include "config/device_settings.h"
+#include "config/log.h"
+#include "config/text_helpers.h"
 #include "model/korvo_doc.h"
+#include "platform/device_file_system.h"
 #include "platform/prompter.h"
 #include "shell/main_frame.h"
 #include "widgets/colour_widgets.h"
@@ -44,6 +47,14 @@ CKorvoFormView::CKorvoFormView(CMainFrame& frame, QWidget* parent)
     plantCity_ = makeLabel(this, "plantCity", 1006);
     licensedBy_ = makeLabel(this, "licensedBy", 1009);
     logo_ = makeLabel(this, "logo", 0);
+    storageStatus_ = makeLabel(this, "storageStatus", 0);
+    storageStatus_->setWordWrap(true);
+    storageStatus_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    storageStatus_->setStyleSheet(QStringLiteral("color:#b00000;"));
+    QFont small = storageStatus_->font();
+    small.setPixelSize(std::max(8, small.pixelSize() * 4 / 5));
+    storageStatus_->setFont(small);
+    storageStatus_->hide();
     for (QLabel* caption : {versionCaption_, licensedTo_, licensedBy_}) {
         caption->setStyleSheet(QStringLiteral("color:#555555;"));
     }
@@ -114,13 +125,14 @@ void CKorvoFormView::activate() {
     showPlantDetails();
 
     ReadDeviceSettings(doc_, doc_.languageChanged);
-    doc_.translations.LoadTranslations(TranslationFilePath(doc_.language));
+    loadTranslations();
     mainFrame_.SetMenuCaptions();
 
     setTitle(T(QStringLiteral("lblTitleStartScreen")));
     versionCaption_->setText(T(QStringLiteral("lblVersion")));
     licensedTo_->setText(T(QStringLiteral("lblLicensTo")));
     licensedBy_->setText(T(QStringLiteral("lblLicensBy")));
+    showStorageStatus();
 
     Prompter::current().setInputPanel(false);
 
@@ -132,4 +144,41 @@ void CKorvoFormView::activate() {
         actions->removeAction(items.at(1));
         delete items.at(1);
     }
+}
+
+void CKorvoFormView::loadTranslations() {
+    if (doc_.translations.LoadTranslations(TranslationFilePath(doc_.language))) {
+        return;
+    }
+    // The device's copy cannot be read (a read-only or full device root, or a
+    // language file that was never installed): the program still speaks, in
+    // the translation it ships. This happens once per run; later activations
+    // find the table filled.
+    LoadShippedTranslations(doc_.translations, doc_.language);
+}
+
+void CKorvoFormView::showStorageStatus() {
+    if (DeviceFileSystem::current().isWritable(ProgramDirectory())) {
+        storageStatus_->hide();
+        return;
+    }
+    // A device file written by an older version may lack the text.
+    QString text = T(QStringLiteral("msgStorageReadOnly"));
+    if (text.isEmpty() || text.endsWith(QLatin1String(" Not Translated !"))) {
+        TranslationTable shipped;
+        LoadShippedTranslations(shipped, doc_.language);
+        text = shipped.T(QStringLiteral("msgStorageReadOnly"));
+    }
+    storageStatus_->setText(text);
+    // Once per run in the log, where the log can still be written (a card).
+    static bool logged = false;
+    if (!logged) {
+        logged = true;
+        WriteLog(doc_.storageLocation, QStringLiteral("KorvoFormView.Error ") + text);
+    }
+    const QRect start = startButton_->geometry();
+    const int left = start.right() + 6;
+    storageStatus_->setGeometry(left, start.top(), frame_.screenWidth() - left - 4, start.height());
+    storageStatus_->show();
+    storageStatus_->raise();
 }

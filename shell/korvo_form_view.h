@@ -23,6 +23,8 @@ public:
 private:
     void showPlantDetails();
     void placeLabels();
+    void loadTranslations();
+    void showStorageStatus();
 
     CMainFrame& mainFrame_;
     QLabel* banner_;
@@ -34,6 +36,7 @@ private:
     QLabel* plantCity_;
     QLabel* licensedBy_;
     QLabel* logo_;
+    QLabel* storageStatus_; // says that the device storage is read-only
     CImageButton* settingsButton_;
     CImageButton* startButton_;
 };

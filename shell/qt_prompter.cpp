@@ -6,10 +6,118 @@
 #include "widgets/korvo_view.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
+// The small status line at the bottom of the screen while an exchange runs:
+// the seconds waited and a Cancel button. While it lives it keeps every user
+// input from the screens (the exchange blocks them, as it always did), lets
+// only its own button be pressed, and watches for Escape being held.
+class ExchangeStatusLine : public QObject {
+public:
+    explicit ExchangeStatusLine(QWidget* owner) : owner_(owner) { qApp->installEventFilter(this); }
+    ~ExchangeStatusLine() override {
+        qApp->removeEventFilter(this);
+        delete line_;
+    }
+
+    void show(const QString& text, const QString& cancelCaption) {
+        if (line_ == nullptr) {
+            line_ = new QFrame(owner_, owner_ ? Qt::Widget : Qt::Tool | Qt::FramelessWindowHint);
+            line_->setObjectName(QStringLiteral("exchangeStatus"));
+            line_->setFrameShape(QFrame::Box);
+            line_->setAutoFillBackground(true);
+            QPalette palette = line_->palette();
+            palette.setColor(QPalette::Window, QColor(255, 255, 225));
+            line_->setPalette(palette);
+            auto* layout = new QHBoxLayout(line_);
+            layout->setContentsMargins(4, 1, 2, 1);
+            label_ = new QLabel(line_);
+            label_->setObjectName(QStringLiteral("exchangeStatusText"));
+            label_->setWordWrap(true);
+            QFont small = label_->font();
+            small.setPixelSize(std::max(8, small.pixelSize() * 5 / 6));
+            label_->setFont(small);
+            cancel_ = new QPushButton(cancelCaption, line_);
+            cancel_->setObjectName(QStringLiteral("exchangeCancel"));
+            cancel_->setFocusPolicy(Qt::NoFocus);
+            QObject::connect(cancel_, &QPushButton::clicked, [this] { cancelled_ = true; });
+            layout->addWidget(label_, 1);
+            layout->addWidget(cancel_);
+        }
+        label_->setText(text);
+        if (owner_ != nullptr) {
+            const int height = 34;
+            const QRect area = owner_->rect();
+            line_->setGeometry(0, area.height() - height - bottomMargin_, area.width(), height);
+        }
+        line_->show();
+        line_->raise();
+    }
+    void setBottomMargin(int margin) { bottomMargin_ = margin; }
+
+    // Cancel was pressed, or Escape has been held for `hold`.
+    bool abandoned(std::chrono::milliseconds hold) const {
+        return cancelled_ || (escapeHeld_.isValid() && escapeHeld_.elapsed() >= hold.count());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) {
+                if (event->type() == QEvent::KeyPress) {
+                    escapeHeld_.start();
+                } else {
+                    escapeHeld_.invalidate();
+                }
+            }
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            // The window hands the event on to the widget under the pointer,
+            // which is where it is judged.
+            return !watched->isWindowType() && watched != cancel_;
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget* owner_;
+    QFrame* line_ = nullptr;
+    QLabel* label_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QElapsedTimer escapeHeld_;
+    bool cancelled_ = false;
+    int bottomMargin_ = 0;
+};
+
 QtPrompter::QtPrompter(CMainFrame* frame) : frame_(frame) {}
+
+QtPrompter::~QtPrompter() = default;
 
 void QtPrompter::setFrame(CMainFrame* frame) {
     frame_ = frame;
@@ -138,4 +246,38 @@ bool QtPrompter::passwordDialog(const PasswordRequest& request,
                                 const std::function<bool(const QString&)>& accept) {
     CPasswordDlg dialog(request, accept, owner());
     return dialog.exec() == 1;
+}
+
+QString QtPrompter::waitingText(std::chrono::milliseconds elapsed) const {
+    const QString seconds = QString::number(elapsed.count() / 1000);
+    QString text = frame_ ? frame_->document().T(QStringLiteral("lblWaitingSeconds")) : QString();
+    // A site's own translation file may predate the text.
+    if (!text.contains(QLatin1String("%1"))) {
+        text = QStringLiteral("Waiting for the answer: %1 s");
+    }
+    return text.arg(seconds);
+}
+
+bool QtPrompter::exchangeWaiting(std::chrono::milliseconds elapsed) {
+    if (!statusLine_) {
+        statusLine_ = std::make_unique<ExchangeStatusLine>(owner());
+        if (frame_) {
+            statusLine_->setBottomMargin(frame_->menuBarHeight());
+        }
+    }
+    if (elapsed >= exchangeStatusDelay_) {
+        QString cancel = frame_ ? frame_->document().T(QStringLiteral("lblCancel")) : QString();
+        if (cancel.isEmpty() || cancel.endsWith(QLatin1String(" Not Translated !"))) {
+            cancel = QStringLiteral("Cancel");
+        }
+        statusLine_->show(waitingText(elapsed), cancel);
+    }
+    // Paint, timers and the status line's own button; the filter keeps every
+    // other input away from the screens.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !statusLine_->abandoned(escapeHold_);
+}
+
+void QtPrompter::exchangeWaitEnded() {
+    statusLine_.reset();
 }

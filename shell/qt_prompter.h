@@ -2,10 +2,13 @@
 
 #include "platform/prompter.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <memory>
 
 class CMainFrame;
 class QWidget;
+class ExchangeStatusLine;
 
 // The Prompter of the running program: real dialogs owned by the main window.
 class QtPrompter final : public Prompter {
@@ -15,6 +18,10 @@ public:
     void setFrame(CMainFrame* frame);
     // How long a status pop-up stays; 2000 ms on the device.
     void setStatusDuration(int milliseconds) { statusMs_ = milliseconds; }
+    // When the status line of a running exchange appears (3 s), and how long
+    // Escape must be held to abandon it (1 s).
+    void setExchangeStatusDelay(std::chrono::milliseconds delay) { exchangeStatusDelay_ = delay; }
+    void setEscapeHoldTime(std::chrono::milliseconds hold) { escapeHold_ = hold; }
 
     int messageBox(const MessageBoxRequest& request) override;
     void statusPopup(const QString& caption, const QString& text) override;
@@ -26,11 +33,21 @@ public:
     int colliCountDialog(const ColliCountRequest& request, int* count) override;
     bool passwordDialog(const PasswordRequest& request,
                         const std::function<bool(const QString&)>& accept) override;
+    bool exchangeWaiting(std::chrono::milliseconds elapsed) override;
+    void exchangeWaitEnded() override;
+
+    ~QtPrompter() override;
 
 private:
     QWidget* owner() const;
+    QString waitingText(std::chrono::milliseconds elapsed) const;
 
     QPointer<CMainFrame> frame_;
     int statusMs_ = 2000;
     int waitDepth_ = 0;
+    std::chrono::milliseconds exchangeStatusDelay_{3000};
+    std::chrono::milliseconds escapeHold_{1000};
+    // While an exchange step runs: swallows the user's input, watches Escape
+    // and shows the status line.
+    std::unique_ptr<ExchangeStatusLine> statusLine_;
 };

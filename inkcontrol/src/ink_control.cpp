@@ -6,9 +6,12 @@
 #include <QThread>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace scribane {
 
@@ -963,19 +966,37 @@ bool hasBmpSuffix(BSTR name) {
            (tail[3] | 0x20) == u'p';
 }
 
-// Writes the file next to its final name and renames it into place, so that a failed
-// save never leaves a cut-off image where a good one was.
+// Writes the file next to its final name, syncs it and renames it into place, so that a
+// failed save (a full or removed card) never leaves a cut-off image where a good one was,
+// and nothing of the attempt stays behind.
 bool writeWholeFile(const std::string& path, const void* data, size_t size) {
-    const std::string temp = path + ".part";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = dir + "." + name + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
         return false;
-    const bool written = std::fwrite(data, 1, size, f) == size;
-    const bool closed = std::fclose(f) == 0;
-    if (written && closed && std::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    std::remove(temp.c_str());
-    return false;
+    struct stat old {};
+    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    const auto* p = static_cast<const char*>(data);
+    bool ok = true;
+    while (ok && size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok) {
+            p += n;
+            size -= size_t(n);
+        }
+    }
+    ok = ok && fdatasync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        unlink(temp.c_str());
+    return ok;
 }
 
 // Files are at most one full-size exported image.

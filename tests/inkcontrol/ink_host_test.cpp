@@ -5,16 +5,23 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #else
@@ -808,6 +815,66 @@ TEST_F(Host, SaveAndLoadFiles) {
     const auto kept = imageData();
     EXPECT_EQ(load(scribane::toUtf16(colour)), E_FAIL);
     EXPECT_EQ(imageData(), kept);
+}
+
+// A save that runs out of space keeps the image that was there and leaves nothing beside
+// it: once with the process's file-size limit failing the write part-way, once on a real
+// full 64 KiB tmpfs (root only).
+TEST_F(Host, SaveImageOnFullStorageKeepsTheOldFile) {
+    setSize(100, 50);
+    auto save = [&](const std::string& path) {
+        VARIANT v = text(scribane::toUtf16(path));
+        const HRESULT hr = call(control, DISPID_INK_SAVEIMAGE, {v});
+        VariantClear(&v);
+        return hr;
+    };
+    auto leftovers = [](const QString& folder) {
+        return QDir(folder)
+            .entryList({".*"}, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
+            .filter(QRegularExpression("^\\.(?!filler$)"));
+    };
+    const std::vector<uint8_t> old(862, 0x5A);
+
+    {
+        const std::string path = dir.filePath("limited.bmp").toStdString();
+        writeFile(path, old);
+        struct rlimit saved {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 100; // the 862-byte image is cut short
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const HRESULT hr = save(path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_EQ(hr, E_FAIL);
+        EXPECT_EQ(readFile(path), old);
+        EXPECT_EQ(leftovers(dir.path()), QStringList());
+    }
+
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "full tmpfs case skipped: mounting a small tmpfs needs root";
+    }
+    QTemporaryDir mountPoint;
+    const QByteArray where = QFile::encodeName(mountPoint.path());
+    if (mount("tmpfs", where.constData(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "full tmpfs case skipped: cannot mount a tmpfs here";
+    }
+    const std::string path = mountPoint.filePath("sig.bmp").toStdString();
+    writeFile(path, old);
+    {
+        std::ofstream filler(mountPoint.filePath(".filler").toStdString(), std::ios::binary);
+        const std::string block(512, 'f');
+        while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {
+        }
+    }
+    EXPECT_EQ(save(path), E_FAIL);
+    EXPECT_EQ(readFile(path), old);
+    EXPECT_EQ(leftovers(mountPoint.path()), QStringList());
+    QFile::remove(mountPoint.filePath(".filler"));
+    EXPECT_EQ(save(path), S_OK);
+    EXPECT_EQ(readFile(path), imageData());
+    umount2(where.constData(), MNT_DETACH);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,3 +1,4 @@
+#include "config/log.h"
 #include "config/text_helpers.h"
 #include "service/messages/messages.h"
 #include "service/response_text.h"
@@ -231,3 +232,82 @@ TEST(XmlCursor, ADocumentThatDoesNotLoadHasNothingInIt) {
 }
 
 } // namespace
+
+namespace {
+
+// A value as XML puts it in an attribute or in element text.
+QString xmlEscaped(const QString& value) {
+    return EscapeXml(value);
+}
+
+struct QuoteCase {
+    const char* name;
+    QString value;
+};
+
+const QuoteCase kQuoteCases[] = {
+    {"DoubleQuote", "Pizza 12\""},    {"QuotedName", "Bakkerij \"De Zon\""},
+    {"Apostrophe", "O'Brien's"},      {"Ampersand", "Smit & Zonen"},
+    {"AngleBrackets", "<5 kg> & >2"}, {"Everything", "\"'&<>&amp;&quot;"},
+};
+
+class QuotesInValues : public ServiceTest, public ::testing::WithParamInterface<QuoteCase> {
+protected:
+    // The note's customer (an attribute) and route text (element text) after
+    // an answer escaped `times` times.
+    std::pair<QString, QString> parsed(int times) {
+        const QString value = GetParam().value;
+        QString inner = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                        "<KorvanePackingNoteResponse><PackingNote PNID=\"7\" CN=\"" +
+                        xmlEscaped(value) + "\"/><PackingNoteDetails><R>" + xmlEscaped(value) +
+                        "</R></PackingNoteDetails></KorvanePackingNoteResponse>";
+        for (int i = 0; i < times; ++i) {
+            inner = LoopbackBackOffice::EscapeText(inner);
+        }
+        const QString answer =
+            QString::fromStdString(LoopbackBackOffice::SoapAnswerEscaped(inner.toStdString()));
+        doc_.currentPackingNote.reset();
+        PackingNoteMessage message(doc_, false);
+        EXPECT_EQ(message.EvaluateResponse(answer, message.ResponseDumpPath(), "", false), 0);
+        if (!doc_.currentPackingNote || !doc_.currentPackingNote->details) {
+            return {"<no note>", "<no details>"};
+        }
+        return {doc_.currentPackingNote->CN, doc_.currentPackingNote->details->R};
+    }
+};
+
+} // namespace
+
+TEST_P(QuotesInValues, ReadTheSameEscapedOnceOrTwice) {
+    const QString value = GetParam().value;
+    for (int times : {1, 2}) {
+        SCOPED_TRACE(times == 1 ? "escaped once" : "escaped twice");
+        const auto [attribute, text] = parsed(times);
+        EXPECT_EQ(attribute, value);
+        EXPECT_EQ(text, value);
+    }
+    EXPECT_FALSE(exists(LogFilePath(QString()))) << read(LogFilePath(QString())).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Evaluation, QuotesInValues, ::testing::ValuesIn(kQuoteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ServiceTest, AnAnswerNeitherDecodingReadsIsLoggedWithTheMessagesName) {
+    const QString answer = QString::fromStdString(
+        LoopbackBackOffice::SoapAnswerEscaped("&lt;KorvaneRouteResponse&gt;&lt;RouteControl&gt;"));
+    RouteMessage message(doc_, false);
+    EXPECT_EQ(message.EvaluateResponse(answer, kDump, "", false), 0);
+    EXPECT_TRUE(doc_.routes.empty());
+    const QByteArray log = read(LogFilePath(QString()));
+    EXPECT_TRUE(log.startsWith("KORVANEROUTE.Error the answer is no readable XML document"))
+        << log.toStdString();
+}
+
+TEST(ResponseText, XmlTextDecodedDecodesEachReferenceOnce) {
+    EXPECT_EQ(XmlTextDecoded(u"<r>", u"&amp;quot;&lt;a b=\"&#34;&#x27;\"&gt;&amp;amp;"),
+              "<r>&quot;<a b=\"\"'\">&amp;");
+    // What is no reference stays as it stands.
+    EXPECT_EQ(XmlTextDecoded(u"", u"a & b &bogus; &#0; &#xD800; &;"),
+              "a & b &bogus; &#0; &#xD800; &;");
+    EXPECT_EQ(XmlTextDecoded(u"", u"&#x1F600;"), QString::fromUtf8("\xF0\x9F\x98\x80"));
+}

@@ -2,8 +2,13 @@
 #include "service/transport_errors.h"
 #include "service_fixture.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -140,11 +145,100 @@ TEST(TransportCodes, LibcurlResultsBecomePlatformCodes) {
         {CURLE_WEIRD_SERVER_REPLY, 0, 12152},
         {CURLE_GOT_NOTHING, 0, 12152},
         {CURLE_TOO_MANY_REDIRECTS, 0, 12156},
-        {CURLE_BAD_FUNCTION_ARGUMENT, 0, 12004},
+        {CURLE_BAD_FUNCTION_ARGUMENT, 0, 12009},
+        {CURLE_HTTP2, 0, 12152},
+        {CURLE_PEER_FAILED_VERIFICATION, 0, 12169},
+        {CURLE_BAD_CONTENT_ENCODING, 0, 12175},
+        {CURLE_REMOTE_FILE_NOT_FOUND, 0, 12028},
+        {CURLE_LOGIN_DENIED, 0, 12015},
+        {CURLE_OUT_OF_MEMORY, 0, 8},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PlatformCodeForCurl(c.curl, c.osErrno), c.code) << curl_easy_strerror(c.curl);
     }
+    // After the connect step an unsupported protocol is an answer that is no
+    // HTTP ("HTTP/0.9 not allowed"), not a wrong address.
+    EXPECT_EQ(PlatformCodeForCurl(CURLE_UNSUPPORTED_PROTOCOL, 0, CurlStep::Send), 12152u);
+}
+
+// Every result libcurl documents has its own row, and each row's code reads as
+// a platform code with a message of its own: never the silent internal-error
+// fallback, never an empty box.
+TEST(TransportCodes, TheWholeLibcurlTableIsMapped) {
+    EXPECT_EQ(CurlCodesMapped(), int(CURL_LAST));
+    TranslationTable translations;
+    translations.LoadFromText(TranslationText());
+    for (int code = 1; code < int(CURL_LAST); ++code) {
+        SCOPED_TRACE(std::to_string(code) + " " + curl_easy_strerror(CURLcode(code)));
+        for (const CurlStep step : {CurlStep::Connect, CurlStep::Send}) {
+            const std::uint32_t platform = PlatformCodeForCurl(code, 0, step);
+            EXPECT_TRUE(platform == TransportCode::NotEnoughMemory ||
+                        (platform >= 12001 && platform <= 12175))
+                << platform;
+            EXPECT_FALSE(TransportErrorText(platform, translations).isEmpty());
+        }
+    }
+    EXPECT_EQ(PlatformCodeForCurl(int(CURL_LAST) + 5, 0), TransportCode::InternalError);
+}
+
+namespace {
+
+// A server on 127.0.0.1 that answers every connection with a line that is no
+// HTTP, as a mail or shell server on the configured port would.
+class NotHttpServer {
+public:
+    NotHttpServer() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listener_, 8);
+        socklen_t length = sizeof address;
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] {
+            for (;;) {
+                const int client = accept(listener_, nullptr, nullptr);
+                if (client < 0) {
+                    return;
+                }
+                char buffer[4096];
+                const ssize_t got = recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+                (void)got;
+                const char line[] = "SSH-2.0-NotAWebService\r\n";
+                (void)send(client, line, sizeof line - 1, MSG_NOSIGNAL);
+                shutdown(client, SHUT_RDWR);
+                close(client);
+            }
+        });
+    }
+    ~NotHttpServer() {
+        shutdown(listener_, SHUT_RDWR);
+        close(listener_);
+        thread_.join();
+    }
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+} // namespace
+
+TEST_F(TransportTest, AnAnswerThatIsNoHttpIsAnInvalidServerResponse) {
+    NotHttpServer server;
+    ASSERT_EQ(
+        transport_.Connect(
+            QStringLiteral("http://127.0.0.1:%1/qvr/QVRGenericWebService?WSDL").arg(server.port())),
+        kSOk);
+    QString response;
+    EXPECT_EQ(transport_.Post(response, QString()), kEFail);
+    EXPECT_EQ(transport_.LastTransportError(), TransportCode::InvalidServerResponse)
+        << transport_.LastTransportDetail().toStdString();
+    transport_.Disconnect();
 }
 
 TEST(TransportErrorText, EveryRowOfTheErrorTable) {

@@ -97,13 +97,16 @@ TEST_F(StartedFrame, CaptionsFollowTheConfiguredLanguage) {
     EXPECT_EQ(items(other.menu(CMainFrame::ActionsMenu)).last().text, "Einstellungen");
 }
 
-TEST_F(StartedFrame, MissingTranslationFileLeavesCaptionsEmpty) {
+// Blank captions would leave the worker with an unusable screen: a language
+// without a file speaks the shipped English instead.
+TEST_F(StartedFrame, MissingTranslationFileFallsBackToShippedEnglish) {
     CKorvoDoc doc2;
     device.write("\\Program Files\\Korvo\\Korvo.properties", "Language=Klingon\n");
     RecordingFrame other(doc2, QSize(240, 320));
     restart(other);
-    EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), "");
-    EXPECT_EQ(other.currentScreen()->findChild<QLabel*>("title")->text(), "");
+    EXPECT_EQ(other.menuButton(CMainFrame::AppMenu)->text(), "Menu");
+    EXPECT_EQ(other.currentScreen()->findChild<QLabel*>("title")->text(), "Korvane packing");
+    EXPECT_EQ(doc2.language, "Klingon") << "the setting itself stays";
 }
 
 TEST_F(StartedFrame, KeyTable) {

@@ -88,6 +88,7 @@ TEST(KorvoProgram, VersionHelpAndBadOptions) {
     EXPECT_EQ(out, "1.35\n");
     EXPECT_EQ(runKorvo({"--help"}, &out), 0);
     EXPECT_TRUE(out.contains("--screenshot"));
+    EXPECT_TRUE(out.startsWith("Usage: korvo [options]")) << out.left(60).toStdString();
     EXPECT_EQ(runKorvo({"--screen", "x"}), 2);
 }
 
