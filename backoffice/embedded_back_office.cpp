@@ -29,6 +29,13 @@ struct EmbeddedBackOffice::Impl {
 
 EmbeddedBackOffice::EmbeddedBackOffice() : EmbeddedBackOffice(Options{}) {}
 
+EmbeddedBackOffice::EmbeddedBackOffice(const std::string& today)
+    : EmbeddedBackOffice([&today] {
+          Options options;
+          options.today = today;
+          return options;
+      }()) {}
+
 EmbeddedBackOffice::EmbeddedBackOffice(Options options) : d_(std::make_unique<Impl>()) {
     // A handheld that gives up on an answer must not kill the test process.
     std::signal(SIGPIPE, SIG_IGN);

@@ -13,7 +13,7 @@ namespace backoffice {
 // a server on 127.0.0.1 at a free port, and read access to the database
 // afterwards. Everything is removed when the object goes.
 //
-//   EmbeddedBackOffice office({.today = "2026-03-02"});
+//   EmbeddedBackOffice office("2026-03-02");
 //   doc.hostIp = "127.0.0.1"; doc.portNumber = QString::number(office.port());
 //   ... work a route with the handheld's messages ...
 //   office.scalar("SELECT status FROM notes WHERE number = ?", {"4310104"});
@@ -35,6 +35,8 @@ public:
     };
 
     EmbeddedBackOffice();
+    // The demonstration warehouse of `today`, everything else as by default.
+    explicit EmbeddedBackOffice(const std::string& today);
     explicit EmbeddedBackOffice(Options options);
     ~EmbeddedBackOffice();
     EmbeddedBackOffice(const EmbeddedBackOffice&) = delete;
