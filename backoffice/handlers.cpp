@@ -935,9 +935,9 @@ std::string settingsAnswer(StoreTransaction& tx, const Plant& plant, const Devic
     return answer.finish();
 }
 
-std::string printStem(const Note& note, const std::string& now) {
+std::string printStem(const PrintDocument& document, const std::string& now) {
     std::string stem = "note-";
-    for (const char ch : note.number) {
+    for (const char ch : document.noteNumber) {
         stem += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
     }
     stem += '-';
@@ -947,6 +947,59 @@ std::string printStem(const Note& note, const std::string& now) {
         }
     }
     return stem;
+}
+
+// Reads everything the printed note shows; refuses what cannot be printed.
+PrintDocument printDocument(Context& c, const Note& note) {
+    const std::int64_t colli = c.in.number("Colli");
+    const std::string orderForm = trimmed(c.in.requiredText("PrintOrderForm"));
+    if (colli < 0 || colli > 65535) {
+        throw BadRequest{"Colli must be 0 to 65535"};
+    }
+    if (orderForm != "true" && orderForm != "false") {
+        throw BadRequest{"PrintOrderForm must be true or false"};
+    }
+    if (heldByOther(c, note)) {
+        throw Refusal{Codes::NoteHeld, Say(c.plant.language, Text::NoteHeld, note.number,
+                                           deviceCode(c, *note.heldBy))};
+    }
+    if (!c.options.printer) {
+        throw Refusal{Codes::PrintFailed, ""};
+    }
+    PrintDocument document;
+    document.plantName = c.plant.name;
+    document.plantAddress = c.plant.street + ", " + c.plant.zip + " " + c.plant.city;
+    document.noteNumber = note.number;
+    document.customer = note.customer;
+    if (const std::optional<Route> route = c.tx.route(note.routeId)) {
+        document.routeText = std::to_string(route->number) + " " + route->description;
+        document.deliveryDay = route->deliveryDay;
+    }
+    if (const std::optional<Department> department = c.tx.department(note.departmentId)) {
+        document.department = std::to_string(department->number) + " " + department->description;
+    }
+    document.collectionPoint =
+        std::to_string(note.collectionPoint) + " " + note.collectionPointName;
+    document.transportArticle = note.transportArticle;
+    document.remark = note.remark;
+    document.handheld = c.device.code;
+    if (c.employeeId) {
+        if (const std::optional<Employee> employee = c.tx.employee(*c.employeeId)) {
+            document.employee = employee->name;
+        }
+    }
+    document.printedAt = c.now;
+    document.colli = static_cast<int>(colli);
+    document.orderForm = orderForm == "true";
+    for (const Line& line : c.tx.lines(note.id)) {
+        document.rows.push_back({line.productCode, line.description, line.size, line.packaging,
+                                 line.ordered, line.delivered});
+    }
+    for (const ContainerOnNote& container : c.tx.containers(note.id)) {
+        document.containers.push_back(container.code);
+    }
+    document.instructions = c.tx.instructions(note.id);
+    return document;
 }
 
 } // namespace
@@ -968,28 +1021,28 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
     try {
         if (function == "KORVANESETTINGS") {
             responseElement = "KorvaneSettingsResponse";
-            auto tx = store_.begin(true);
-            tx->setActor({std::nullopt, std::nullopt, now});
-            const std::string plantCode = trimmed(in.requiredText("PlantCode"));
-            const std::string deviceCode = trimmed(in.requiredText("PDACode"));
-            const std::optional<Plant> plant = tx->plantByCode(plantCode);
-            std::optional<Device> device;
-            if (plant) {
-                device = tx->deviceByCode(plant->id, deviceCode);
-                if (!device && options_.demo && plant->demo && !deviceCode.empty() &&
-                    deviceCode.size() <= 32) {
-                    device = tx->registerDevice(plant->id, deviceCode);
+            store_.write([&](StoreTransaction& tx) {
+                tx.setActor({std::nullopt, std::nullopt, now});
+                const std::string plantCode = trimmed(in.requiredText("PlantCode"));
+                const std::string deviceCode = trimmed(in.requiredText("PDACode"));
+                const std::optional<Plant> plant = tx.plantByCode(plantCode);
+                std::optional<Device> device;
+                if (plant) {
+                    device = tx.deviceByCode(plant->id, deviceCode);
+                    if (!device && options_.demo && plant->demo && !deviceCode.empty() &&
+                        deviceCode.size() <= 32) {
+                        device = tx.registerDevice(plant->id, deviceCode);
+                    }
                 }
-            }
-            if (!device) {
-                refuse(Codes::NotAnswered, std::string(kInvalidUserMessage));
-                result.detail = "unknown plant " + plantCode + " or handheld " + deviceCode;
-                return result;
-            }
-            result.device = device->id;
-            result.document = settingsAnswer(*tx, *plant, *device);
-            tx->commit();
-            result.outcome = "OK";
+                if (!device) {
+                    refuse(Codes::NotAnswered, std::string(kInvalidUserMessage));
+                    result.detail = "unknown plant " + plantCode + " or handheld " + deviceCode;
+                    return;
+                }
+                result.device = device->id;
+                result.document = settingsAnswer(tx, *plant, *device);
+                result.outcome = "OK";
+            });
             return result;
         }
 
@@ -1007,105 +1060,74 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
             throw BadRequest{"the function " + function + " is unknown"};
         }
 
-        const std::optional<std::int64_t> deviceId =
-            ParseInteger(in.text("MobileDevice_ID").value_or(""));
-        const bool write = route ? route->write : false; // print writes later
-        auto tx = store_.begin(write);
-        std::optional<Device> device = deviceId ? tx->device(*deviceId) : std::nullopt;
-        std::optional<Plant> plant = device ? tx->plant(device->plantId) : std::nullopt;
-        if (!device || !plant) {
-            refuse(Codes::NotAnswered, std::string(kInvalidUserMessage));
-            result.detail = "unknown handheld " + in.text("MobileDevice_ID").value_or("(none)");
-            return result;
-        }
-        result.device = device->id;
-        std::optional<Id> employeeId;
-        if (const auto number = in.optionalNumber("Employee_ID")) {
-            const std::optional<Employee> employee = tx->employee(*number);
-            if (employee && employee->plantId == plant->id) {
-                employeeId = employee->id;
-            }
-        }
-        tx->setActor({device->id, employeeId, now});
-        Context context{*tx, in, *plant, *device, employeeId, now, clock, options_};
+        // What a print request needs once its transaction has ended.
+        std::optional<PrintDocument> document;
+        Id printNote = 0;
+        Actor printActor;
 
-        if (!route) { // print: render and print outside the transaction
+        const auto work = [&](StoreTransaction& tx) {
+            const std::optional<std::int64_t> deviceId =
+                ParseInteger(in.text("MobileDevice_ID").value_or(""));
+            const std::optional<Device> device = deviceId ? tx.device(*deviceId) : std::nullopt;
+            const std::optional<Plant> plant = device ? tx.plant(device->plantId) : std::nullopt;
+            if (!device || !plant) {
+                refuse(Codes::NotAnswered, std::string(kInvalidUserMessage));
+                result.detail = "unknown handheld " + in.text("MobileDevice_ID").value_or("(none)");
+                return;
+            }
+            result.device = device->id;
+            std::optional<Id> employeeId;
+            if (const auto number = in.optionalNumber("Employee_ID")) {
+                const std::optional<Employee> employee = tx.employee(*number);
+                if (employee && employee->plantId == plant->id) {
+                    employeeId = employee->id;
+                }
+            }
+            tx.setActor({device->id, employeeId, now});
+            Context context{tx, in, *plant, *device, employeeId, now, clock, options_};
+            if (route) {
+                result.document = route->handler(context);
+                result.outcome = "OK";
+                return;
+            }
+            printActor = {device->id, employeeId, now};
             const Note note = requireNote(context, in.number("PackingNote_ID"));
-            const std::int64_t colli = in.number("Colli");
-            const std::string orderFormText = trimmed(in.requiredText("PrintOrderForm"));
-            if (colli < 0 || colli > 65535) {
-                throw BadRequest{"Colli must be 0 to 65535"};
-            }
-            if (orderFormText != "true" && orderFormText != "false") {
-                throw BadRequest{"PrintOrderForm must be true or false"};
-            }
-            if (heldByOther(context, note)) {
-                throw Refusal{Codes::NoteHeld, Say(plant->language, Text::NoteHeld, note.number,
-                                                   deviceCode(context, *note.heldBy))};
-            }
-            if (!options_.printer) {
-                throw Refusal{Codes::PrintFailed, ""};
-            }
-            PrintDocument document;
-            document.plantName = plant->name;
-            document.plantAddress = plant->street + ", " + plant->zip + " " + plant->city;
-            document.noteNumber = note.number;
-            document.customer = note.customer;
-            if (const std::optional<Route> r = tx->route(note.routeId)) {
-                document.routeText = std::to_string(r->number) + " " + r->description;
-                document.deliveryDay = r->deliveryDay;
-            }
-            if (const std::optional<Department> d = tx->department(note.departmentId)) {
-                document.department = std::to_string(d->number) + " " + d->description;
-            }
-            document.collectionPoint =
-                std::to_string(note.collectionPoint) + " " + note.collectionPointName;
-            document.transportArticle = note.transportArticle;
-            document.remark = note.remark;
-            document.handheld = device->code;
-            if (employeeId) {
-                document.employee = tx->employee(*employeeId)->name;
-            }
-            document.printedAt = now;
-            document.colli = static_cast<int>(colli);
-            document.orderForm = orderFormText == "true";
-            for (const Line& line : tx->lines(note.id)) {
-                document.rows.push_back({line.productCode, line.description, line.size,
-                                         line.packaging, line.ordered, line.delivered});
-            }
-            for (const ContainerOnNote& container : tx->containers(note.id)) {
-                document.containers.push_back(container.code);
-            }
-            document.instructions = tx->instructions(note.id);
-            tx.reset();
-
-            const PrintOutcome printed = options_.printer->print(document, printStem(note, now));
-
-            auto writeTx = store_.begin(true);
-            writeTx->setActor({device->id, employeeId, now});
-            if (const std::optional<Note> current = writeTx->note(note.id)) {
-                Note after = *current;
-                after.colli = static_cast<int>(colli);
-                writeTx->updateNote(*current, after);
-            }
-            writeTx->addPrintJob({0, note.id, device->id, static_cast<int>(colli),
-                                  document.orderForm, printed.file, printed.status,
-                                  printed.message});
-            writeTx->commit();
-            if (printed.status == "failed") {
-                refuse(Codes::PrintFailed, "");
-                result.detail = printed.message;
-                return result;
-            }
-            Answer answer("KorvanePrintResponse");
-            answer.xml().leaf("PackingNote_ID", note.id).leaf("StatusCode", "OK");
-            result.document = answer.finish();
-            result.outcome = "OK";
+            printNote = note.id;
+            document = printDocument(context, note);
+        };
+        if (route && route->write) {
+            store_.write(work);
+            return result;
+        }
+        {
+            std::unique_ptr<StoreTransaction> tx = store_.begin(false);
+            work(*tx);
+            tx->commit();
+        }
+        if (route || !document) {
             return result;
         }
 
-        result.document = route->handler(context);
-        tx->commit();
+        // Print: rendering and the print command run outside any transaction.
+        const PrintOutcome printed = options_.printer->print(*document, printStem(*document, now));
+        store_.write([&](StoreTransaction& tx) {
+            tx.setActor(printActor);
+            if (const std::optional<Note> current = tx.note(printNote)) {
+                Note after = *current;
+                after.colli = document->colli;
+                tx.updateNote(*current, after);
+            }
+            tx.addPrintJob({0, printNote, *printActor.deviceId, document->colli,
+                            document->orderForm, printed.file, printed.status, printed.message});
+        });
+        if (printed.status == "failed") {
+            refuse(Codes::PrintFailed, "");
+            result.detail = printed.message;
+            return result;
+        }
+        Answer answer("KorvanePrintResponse");
+        answer.xml().leaf("PackingNote_ID", printNote).leaf("StatusCode", "OK");
+        result.document = answer.finish();
         result.outcome = "OK";
     } catch (const BadRequest& bad) {
         refuse(Codes::NotAnswered, "Not able to create normal return message. " + bad.reason);

@@ -2,6 +2,7 @@
 
 #include "backoffice/sqlite.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace backoffice {
@@ -310,15 +311,21 @@ private:
 
 class SqliteTransaction : public StoreTransaction {
 public:
-    SqliteTransaction(SqliteStore& store, bool write) : store_(store), db_(store.acquire()) {
+    SqliteTransaction(SqliteStore& store, bool write)
+        : store_(store), owned_(store.acquire()), db_(owned_.get()) {
         if (write) {
             writeLock_ = std::unique_lock(store_.writer_);
         }
         transaction_.emplace(*db_, write);
     }
+    // One piece of work inside the writer's batch transaction: no BEGIN or
+    // COMMIT of its own.
+    SqliteTransaction(SqliteStore& store, sqlite::Database& batch) : store_(store), db_(&batch) {}
     ~SqliteTransaction() override {
         transaction_.reset();
-        store_.release(std::move(db_));
+        if (owned_) {
+            store_.release(std::move(owned_));
+        }
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
@@ -757,7 +764,11 @@ public:
         return q.next() && q.integer(0) == 0;
     }
 
-    void commit() override { transaction_->commit(); }
+    void commit() override {
+        if (transaction_) {
+            transaction_->commit();
+        }
+    }
 
 private:
     static Route readRoute(const sqlite::Query& q) {
@@ -792,18 +803,140 @@ private:
     }
 
     SqliteStore& store_;
-    std::unique_ptr<sqlite::Database> db_;
+    std::unique_ptr<sqlite::Database> owned_;
+    sqlite::Database* db_;
     std::unique_lock<std::mutex> writeLock_;
     std::optional<sqlite::Transaction> transaction_;
     Actor actor_;
 };
 
+constexpr int kCheckpointPages = 1000;
+
 SqliteStore::SqliteStore(std::string path, bool fullSync)
     : path_(std::move(path)), fullSync_(fullSync) {
     migrate();
+    checkpointer_ = std::thread([this] { checkpoints(); });
 }
 
-SqliteStore::~SqliteStore() = default;
+SqliteStore::~SqliteStore() {
+    {
+        std::lock_guard lock(checkpointMutex_);
+        closing_ = true;
+    }
+    checkpointWanted_.notify_all();
+    checkpointer_.join();
+    {
+        std::lock_guard lock(jobsMutex_);
+        stopping_ = true;
+    }
+    jobsWanted_.notify_all();
+    if (writerThread_.joinable()) {
+        writerThread_.join();
+    }
+}
+
+void SqliteStore::write(const std::function<void(StoreTransaction&)>& work) {
+    Job job;
+    job.work = &work;
+    std::unique_lock lock(jobsMutex_);
+    if (!writerThread_.joinable()) {
+        writerThread_ = std::thread([this] { writeBatches(); });
+    }
+    jobs_.push_back(&job);
+    jobsWanted_.notify_all();
+    jobDone_.wait(lock, [&job] { return job.done; });
+    if (job.error) {
+        std::rethrow_exception(job.error);
+    }
+}
+
+// Group commit: every piece of work waiting when the writer comes round runs
+// in one transaction, each in a savepoint of its own, and all of them are
+// answered after the one commit. One commit (and one disk write of the
+// shared pages) serves many handhelds, and the writer's connection keeps its
+// cache, which no other connection's write empties.
+void SqliteStore::writeBatches() {
+    std::unique_ptr<sqlite::Database> db;
+    std::vector<Job*> batch;
+    for (;;) {
+        {
+            std::unique_lock lock(jobsMutex_);
+            jobsWanted_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (jobs_.empty()) {
+                return;
+            }
+            const size_t take = std::min<size_t>(jobs_.size(), 64);
+            batch.assign(jobs_.begin(), jobs_.begin() + static_cast<std::ptrdiff_t>(take));
+            jobs_.erase(jobs_.begin(), jobs_.begin() + static_cast<std::ptrdiff_t>(take));
+        }
+        std::exception_ptr batchError;
+        try {
+            if (!db) {
+                db = open();
+            }
+            std::lock_guard writer(writer_);
+            sqlite::Transaction transaction(*db, true);
+            for (Job* job : batch) {
+                db->execute("SAVEPOINT work");
+                try {
+                    SqliteTransaction tx(*this, *db);
+                    (*job->work)(tx);
+                    db->execute("RELEASE work");
+                } catch (...) {
+                    job->error = std::current_exception();
+                    db->execute("ROLLBACK TO work");
+                    db->execute("RELEASE work");
+                }
+            }
+            transaction.commit();
+        } catch (...) {
+            // The commit (or the database) failed: none of the batch holds.
+            batchError = std::current_exception();
+            db.reset();
+        }
+        {
+            std::lock_guard lock(jobsMutex_);
+            for (Job* job : batch) {
+                if (batchError) {
+                    job->error = batchError;
+                }
+                job->done = true;
+            }
+        }
+        jobDone_.notify_all();
+    }
+}
+
+int SqliteStore::walHook(void* store, sqlite3*, const char*, int pages) {
+    if (pages >= kCheckpointPages) {
+        auto* self = static_cast<SqliteStore*>(store);
+        {
+            std::lock_guard lock(self->checkpointMutex_);
+            self->checkpointDue_ = true;
+        }
+        self->checkpointWanted_.notify_one();
+    }
+    return SQLITE_OK;
+}
+
+void SqliteStore::checkpoints() {
+    std::unique_ptr<sqlite::Database> db;
+    try {
+        db = open();
+    } catch (const sqlite::Error&) {
+        return; // the writers' own connections report the problem
+    }
+    std::unique_lock lock(checkpointMutex_);
+    while (!closing_) {
+        checkpointWanted_.wait(lock, [this] { return checkpointDue_ || closing_; });
+        checkpointDue_ = false;
+        lock.unlock();
+        // Passive: copies what no reader still needs, never waits for anyone.
+        sqlite3_wal_checkpoint_v2(db->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                  nullptr);
+        lock.lock();
+    }
+}
 
 int SqliteStore::currentVersion() {
     return kVersion;
@@ -814,6 +947,9 @@ std::unique_ptr<sqlite::Database> SqliteStore::open() {
     db->execute("PRAGMA journal_mode = WAL");
     db->execute(fullSync_ ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL");
     db->execute("PRAGMA foreign_keys = ON");
+    // Reads come straight from the mapped file instead of being copied in.
+    db->execute("PRAGMA mmap_size = 268435456");
+    sqlite3_wal_hook(db->handle(), &SqliteStore::walHook, this);
     return db;
 }
 

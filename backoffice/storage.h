@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -241,6 +242,15 @@ public:
     // A transaction for reading (several run at once) or for writing (one
     // at a time; the others wait their turn).
     virtual std::unique_ptr<StoreTransaction> begin(bool write) = 0;
+    // Runs `work` in a write transaction and commits it before returning. An
+    // exception from `work` undoes its changes and reaches the caller. A store
+    // may run the work of several callers in one transaction, each undone on
+    // its own.
+    virtual void write(const std::function<void(StoreTransaction&)>& work) {
+        std::unique_ptr<StoreTransaction> tx = begin(true);
+        work(*tx);
+        tx->commit();
+    }
 };
 
 const char* StatusName(NoteStatus status);
