@@ -48,8 +48,8 @@ public:
     }
     void line() {
         cairo_set_line_width(cr_, 0.6);
-        cairo_move_to(cr_, kMargin, y_ - size_ * 0.9);
-        cairo_line_to(cr_, kPageWidth - kMargin, y_ - size_ * 0.9);
+        cairo_move_to(cr_, kMargin, y_ - size_ * 1.15);
+        cairo_line_to(cr_, kPageWidth - kMargin, y_ - size_ * 1.15);
         cairo_stroke(cr_);
     }
     // Moves down one line, starting a new page when this one is full.

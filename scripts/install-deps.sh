@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
+  libsqlite3-dev libcairo2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
 )
