@@ -1,9 +1,11 @@
 // The wire: what the handheld sends, byte for byte what it gets back.
 #include "backoffice/embedded_back_office.h"
+#include "backoffice/server.h"
 #include "backoffice/xml_text.h"
 #include "backoffice_fixture.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -199,4 +201,61 @@ TEST_F(Protocol, ProbeWsdlFaultsAndLimits) {
             EXPECT_NE(reply->body.find("env:Fault"), std::string::npos);
         }
     }
+}
+
+namespace {
+
+// A connection to `port` that sends `head` and then trickles `drip`, one
+// byte every `pause`, until the server closes it or `limit` passes. Returns
+// how long the server kept it.
+std::chrono::milliseconds keptOpen(int port, const std::string& head,
+                                   std::chrono::milliseconds pause, std::chrono::seconds limit) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto started = std::chrono::steady_clock::now();
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return {};
+    }
+    ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    const timeval wait{0, static_cast<suseconds_t>(pause.count() * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char byte = 'x';
+    while (std::chrono::steady_clock::now() - started < limit) {
+        char buffer[256];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ||
+            ::send(fd, &byte, 1, MSG_NOSIGNAL) < 0) {
+            break; // closed by the server
+        }
+    }
+    ::close(fd);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 started);
+}
+
+} // namespace
+
+// A request that stops half-way, or comes a byte at a time, does not keep
+// a worker for ever.
+TEST_F(OfficeTest, SlowAndHalfSentRequestsAreCut) {
+    bo::ServerOptions options;
+    options.readTimeout = std::chrono::seconds(1);
+    options.connectionLifetime = std::chrono::seconds(2);
+    bo::Server server(*handlers_, options);
+    ASSERT_TRUE(server.bind());
+    server.start();
+    const std::string half = "POST " + kTarget + " HTTP/1.0\r\nContent-Length: 100\r\n\r\n<soap";
+    EXPECT_LT(
+        keptOpen(server.port(), half, std::chrono::milliseconds(3000), std::chrono::seconds(20)),
+        std::chrono::seconds(10))
+        << "silent after half a request";
+    EXPECT_LT(keptOpen(server.port(), "POST " + kTarget + " HTTP/1.0\r\nX-Slow: ",
+                       std::chrono::milliseconds(300), std::chrono::seconds(30)),
+              std::chrono::seconds(15))
+        << "a header a byte at a time";
+    server.stop();
 }
