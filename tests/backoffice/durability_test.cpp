@@ -115,6 +115,18 @@ TEST(Durability, AKilledServerKeepsEveryAcknowledgedChange) {
     std::map<std::string, int> attempted;
     std::vector<std::string> containers; // acknowledged
     std::atomic<bool> killed{false};
+    // Each handheld its own new note, chosen before anyone opens one.
+    std::vector<std::string> notes;
+    {
+        bo::sqlite::Database db(database);
+        auto q =
+            db.query("SELECT id FROM notes WHERE status = 0 AND plant_id = 1 ORDER BY id LIMIT ?");
+        q.bind(1, std::int64_t{kHandhelds});
+        while (q.next()) {
+            notes.push_back(q.text(0));
+        }
+    }
+    ASSERT_EQ(notes.size(), static_cast<size_t>(kHandhelds));
     std::vector<std::thread> handhelds;
     for (int h = 0; h < kHandhelds; ++h) {
         handhelds.emplace_back([&, h, port = port] {
@@ -132,13 +144,7 @@ TEST(Durability, AKilledServerKeepsEveryAcknowledgedChange) {
                 q.bind(1, std::string(code));
                 return q.next() ? q.text(0) : std::string();
             }();
-            const std::string note = std::to_string([&] {
-                bo::sqlite::Database db(database);
-                auto q = db.query("SELECT id FROM notes WHERE status = 0 AND plant_id = 1 ORDER BY "
-                                  "id LIMIT 1 OFFSET ?");
-                q.bind(1, std::int64_t{h});
-                return q.next() ? q.integer(0) : 0;
-            }());
+            const std::string note = notes.at(static_cast<size_t>(h));
             const std::string line = [&] {
                 bo::sqlite::Database db(database);
                 auto q = db.query("SELECT id FROM lines WHERE note_id = ? ORDER BY id LIMIT 1");
