@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <httplib.h>
@@ -424,9 +425,17 @@ std::map<int, double>& routeTimes() {
     return times;
 }
 
+double processCpuMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+// Judged by CPU time: on a machine shared with other work the wall time
+// mostly measures the run queue.
 void BM_RouteQuery(benchmark::State& state) {
     RouteDatabase database(static_cast<int>(state.range(0)));
-    const auto started = std::chrono::steady_clock::now();
+    const double started = processCpuMicroseconds();
     std::int64_t count = 0;
     for (auto _ : state) {
         bo::ExchangeResult result = database.handlers->handle(database.call);
@@ -437,13 +446,13 @@ void BM_RouteQuery(benchmark::State& state) {
         ++count;
     }
     routeTimes()[static_cast<int>(state.range(0))] =
-        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - started)
-            .count() /
+        (processCpuMicroseconds() - started) /
         static_cast<double>(std::max<std::int64_t>(count, 1));
     state.counters["notes"] = static_cast<double>(state.range(0) * 100);
 }
 
 // One exchange of the mix, straight into the handlers: where the time goes.
+// (Changes run on the store's writer thread: read their wall time.)
 void BM_Exchange(benchmark::State& state) {
     static Office* office = new Office; // kept for the whole run
     const int step = static_cast<int>(state.range(0));
@@ -508,7 +517,8 @@ int main(int argc, char** argv) {
     if (r.count(10) && r.count(1000)) {
         const double ratio = r.at(1000) / r.at(10);
         met = met && ratio <= 2.0;
-        std::printf("route query: %.1f us at 10 routes, %.1f us at 1,000 routes / 100,000 notes: "
+        std::printf("route query, CPU per query: %.1f us at 10 routes, %.1f us at 1,000 routes / "
+                    "100,000 notes: "
                     "%.2fx (goal <= 2): %s\n",
                     r.at(10), r.at(1000), ratio, ratio <= 2.0 ? "met" : "NOT MET");
     }
