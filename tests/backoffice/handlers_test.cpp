@@ -121,6 +121,46 @@ TEST_F(Handlers, RoutesOfADayWithCountersFromTheNoteStates) {
         << "an opened note counts as in progress";
 }
 
+TEST_F(Handlers, ListsOfARouteByState) {
+    const auto list = [this](bo::Id route, const char* action) {
+        return call("KORVANEPACKINGNOTELIST",
+                    RequestDocument("KorvanePackingNoteListRequest",
+                                    {{"MobileDevice_ID", "1"},
+                                     {"RouteControl_ID", std::to_string(route)},
+                                     {"PlantDepartment_ID", "1"},
+                                     {"Action", action}}));
+    };
+    struct Case {
+        const char* action;
+        std::vector<int> stops;
+    } cases[] = {{"0", {4, 5, 6}}, {"1", {3}}, {"2", {1, 2}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        const auto reply = list(routeId(101), c.action);
+        std::vector<std::string> numbers;
+        for (pugi::xml_node n : reply->root().child("PackingNote").children()) {
+            numbers.push_back(n.attribute("NNR").value());
+            EXPECT_EQ(n.attribute("SP").value(),
+                      std::string(numbers.size() == 3 ? "true" : "false"));
+        }
+        std::vector<std::string> expected;
+        for (int stop : c.stops) {
+            expected.push_back(bo::DemoNoteNumber(0, 101, stop));
+        }
+        EXPECT_EQ(numbers, expected);
+    }
+    EXPECT_NE(list(routeId(101), "2")
+                  ->root()
+                  .child("PackingNote")
+                  .first_child()
+                  .attribute("PNCN")
+                  .as_int(),
+              0)
+        << "done notes have their colli";
+    EXPECT_EQ(list(987654, "0")->outcome, bo::Codes::RouteUnknown);
+    EXPECT_EQ(list(routeId(101), "3")->outcome, "1");
+}
+
 TEST_F(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     const bo::Id id = note(kNewNote).id;
     auto opened = packingNote(1, 0, std::to_string(id));
