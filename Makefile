@@ -36,16 +36,11 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Starts korvo on a demonstration device root. Without a display it starts on the
-# offscreen platform and saves a picture of the first screen instead.
+# Starts the back office with the demonstration warehouse and korvo on a
+# demonstration device pointed at it (scripts/run-demo.sh). Without a display
+# korvo starts on the offscreen platform and saves a picture of the first screen.
 run: deps build
-	@mkdir -p $(DEVICE)
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  $(BUILD)/shell/korvo --root $(DEVICE); \
-	else \
-	  echo "No display found: starting on the offscreen platform, picture in $(BUILD)/korvo-screen.png"; \
-	  QT_QPA_PLATFORM=offscreen $(BUILD)/shell/korvo --root $(DEVICE) --screenshot $(BUILD)/korvo-screen.png; \
-	fi
+	@./scripts/run-demo.sh $(BUILD) $(DEVICE)
 
 test: deps build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -9,6 +9,7 @@ packages=(
   build-essential make cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
+  libsqlite3-dev libcairo2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
   # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and

@@ -93,7 +93,11 @@ QSet<QString> keysOfFile(const QString& path) {
     table.LoadFromText(QString::fromLatin1(file.readAll()));
     QSet<QString> keys;
     for (const CLanguage& e : table.entries()) {
-        EXPECT_FALSE(e.text.isEmpty())
+        // The back office's result codes that carry details (which handheld
+        // holds a note) are empty on purpose: the handheld then shows the
+        // back office's own message.
+        static const QSet<QString> detailCodes = {QStringLiteral("BO102"), QStringLiteral("BO105")};
+        EXPECT_TRUE(!e.text.isEmpty() || detailCodes.contains(e.key))
             << e.key.toStdString() << " has no text in " << path.toStdString();
         EXPECT_FALSE(e.text.contains('\r')) << e.key.toStdString();
         keys.insert(e.key);

@@ -1,0 +1,287 @@
+#include "backoffice/print.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace backoffice {
+
+namespace {
+
+constexpr double kPageWidth = 595.0; // A4 in points
+constexpr double kPageHeight = 842.0;
+constexpr double kMargin = 48.0;
+constexpr auto kCommandTimeout = std::chrono::seconds(30);
+
+// One page after the other, with a running position.
+class Pages {
+public:
+    explicit Pages(cairo_t* cr) : cr_(cr) {}
+
+    void font(double size, bool bold) {
+        cairo_select_font_face(cr_, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL,
+                               bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+        cairo_set_font_size(cr_, size);
+        size_ = size;
+    }
+    void text(double x, const std::string& text) {
+        cairo_move_to(cr_, x, y_);
+        cairo_show_text(cr_, text.c_str());
+    }
+    void rightText(double right, const std::string& text) {
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr_, text.c_str(), &extents);
+        cairo_move_to(cr_, right - extents.x_advance, y_);
+        cairo_show_text(cr_, text.c_str());
+    }
+    void line() {
+        cairo_set_line_width(cr_, 0.6);
+        cairo_move_to(cr_, kMargin, y_ - size_ * 1.15);
+        cairo_line_to(cr_, kPageWidth - kMargin, y_ - size_ * 1.15);
+        cairo_stroke(cr_);
+    }
+    // Moves down one line, starting a new page when this one is full.
+    void advance(double lines = 1.0) {
+        y_ += size_ * 1.45 * lines;
+        if (y_ > kPageHeight - kMargin) {
+            newPage();
+        }
+    }
+    void newPage() {
+        cairo_show_page(cr_);
+        y_ = kMargin + 12.0;
+    }
+    // Cuts a text to a width so that a long value cannot run over a column.
+    std::string fit(const std::string& text, double width) {
+        std::string out = text;
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr_, out.c_str(), &extents);
+        while (!out.empty() && extents.x_advance > width) {
+            // Drop whole UTF-8 characters.
+            do {
+                out.pop_back();
+            } while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80);
+            if (!out.empty()) {
+                out.pop_back();
+            }
+            const std::string shown = out + "\xE2\x80\xA6";
+            cairo_text_extents(cr_, shown.c_str(), &extents);
+            if (extents.x_advance <= width) {
+                return shown;
+            }
+        }
+        return out;
+    }
+
+private:
+    cairo_t* cr_;
+    double y_ = kMargin + 12.0;
+    double size_ = 10.0;
+};
+
+void header(Pages& p, const PrintDocument& d, const std::string& title) {
+    p.font(16, true);
+    p.text(kMargin, d.plantName);
+    p.rightText(kPageWidth - kMargin, title);
+    p.advance();
+    p.font(9, false);
+    p.text(kMargin, d.plantAddress);
+    p.advance(2);
+    p.font(10, false);
+    const auto field = [&p](const char* label, const std::string& value) {
+        if (value.empty()) {
+            return;
+        }
+        p.font(10, true);
+        p.text(kMargin, label);
+        p.font(10, false);
+        p.text(kMargin + 120, p.fit(value, kPageWidth - 2 * kMargin - 120));
+        p.advance();
+    };
+    field("Packing note", d.noteNumber);
+    field("Customer", d.customer);
+    field("Route", d.routeText);
+    field("Delivery day", d.deliveryDay);
+    field("Department", d.department);
+    field("Collection point", d.collectionPoint);
+    field("Transport article", d.transportArticle);
+    field("Colli", std::to_string(d.colli));
+    field("Remark", d.remark);
+    p.advance();
+}
+
+void deliveryNote(Pages& p, const PrintDocument& d) {
+    header(p, d, "Delivery note");
+    p.font(9, true);
+    p.text(kMargin, "Product");
+    p.text(kMargin + 70, "Description");
+    p.text(kMargin + 260, "Size");
+    p.rightText(kPageWidth - kMargin - 60, "Ordered");
+    p.rightText(kPageWidth - kMargin, "Delivered");
+    p.advance();
+    p.line();
+    p.font(9, false);
+    for (const PrintDocument::Row& row : d.rows) {
+        p.text(kMargin, p.fit(row.productCode, 65));
+        p.text(kMargin + 70, p.fit(row.description, 185));
+        p.text(kMargin + 260, p.fit(row.size + " " + row.packaging, 120));
+        p.rightText(kPageWidth - kMargin - 60, std::to_string(row.ordered));
+        p.rightText(kPageWidth - kMargin, std::to_string(row.delivered));
+        p.advance();
+    }
+    p.line();
+    p.advance();
+    if (!d.containers.empty()) {
+        p.font(9, true);
+        p.text(kMargin, "Containers");
+        p.font(9, false);
+        std::string list;
+        for (const std::string& container : d.containers) {
+            list += (list.empty() ? "" : ", ") + container;
+        }
+        p.text(kMargin + 120, p.fit(list, kPageWidth - 2 * kMargin - 120));
+        p.advance();
+    }
+    for (const std::string& instruction : d.instructions) {
+        p.text(kMargin, p.fit("\xE2\x80\xA2 " + instruction, kPageWidth - 2 * kMargin));
+        p.advance();
+    }
+    p.advance(2);
+    p.font(8, false);
+    p.text(kMargin, "Packed with handheld " + d.handheld +
+                        (d.employee.empty() ? std::string() : " by " + d.employee) + ", printed " +
+                        d.printedAt);
+    p.advance(3);
+    p.font(9, false);
+    p.text(kMargin, "Received in good order: ______________________________");
+}
+
+void orderForm(Pages& p, const PrintDocument& d) {
+    p.newPage();
+    header(p, d, "Order form");
+    p.font(9, true);
+    p.text(kMargin, "Product");
+    p.text(kMargin + 70, "Description");
+    p.text(kMargin + 260, "Size");
+    p.rightText(kPageWidth - kMargin - 60, "Last time");
+    p.rightText(kPageWidth - kMargin, "Next order");
+    p.advance();
+    p.line();
+    p.font(9, false);
+    for (const PrintDocument::Row& row : d.rows) {
+        p.text(kMargin, p.fit(row.productCode, 65));
+        p.text(kMargin + 70, p.fit(row.description, 185));
+        p.text(kMargin + 260, p.fit(row.size + " " + row.packaging, 120));
+        p.rightText(kPageWidth - kMargin - 60, std::to_string(row.delivered));
+        p.rightText(kPageWidth - kMargin, "______");
+        p.advance();
+    }
+    p.advance(2);
+    p.text(kMargin, "Signature: ______________________________   Date: ____________");
+}
+
+// Runs the command with the file as "$1"; the file name is never part of
+// the shell text.
+std::string runCommand(const std::string& command, const std::string& file) {
+    const std::string script = command + " \"$1\"";
+    const char* argv[] = {"/bin/sh", "-c", script.c_str(), "korvane-print", file.c_str(), nullptr};
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const int rc =
+        posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        return "cannot start the print command: " + std::string(std::strerror(rc));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
+            return "lost the print command";
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return "the print command took longer than 30 s and was stopped";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        return std::string();
+    }
+    return WIFEXITED(status) ? "the print command ended with " + std::to_string(WEXITSTATUS(status))
+                             : std::string("the print command was killed");
+}
+
+} // namespace
+
+PdfPrinter::PdfPrinter(std::string folder, std::string command)
+    : folder_(std::move(folder)), command_(std::move(command)) {}
+
+bool PdfPrinter::Render(const PrintDocument& document, const std::string& path) {
+    cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), kPageWidth, kPageHeight);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return false;
+    }
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE,
+                                   ("Delivery note " + document.noteNumber).c_str());
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    Pages pages(cr);
+    deliveryNote(pages, document);
+    if (document.orderForm) {
+        orderForm(pages, document);
+    }
+    cairo_show_page(cr);
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    const bool written = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return drawn && written;
+}
+
+PrintOutcome PdfPrinter::print(const PrintDocument& document, const std::string& fileStem) {
+    PrintOutcome outcome;
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    const std::string final = (std::filesystem::path(folder_) / (fileStem + ".pdf")).string();
+    const std::string partial = final + ".part";
+    // Written beside and renamed, so that a print folder watcher never picks
+    // up half a file.
+    if (!Render(document, partial) || std::rename(partial.c_str(), final.c_str()) != 0) {
+        std::remove(partial.c_str());
+        outcome.status = "failed";
+        outcome.message = "cannot write " + final;
+        return outcome;
+    }
+    outcome.file = final;
+    if (command_.empty()) {
+        outcome.status = "saved";
+        return outcome;
+    }
+    outcome.message = runCommand(command_, final);
+    outcome.status = outcome.message.empty() ? "printed" : "failed";
+    return outcome;
+}
+
+} // namespace backoffice

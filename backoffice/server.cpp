@@ -1,0 +1,240 @@
+#include "backoffice/server.h"
+
+#include "backoffice/handlers.h"
+#include "backoffice/soap.h"
+
+#include <arpa/inet.h>
+#include <condition_variable>
+#include <dirent.h>
+#include <httplib.h>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace backoffice {
+
+namespace {
+
+constexpr size_t kMaxBody = 1024 * 1024;
+const char* const kXml = "text/xml; charset=utf-8";
+
+int portOf(const sockaddr_storage& address) {
+    if (address.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    }
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    }
+    return -1;
+}
+
+bool blank(const std::string& body) {
+    return body.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// logfmt: key=value, values with blanks or quotes in quotes.
+std::string logValue(const std::string& value) {
+    if (!value.empty() && value.find_first_of(" \"=\\\n\r\t") == std::string::npos) {
+        return value;
+    }
+    std::string out = "\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n' || c == '\r' || c == '\t') {
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+} // namespace
+
+// The library's server, with its listening socket within reach.
+class Server::Http : public httplib::Server {
+public:
+    // The library listens with a backlog of 5: a burst of handhelds
+    // connecting at once would wait a second for their SYN to be retried.
+    // Listening again only raises the backlog.
+    void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
+
+Server::Server(Handlers& handlers, ServerOptions options)
+    : handlers_(handlers), options_(std::move(options)), http_(std::make_unique<Http>()) {
+    Http& http = *http_;
+    const int threads = options_.threads;
+    http.new_task_queue = [threads] {
+        return new httplib::ThreadPool(static_cast<size_t>(threads));
+    };
+    // Without it every kept-alive answer waits for the peer's delayed ACK.
+    http.set_tcp_nodelay(true);
+    http.set_read_timeout(options_.readTimeout);
+    http.set_write_timeout(std::chrono::seconds(5));
+    http.set_keep_alive_timeout(2);
+    http.set_keep_alive_max_count(100);
+    http.set_payload_max_length(kMaxBody);
+
+    const std::string route = "/" + options_.path + "/QVRGenericWebService";
+    const auto describe = [route](const httplib::Request& in, httplib::Response& out) {
+        std::string host = in.get_header_value("Host");
+        if (host.empty()) {
+            host = in.local_addr + ":" + std::to_string(in.local_port);
+        }
+        out.set_content(ServiceDescription("http://" + host + route), kXml);
+    };
+    http.Get(route, [describe](const httplib::Request& in, httplib::Response& out) {
+        if (!in.has_param("WSDL") && !in.has_param("wsdl")) {
+            out.status = 404;
+            out.set_content("Ask for ?WSDL\n", "text/plain");
+            return;
+        }
+        describe(in, out);
+    });
+    http.Post(route, [this, describe](const httplib::Request& in, httplib::Response& out) {
+        const auto started = std::chrono::steady_clock::now();
+        std::string function = "-";
+        std::string outcome;
+        std::string detail;
+        std::string device = "-";
+        if (blank(in.body)) {
+            describe(in, out); // the handheld's reachability probe
+            outcome = "WSDL";
+        } else {
+            SoapParse parse = ParseEnvelope(in.body);
+            if (!parse.ok) {
+                out.status = 500;
+                out.set_content(FaultEnvelope(true, parse.error), kXml);
+                outcome = "FAULT";
+                detail = parse.error;
+            } else {
+                function = parse.call.functionCode;
+                ExchangeResult result = handlers_.handle(parse.call);
+                out.set_content(AnswerEnvelope(result.document), kXml);
+                outcome = result.outcome;
+                detail = result.detail;
+                if (result.device) {
+                    device = std::to_string(*result.device);
+                }
+            }
+        }
+        if (in.version == "HTTP/1.0" && in.get_header_value("Connection") != "keep-alive" &&
+            in.get_header_value("Connection") != "Keep-Alive") {
+            out.set_header("Connection",
+                           "close"); // the handheld's way: one exchange per connection
+        }
+        if (options_.log) {
+            const double ms = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - started)
+                                  .count();
+            char elapsed[32];
+            std::snprintf(elapsed, sizeof elapsed, "%.2f", ms);
+            std::string line = "time=" + IsoTime(std::chrono::system_clock::now()) +
+                               " remote=" + logValue(in.remote_addr) + " device=" + device +
+                               " function=" + logValue(function) + " result=" + logValue(outcome) +
+                               " status=" + std::to_string(out.status < 0 ? 200 : out.status) +
+                               " ms=" + elapsed;
+            if (!detail.empty()) {
+                line += " detail=" + logValue(detail);
+            }
+            options_.log(line);
+        }
+    });
+}
+
+Server::~Server() {
+    stop();
+    if (runner_.joinable()) {
+        runner_.join();
+    }
+}
+
+bool Server::bind() {
+    if (options_.port == 0) {
+        port_ = http_->bind_to_any_port(options_.host);
+    } else {
+        port_ = http_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
+    }
+    if (port_ <= 0) {
+        return false;
+    }
+    http_->widenBacklog();
+    return true;
+}
+
+void Server::run() {
+    if (port_ <= 0 && !bind()) {
+        return;
+    }
+    watchdog_ = std::thread([this] { watchConnections(); });
+    http_->listen_after_bind();
+    stopping_ = true;
+    if (watchdog_.joinable()) {
+        watchdog_.join();
+    }
+}
+
+void Server::start() {
+    if (port_ <= 0 && !bind()) {
+        return;
+    }
+    runner_ = std::thread([this] { run(); });
+    for (int i = 0; i < 5000 && !http_->is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void Server::stop() {
+    stopping_ = true;
+    http_->stop();
+}
+
+// Finds the connections of this server by their local port and closes the
+// ones that have been open too long. The library does not show its
+// connections, and this runs only every two seconds.
+void Server::watchConnections() {
+    std::map<std::pair<int, int>, std::chrono::steady_clock::time_point> firstSeen;
+    while (!stopping_) {
+        for (int i = 0; i < 20 && !stopping_; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        const auto now = std::chrono::steady_clock::now();
+        std::map<std::pair<int, int>, std::chrono::steady_clock::time_point> seen;
+        DIR* fds = opendir("/proc/self/fd");
+        if (!fds) {
+            continue;
+        }
+        while (const dirent* entry = readdir(fds)) {
+            const int fd = std::atoi(entry->d_name);
+            if (fd <= 2) {
+                continue;
+            }
+            sockaddr_storage local{};
+            socklen_t length = sizeof local;
+            if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+                portOf(local) != port_) {
+                continue;
+            }
+            sockaddr_storage peer{};
+            length = sizeof peer;
+            if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+                continue; // the listening socket
+            }
+            const std::pair<int, int> key{fd, portOf(peer)};
+            const auto known = firstSeen.find(key);
+            const auto since = known == firstSeen.end() ? now : known->second;
+            if (now - since > options_.connectionLifetime) {
+                ::shutdown(fd, SHUT_RDWR); // the worker's next read or write fails
+            } else {
+                seen.emplace(key, since);
+            }
+        }
+        closedir(fds);
+        firstSeen = std::move(seen);
+    }
+}
+
+} // namespace backoffice

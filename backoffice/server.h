@@ -1,0 +1,62 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace backoffice {
+
+class Handlers;
+
+struct ServerOptions {
+    std::string host = "127.0.0.1";
+    int port = 0; // 0: any free port
+    std::string path = "qvrgenericwebservice";
+    // Enough workers that 50 handhelds with kept-alive connections never
+    // queue behind each other (each open connection holds one worker).
+    int threads = 64;
+    std::chrono::seconds readTimeout{5};
+    // A connection older than this is closed, so that a client that sends
+    // its request a byte at a time cannot keep a worker for ever.
+    std::chrono::seconds connectionLifetime{60};
+    // One line per exchange; none: no log.
+    std::function<void(const std::string&)> log;
+};
+
+// The HTTP side: POST (and GET with ?WSDL) on /<path>/QVRGenericWebService.
+// An empty POST or a GET gets the WSDL; a processRequest envelope gets the
+// answer of the handlers; anything else a SOAP fault with status 500.
+class Server {
+public:
+    Server(Handlers& handlers, ServerOptions options);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Binds the listening socket; false when the address cannot be had.
+    bool bind();
+    int port() const { return port_; }
+    // Serves until stop(); the exchanges in flight are finished first.
+    void run();
+    // run() on a thread of its own; returns once the server accepts.
+    void start();
+    // Safe from any thread and a signal-handling thread; idempotent.
+    void stop();
+
+private:
+    class Http;
+    void watchConnections();
+
+    Handlers& handlers_;
+    ServerOptions options_;
+    std::unique_ptr<Http> http_;
+    int port_ = -1;
+    std::thread runner_;
+    std::thread watchdog_;
+    std::atomic<bool> stopping_{false};
+};
+
+} // namespace backoffice

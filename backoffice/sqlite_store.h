@@ -1,0 +1,79 @@
+#pragma once
+
+#include "backoffice/storage.h"
+
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct sqlite3;
+
+namespace backoffice {
+
+namespace sqlite {
+class Database;
+}
+
+// The store in one SQLite file, in WAL mode: readers never wait for the
+// writer, a committed exchange survives a killed process, and writers take
+// their turn on a mutex of the process instead of SQLite's sleeping busy
+// handler. Connections are pooled, one per concurrent transaction.
+class SqliteStore : public Store {
+public:
+    // Opens the file, creating it when missing, and brings its schema to the
+    // current version. `fullSync` makes every commit wait for the disk (safe
+    // against power loss, slower); otherwise a commit survives the process
+    // but not the machine losing power.
+    explicit SqliteStore(std::string path, bool fullSync = false);
+    ~SqliteStore() override;
+
+    std::unique_ptr<StoreTransaction> begin(bool write) override;
+    void write(const std::function<void(StoreTransaction&)>& work) override;
+
+    const std::string& path() const { return path_; }
+    // The schema version this program writes.
+    static int currentVersion();
+    int version();
+
+private:
+    friend class SqliteTransaction;
+    std::unique_ptr<sqlite::Database> acquire();
+    void release(std::unique_ptr<sqlite::Database> db);
+    std::unique_ptr<sqlite::Database> open();
+    void migrate();
+    void checkpoints();
+    void writeBatches();
+    static int walHook(void* store, ::sqlite3* db, const char* name, int pages);
+
+    std::string path_;
+    bool fullSync_;
+    std::mutex writer_;
+    std::mutex poolMutex_;
+    std::vector<std::unique_ptr<sqlite::Database>> pool_;
+    // Checkpoints run on a thread of their own: in the committing thread they
+    // would stall every writer behind the disk.
+    std::mutex checkpointMutex_;
+    std::condition_variable checkpointWanted_;
+    bool checkpointDue_ = false;
+    bool closing_ = false;
+    std::thread checkpointer_;
+
+    struct Job {
+        const std::function<void(StoreTransaction&)>* work;
+        std::exception_ptr error;
+        bool done = false;
+    };
+    std::mutex jobsMutex_;
+    std::condition_variable jobsWanted_;
+    std::condition_variable jobDone_;
+    std::vector<Job*> jobs_;
+    bool stopping_ = false;
+    std::thread writerThread_;
+};
+
+} // namespace backoffice

@@ -1,0 +1,223 @@
+// Several handhelds at once, and a server killed in the middle of their work.
+#include "backoffice/embedded_back_office.h"
+#include "backoffice/sqlite.h"
+#include "backoffice_fixture.h"
+
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <httplib.h>
+#include <map>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+const char* const kTarget = "/qvrgenericwebservice/QVRGenericWebService?WSDL";
+
+// The outcome of one exchange: the code, "OK", or "" when no answer came.
+std::string exchange(httplib::Client& client, const std::string& function,
+                     const std::string& request) {
+    const auto reply =
+        client.Post(kTarget, KorvoEnvelope(function, request), "text/xml; charset=ISO-8859-1");
+    if (!reply || reply->status != 200) {
+        return std::string();
+    }
+    const std::string document = StandardReturnedDocument(reply->body);
+    pugi::xml_document parsed;
+    if (!parsed.load_string(document.c_str())) {
+        return std::string();
+    }
+    const std::string code = parsed.document_element().child_value("Code");
+    return code.empty() ? "OK" : code;
+}
+
+std::string settingsFor(const std::string& handheld) {
+    return RequestDocument("KorvaneSettingsRequest",
+                           {{"PlantCode", "1000"}, {"PDACode", handheld}});
+}
+
+std::string openNote(int device, const std::string& id) {
+    return RequestDocument("KorvanePackingnoteRequest",
+                           {{"MobileDevice_ID", std::to_string(device)},
+                            {"RouteControl_ID", "0"},
+                            {"PlantDepartment_ID", "1"},
+                            {"Action", "0"},
+                            {"PackingNote_ID", id}});
+}
+
+} // namespace
+
+TEST(Contention, TwoHandheldsOpeningOneNoteAtOnceOneWins) {
+    bo::EmbeddedBackOffice office(kDay);
+    const auto ids =
+        office.query("SELECT id FROM notes WHERE status = 0 AND plant_id = 1 LIMIT 30");
+    ASSERT_EQ(ids.size(), 30u);
+    for (const auto& row : ids) {
+        std::string outcomes[2];
+        std::atomic<int> ready{0};
+        std::thread devices[2];
+        for (int d = 0; d < 2; ++d) {
+            devices[d] = std::thread([&, d] {
+                httplib::Client client("127.0.0.1", office.port());
+                ++ready;
+                while (ready < 2) {
+                }
+                outcomes[d] = exchange(client, "KORVANEPACKINGNOTE", openNote(d + 1, row[0]));
+            });
+        }
+        for (std::thread& device : devices) {
+            device.join();
+        }
+        std::sort(std::begin(outcomes), std::end(outcomes));
+        EXPECT_EQ(outcomes[0], bo::Codes::NoteHeld) << "note " << row[0];
+        EXPECT_EQ(outcomes[1], "OK") << "note " << row[0];
+        const std::string holder =
+            office.scalar("SELECT held_by FROM notes WHERE id = ?", {row[0]});
+        EXPECT_TRUE(holder == "1" || holder == "2");
+    }
+}
+
+// Handhelds change quantities and register containers; the server is killed
+// with SIGKILL while they do; after a restart every change whose answer came
+// back is in the database.
+TEST(Durability, AKilledServerKeepsEveryAcknowledgedChange) {
+    TemporaryFolder folder;
+    const std::string database = (folder.path() / "office.db").string();
+    const std::string portFile = (folder.path() / "port").string();
+    const auto start = [&] {
+        std::remove(portFile.c_str());
+        const char* argv[] = {BACKOFFICE_BINARY, "--db",           database.c_str(), "--demo",
+                              "--demo-day",      kDay.c_str(),     "--listen",       "127.0.0.1:0",
+                              "--port-file",     portFile.c_str(), "--quiet",        nullptr};
+        pid_t pid = 0;
+        EXPECT_EQ(posix_spawn(&pid, BACKOFFICE_BINARY, nullptr, nullptr, const_cast<char**>(argv),
+                              environ),
+                  0);
+        int port = 0;
+        for (int i = 0; i < 1000 && port == 0; ++i) {
+            std::ifstream(portFile) >> port;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return std::pair(pid, port);
+    };
+
+    auto [pid, port] = start();
+    ASSERT_GT(port, 0);
+    constexpr int kHandhelds = 8;
+    std::mutex mutex;
+    std::map<std::string, int> acknowledged; // line id -> quantity
+    std::map<std::string, int> attempted;
+    std::vector<std::string> containers; // acknowledged
+    std::atomic<bool> killed{false};
+    // Each handheld its own new note, chosen before anyone opens one.
+    std::vector<std::string> notes;
+    {
+        bo::sqlite::Database db(database);
+        auto q =
+            db.query("SELECT id FROM notes WHERE status = 0 AND plant_id = 1 ORDER BY id LIMIT ?");
+        q.bind(1, std::int64_t{kHandhelds});
+        while (q.next()) {
+            notes.push_back(q.text(0));
+        }
+    }
+    ASSERT_EQ(notes.size(), static_cast<size_t>(kHandhelds));
+    std::vector<std::thread> handhelds;
+    for (int h = 0; h < kHandhelds; ++h) {
+        handhelds.emplace_back([&, h, port = port] {
+            httplib::Client client("127.0.0.1", port);
+            client.set_connection_timeout(2);
+            char code[8];
+            std::snprintf(code, sizeof code, "LD%02d", h);
+            if (exchange(client, "KORVANESETTINGS", settingsFor(code)) != "OK") {
+                return;
+            }
+            // The device ids follow the demo's devices in order of registration.
+            const std::string device = [&] {
+                bo::sqlite::Database db(database);
+                auto q = db.query("SELECT id FROM devices WHERE code = ?");
+                q.bind(1, std::string(code));
+                return q.next() ? q.text(0) : std::string();
+            }();
+            const std::string note = notes.at(static_cast<size_t>(h));
+            const std::string line = [&] {
+                bo::sqlite::Database db(database);
+                auto q = db.query("SELECT id FROM lines WHERE note_id = ? ORDER BY id LIMIT 1");
+                q.bind(1, note);
+                return q.next() ? q.text(0) : std::string();
+            }();
+            if (exchange(client, "KORVANEPACKINGNOTE", openNote(std::stoi(device), note)) != "OK") {
+                return;
+            }
+            for (int k = 1; k < 100000 && !killed; ++k) {
+                {
+                    std::lock_guard lock(mutex);
+                    attempted[line] = k;
+                }
+                const std::string quantity =
+                    RequestDocument("KorvaneDeliveredQuantityRequest",
+                                    {{"MobileDevice_ID", device}, {"PackingNote_ID", note}},
+                                    R"(<DeliveredLines xmlns=""><PackingNoteLine_ID xmlns="">)" +
+                                        line + R"(</PackingNoteLine_ID><Delivered xmlns="">)" +
+                                        std::to_string(k) + "</Delivered></DeliveredLines>");
+                if (exchange(client, "KORVANEDELIVEREDQUANTITY", quantity) != "OK") {
+                    break;
+                }
+                {
+                    std::lock_guard lock(mutex);
+                    acknowledged[line] = k;
+                }
+                const std::string container = std::to_string(22000000 + h * 10000 + k);
+                const std::string scan = RequestDocument("KorvaneContainerScanRequest",
+                                                         {{"MobileDevice_ID", device},
+                                                          {"PackingNote_ID", note},
+                                                          {"ContainerIDCode", container}});
+                if (exchange(client, "KORVANECONTAINERSCAN", scan) != "OK") {
+                    break;
+                }
+                std::lock_guard lock(mutex);
+                containers.push_back(container);
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGKILL);
+    killed = true;
+    waitpid(pid, nullptr, 0);
+    for (std::thread& handheld : handhelds) {
+        handheld.join();
+    }
+    ASSERT_EQ(acknowledged.size(), static_cast<size_t>(kHandhelds));
+    ASSERT_GT(containers.size(), 20u) << "the load ran";
+
+    auto [again, secondPort] = start();
+    ASSERT_GT(secondPort, 0) << "the server starts again on the same file";
+    {
+        httplib::Client client("127.0.0.1", secondPort);
+        EXPECT_EQ(exchange(client, "KORVANESETTINGS", settingsFor("HH01")), "OK");
+    }
+    bo::sqlite::Database db(database);
+    for (const auto& [line, quantity] : acknowledged) {
+        auto q = db.query("SELECT delivered FROM lines WHERE id = ?");
+        q.bind(1, line);
+        ASSERT_TRUE(q.next());
+        // The change in flight when the server died may or may not be there.
+        EXPECT_TRUE(q.integer(0) == quantity || q.integer(0) == attempted[line])
+            << "line " << line << ": " << q.integer(0) << ", acknowledged " << quantity;
+    }
+    for (const std::string& container : containers) {
+        auto q = db.query("SELECT COUNT(*) FROM note_containers WHERE code = ?");
+        q.bind(1, container);
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.integer(0), 1) << container;
+    }
+    kill(again, SIGTERM);
+    int status = 0;
+    waitpid(again, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "SIGTERM stops it cleanly";
+}
