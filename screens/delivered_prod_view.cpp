@@ -192,7 +192,7 @@ bool CDeliveredProdView::handleKey(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // On the list Enter opens the quantity cell; elsewhere it does nothing.
-        return !list()->hasFocus();
+        return focusWidget() != list();
     case Qt::Key_Left:
     case Qt::Key_Right:
         return true;

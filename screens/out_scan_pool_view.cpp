@@ -142,7 +142,7 @@ bool COutScanPoolView::handleKey(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (QApplication::focusWidget() == scanField_ && !scanField_->text().isEmpty()) {
+        if (focusWidget() == scanField_ && !scanField_->text().isEmpty()) {
             scan();
         }
         scanField_->selectAll();

@@ -10,7 +10,6 @@
 #include "widgets/image_button.h"
 #include "widgets/scan_field.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -171,7 +170,7 @@ bool CPackingNoteInfoView::handleKey(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (QApplication::focusWidget() == containerField_ && !containerField_->text().isEmpty()) {
+        if (focusWidget() == containerField_ && !containerField_->text().isEmpty()) {
             scanContainer();
         } else {
             switchScreen(Cmd::InfoSave);

@@ -60,6 +60,15 @@ void QuantityDelegate::initStyleOption(QStyleOptionViewItem* option,
     option->state &= ~QStyle::State_Selected;
 }
 
+std::pair<QColor, QColor> QuantityDelegate::cellColours(const QModelIndex& index) const {
+    QStyleOptionViewItem option;
+    initStyleOption(&option, index);
+    const QColor background = option.backgroundBrush.style() == Qt::NoBrush
+                                  ? option.palette.color(QPalette::Base)
+                                  : option.backgroundBrush.color();
+    return {option.palette.color(QPalette::Text), background};
+}
+
 CQuantityListView::CQuantityListView(ScreenFrame& frame, CKorvoDoc& doc, int screenId,
                                      bool colourQuantity, QWidget* parent)
     : KorvoView(frame, doc, screenId, parent),

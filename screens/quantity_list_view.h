@@ -18,6 +18,8 @@ public:
     QuantityDelegate(int quantityColumn, bool colourQuantity, QObject* parent);
     // The ordered quantity of each row, for the colour.
     void setOrdered(std::vector<int> ordered) { ordered_ = std::move(ordered); }
+    // The text and background colours a cell is drawn in.
+    std::pair<QColor, QColor> cellColours(const QModelIndex& index) const;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
