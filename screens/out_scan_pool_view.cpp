@@ -265,7 +265,9 @@ void COutScanPoolView::endWalk() {
 
 bool COutScanPoolView::event(QEvent* event) {
     if (event->type() == kNextReturnMessage) {
-        if (static_cast<NextReturnMessageEvent*>(event)->walk == walk_ && walkPosition_ >= 0) {
+        // Only the walk that posted it moves on.
+        const auto* next = dynamic_cast<NextReturnMessageEvent*>(event);
+        if (next != nullptr && next->walk == walk_ && walkPosition_ >= 0) {
             ++walkPosition_;
             showReturnMessage();
         }
