@@ -159,19 +159,17 @@ bool COutScanPoolView::handleKey(QKeyEvent* event) {
 void COutScanPoolView::scan() {
     inputPanel(false);
     const QString code = scanField_->text();
-    // A new scan starts a new walk; its colour tells about this scan only.
+    // A new scan starts a new walk.
     ++walk_;
     walkPosition_ = -1;
-    setScanColour(true, false);
     const QString result = sendLogged("OutScan Pool View.Error CallScanPoolWebService",
                                       [&] { return backOffice().poolScan(code, 0, 0, 0); });
+    // The colour tells about this scan only: neutral unless it was accepted or failed.
     if (result != Result::Ok) {
-        showFailed();
+        showScan(ScanShown::Failed);
         return;
     }
-    if (PoolScanAccepted(doc_.poolScanResult)) {
-        showAccepted();
-    }
+    showScan(PoolScanAccepted(doc_.poolScanResult) ? ScanShown::Accepted : ScanShown::Neutral);
     if (doc_.poolScanResult && !doc_.poolScanResult->flags.empty()) {
         walkCode_ = code;
         walkPosition_ = 0;
@@ -179,19 +177,20 @@ void COutScanPoolView::scan() {
     }
 }
 
-void COutScanPoolView::showAccepted() {
-    TakeAcceptedLine(doc_);
-    showLine();
-    setScanColour(false, true);
-}
-
-void COutScanPoolView::showFailed() {
-    setScanColour(false, false);
-}
-
-void COutScanPoolView::setScanColour(bool neutral, bool accepted) {
-    scanField_->SetBackgroundColour(
-        neutral ? kDefaultColour : colourOf(accepted ? CKorvoDoc::colorLime : CKorvoDoc::colorRed));
+void COutScanPoolView::showScan(ScanShown shown) {
+    if (shown == ScanShown::Accepted) {
+        TakeAcceptedLine(doc_);
+        showLine();
+    }
+    ColourRef colour = kDefaultColour;
+    if (shown != ScanShown::Neutral) {
+        colour =
+            colourOf(shown == ScanShown::Accepted ? CKorvoDoc::colorLime : CKorvoDoc::colorRed);
+    }
+    // Repeated scans of one outcome repaint nothing.
+    if (scanField_->colourState().backgroundColour != colour) {
+        scanField_->SetBackgroundColour(colour);
+    }
 }
 
 void COutScanPoolView::showReturnMessage() {
@@ -231,7 +230,7 @@ void COutScanPoolView::showReturnMessage() {
         return;
     case WalkStep::Refuse:
         endWalk();
-        showFailed();
+        showScan(ScanShown::Failed);
         return;
     case WalkStep::End:
         endWalk();
@@ -249,7 +248,7 @@ void COutScanPoolView::confirm() {
     });
     if (result == Result::Ok && doc_.poolScanResult &&
         doc_.poolScanResult->StatusCode == kPoolScanAccepted) {
-        showAccepted();
+        showScan(ScanShown::Accepted);
     }
     // The ids were used; a later answer brings new ones.
     if (doc_.poolScanResult) {

@@ -38,9 +38,10 @@ protected:
 private:
     void showLine();
     void scan();
-    void showAccepted();
-    void showFailed();
-    void setScanColour(bool neutral, bool accepted);
+    // How the scan field shows the last scan: accepted (lime, with the answer's
+    // line taken over), failed (red) or neither.
+    enum class ScanShown { Neutral, Accepted, Failed };
+    void showScan(ScanShown shown);
     // Shows the return message at the walk position and acts on the answer.
     void showReturnMessage();
     void confirm();
