@@ -242,20 +242,6 @@ TEST_F(WorkScreensEndToEnd, ContainersDeliveredQuantitiesAndHold) {
     EXPECT_EQ(doc.currentRoute->QP, 3);
 }
 
-TEST_F(WorkScreensEndToEnd, FailedHoldStaysWithTheQuantities) {
-    toRouteHub();
-    openDeliveredProducts();
-    office.clearRequests();
-    office.businessError("KORVANEDELIVEREDQUANTITY", "E5", "Line locked");
-    editQuantity(1, "5");
-    click("hold");
-    EXPECT_EQ(frame.currentScreenId(), kDeliveredProdScreen);
-    EXPECT_EQ(field<CEditableList>("lines")->topLevelItem(1)->text(2), "5");
-    EXPECT_TRUE(doc.quantitiesChanged);
-    EXPECT_EQ(prompter.messageTexts().last(), "E5 Not Translated !") << "the code, translated";
-    expectRequests({{"KORVANEDELIVEREDQUANTITY", deliveredRequest(345, {{12, 5}})}});
-}
-
 TEST_F(WorkScreensEndToEnd, PrintFromAListAndProcessInProcessMode) {
     toRouteHub();
     office.answer("KORVANEPACKINGNOTELIST",
