@@ -58,6 +58,7 @@ void CAddCountView::cellEdited() {
 }
 
 QString CAddCountView::runOperation(ScreenOperation operation) {
+    finishEdit();
     switch (operation) {
     case ScreenOperation::SaveCount:
         return save();

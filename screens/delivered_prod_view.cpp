@@ -107,6 +107,7 @@ void CDeliveredProdView::arrangeButtons() {
 }
 
 QString CDeliveredProdView::runOperation(ScreenOperation operation) {
+    finishEdit();
     switch (operation) {
     case ScreenOperation::PrintOrProcess:
         return printAndProcess();

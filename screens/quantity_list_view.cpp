@@ -160,10 +160,14 @@ bool CQuantityListView::editing() const {
     return list_->editor() != nullptr;
 }
 
-void CQuantityListView::takeQuantities() {
+void CQuantityListView::finishEdit() {
     if (editing()) {
         list_->endEdit(false);
     }
+}
+
+void CQuantityListView::takeQuantities() {
+    finishEdit();
     std::vector<packingnoteline>* shown = lines();
     if (shown == nullptr) {
         return;

@@ -64,6 +64,9 @@ protected:
     // edit still open ends first, so what the worker typed counts.
     void takeQuantities();
     bool editing() const;
+    // Ends an edit still open as Enter would, so that what the worker typed
+    // counts (and its range question comes) before the screen acts or leaves.
+    void finishEdit();
     int lineCount();
 
     void resizeEvent(QResizeEvent* event) override;

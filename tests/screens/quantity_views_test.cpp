@@ -487,6 +487,13 @@ TEST_F(CountView, SaveOnlyWhenCountsChangedAndBackAsks) {
               QList<Message>({Message::DeliveredQuantity, Message::DeliveredQuantity,
                               Message::PackingNoteLines}));
 
+    // Back while a count is still being typed: it is not lost unasked.
+    list()->startEdit(1, 1);
+    typeText("5");
+    prompter.dialogAnswers = {2};
+    EXPECT_EQ(view->runOperation(ScreenOperation::LeaveCountCheck), Result::NotOk);
+    EXPECT_EQ(cell(1, 1), "5");
+
     frame.commands.clear();
     view->setFocus();
     press(Qt::Key_Escape);
