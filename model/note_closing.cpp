@@ -1,0 +1,125 @@
+#include "model/note_closing.h"
+
+#include "model/korvo_doc.h"
+#include "model/navigation_ids.h"
+
+#include <algorithm>
+
+namespace {
+
+bool processMode(const Settings& settings, bool noteProcessFlag) {
+    return settings.DNPP == 2 || noteProcessFlag;
+}
+
+// A count never goes below zero, whatever the back office counted before.
+void moveOne(std::int32_t& from, std::int32_t& to) {
+    from = std::max(0, from - 1);
+    ++to;
+}
+
+} // namespace
+
+std::vector<int> DeliveredButtons::order() const {
+    std::vector<int> commands;
+    if (process) {
+        commands.push_back(Cmd::DeliveredProcess);
+    } else if (print) {
+        commands.push_back(Cmd::DeliveredPrint);
+    }
+    commands.push_back(Cmd::DeliveredBack);
+    commands.push_back(Cmd::DeliveredHold);
+    if (outScanPool) {
+        commands.push_back(Cmd::DeliveredOutScanPool);
+    }
+    if (counting) {
+        commands.push_back(Cmd::DeliveredCounting);
+    }
+    return commands;
+}
+
+std::vector<int> DeliveredButtons::removed() const {
+    std::vector<int> commands;
+    if (!print) {
+        commands.push_back(Cmd::DeliveredPrint);
+    }
+    if (!process) {
+        commands.push_back(Cmd::DeliveredProcess);
+    }
+    if (!outScanPool) {
+        commands.push_back(Cmd::DeliveredOutScanPool);
+    }
+    if (!counting) {
+        commands.push_back(Cmd::DeliveredCounting);
+    }
+    return commands;
+}
+
+DeliveredButtons ArrangeDeliveredButtons(const Settings& settings, bool noteProcessFlag) {
+    DeliveredButtons b;
+    b.outScanPool = settings.OPI;
+    b.counting = settings.DNC != 0;
+    if (settings.DNPP != 4) {
+        const bool process = processMode(settings, noteProcessFlag);
+        b.process = process;
+        b.print = !process;
+    }
+    return b;
+}
+
+QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
+    if (!doc.currentPackingNote || !doc.currentSettings) {
+        return Result::NotOk;
+    }
+    const PackingNote& note = *doc.currentPackingNote;
+    const int dnpp = doc.currentSettings->DNPP;
+    if (dnpp == 3 && note.SP) {
+        steps.tell("lblZIRPA", "msgDelNotesNotPrinted");
+        return Result::NotOk;
+    }
+    if (steps.saveQuantities() != Result::Ok) {
+        return Result::NotOk;
+    }
+    const bool processes = dnpp == 1 || dnpp == 2;
+    if (processes) {
+        const std::vector<packingnoteline>* lines =
+            doc.packingNoteLines ? &doc.packingNoteLines->lines : nullptr;
+        if (lines != nullptr && !lines->empty() &&
+            std::all_of(lines->begin(), lines->end(),
+                        [](const packingnoteline& line) { return line.QD == 0; })) {
+            steps.tell("lblImportDate", "PASW003");
+        }
+        if (steps.process() != Result::Ok) {
+            return Result::NotOk;
+        }
+        CountProcessedNote(doc);
+    }
+    if (dnpp == 2 || note.SP) {
+        return Result::Ok;
+    }
+    const NoteClosingSteps::Printed printed = steps.print();
+    if (printed.cancelled || printed.result == Result::Ok) {
+        return Result::Ok;
+    }
+    return processes ? Result::NoReportServerFound : Result::NotOk;
+}
+
+void CountHeldNote(CKorvoDoc& doc) {
+    if (!doc.currentRoute || !doc.currentPackingNote) {
+        return;
+    }
+    if (doc.currentPackingNote->SC == QLatin1String("10")) {
+        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+    }
+}
+
+void CountProcessedNote(CKorvoDoc& doc) {
+    if (!doc.currentRoute || !doc.currentPackingNote) {
+        return;
+    }
+    const QString& status = doc.currentPackingNote->SC;
+    if (status == QLatin1String("10")) {
+        moveOne(doc.currentRoute->QN, doc.currentRoute->QC);
+    } else if (status == QLatin1String("20")) {
+        moveOne(doc.currentRoute->QP, doc.currentRoute->QC);
+    }
+}
