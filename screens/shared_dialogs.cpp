@@ -147,8 +147,15 @@ PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
     const Settings& settings = doc.currentSettings ? *doc.currentSettings : empty;
     const bool orderForm = WantsOrderForm(
         settings.POF, [&] { return AskYesNo(doc, doc.T(QStringLiteral("msgPrintOrderForm"))); });
-    if (settings.PCS && AskNumberOfColli(doc) != 1) {
-        return {true, QString()};
+    if (settings.PCS) {
+        if (AskNumberOfColli(doc) != 1) {
+            return {true, QString()};
+        }
+    } else {
+        // Without the question the note's own colli count goes with it, never
+        // what was typed for an earlier note.
+        const int own = doc.currentPackingNote ? doc.currentPackingNote->PNCN : 0;
+        doc.colliCount = static_cast<std::int16_t>(std::clamp(own, 0, 999));
     }
     return {false, office.print(static_cast<std::uint16_t>(std::max<int>(0, doc.colliCount)),
                                 orderForm ? 1 : 0)};

@@ -45,8 +45,9 @@ void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& 
 
 // Before the back office prints a note's documents: the order form as the plant
 // wants it (POF 1 asks, 2 always, anything else never) and, when the plant asks
-// for it (PCS), the number of colli; then the print request for the work
-// state's `packingNoteId`. Cancelling the colli count prints nothing.
+// for it (PCS), the number of colli (else the note's own, PNCN); then the
+// print request for the work state's `packingNoteId`. Cancelling the colli
+// count prints nothing.
 struct PrintOutcome {
     bool cancelled = false; // the worker cancelled the colli count; nothing was sent
     QString result;         // Result::Ok or the text shown; empty when cancelled

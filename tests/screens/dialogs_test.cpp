@@ -221,7 +221,8 @@ TEST(PrintNoteDocuments, OrderFormAndColliAsThePlantWants) {
         doc.currentSettings.emplace();
         doc.currentSettings->POF = static_cast<std::int16_t>(c.pof);
         doc.currentSettings->PCS = c.pcs;
-        doc.colliCount = 9;
+        doc.colliCount = 9; // typed for an earlier note
+        doc.currentPackingNote.emplace().PNCN = 4;
         RecordingBackOffice office(doc);
         const PrintOutcome outcome = PrintNoteDocuments(doc, office);
         EXPECT_EQ(outcome.cancelled, !c.printed);
@@ -232,8 +233,8 @@ TEST(PrintNoteDocuments, OrderFormAndColliAsThePlantWants) {
         }
         EXPECT_EQ(outcome.result, Result::Ok);
         ASSERT_EQ(office.exchanges.size(), 1);
-        EXPECT_EQ(office.exchanges[0].numbers[0], c.pcs ? c.colliSent : 9)
-            << "without the question the colli count stays";
+        EXPECT_EQ(office.exchanges[0].numbers[0], c.pcs ? c.colliSent : 4)
+            << "without the question the note's own colli count";
         EXPECT_EQ(office.exchanges[0].numbers[1], c.orderFormSent);
     }
 }
