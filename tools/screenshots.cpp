@@ -1,6 +1,7 @@
 // Grabs the start, password and settings screens from the real widgets in each
 // shipped language, for the documentation:
 //   korvane-screenshots OUTDIR
+#include "entry_screenshots.h"
 #include "model/korvo_doc.h"
 #include "platform/device_file_system.h"
 #include "platform/prompter.h"
@@ -54,6 +55,7 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(out);
     ApplyDeviceLook(app);
 
+    QStringList entryScreens;
     for (const QString language : {"English", "Deutsch", "Nederlands"}) {
         QTemporaryDir root;
         DeviceFileSystem device(root.path(), {QStringLiteral("Storage Card")});
@@ -106,6 +108,9 @@ int main(int argc, char* argv[]) {
         save(frame, prefix + QStringLiteral("settings-user.png"));
         tabs->setCurrentIndex(1);
         save(frame, prefix + QStringLiteral("settings-system.png"));
+        settingsScreen->hide();
+        frame.currentScreen()->show();
+        entryScreens = SaveEntryScreens(frame, doc, language, prefix);
     }
     // One strip per language for a quick look.
     for (const QString language : {"english", "deutsch", "nederlands"}) {
@@ -119,6 +124,7 @@ int main(int argc, char* argv[]) {
         }
         painter.end();
         strip.save(out + "/" + language + ".png", "PNG");
+        SaveStrip(out + "/" + language + "-", entryScreens, out + "/" + language + "-entry.png");
     }
     return 0;
 }
