@@ -1,5 +1,6 @@
 // The department and employee screen: the combo, the employee lookup and when
 // the worker may move on.
+#include "config/log.h"
 #include "screen_fixture.h"
 #include "screens/department_selection_view.h"
 #include "widgets/image_button.h"
@@ -7,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <stdexcept>
 
 namespace {
 
@@ -134,6 +136,23 @@ TEST_F(DepartmentView, AFailedLookupCanBeTriedAgain) {
     EXPECT_EQ(office.exchanges.size(), 2) << "the network came back: the same number again";
     EXPECT_EQ(name(), "Jan de Vries");
     EXPECT_TRUE(saveShown());
+}
+
+TEST_F(DepartmentView, AnExceptionInTheLookupIsLoggedAndTheNumberStaysOpen) {
+    device.mkdir("\\Korvo_XML\\Log");
+    office.on(Message::Employee, [](CKorvoDoc&, const RecordingBackOffice::Exchange&) {
+        throw std::runtime_error("socket gone");
+    });
+    openWith(true);
+    enterNumber("1047");
+    EXPECT_EQ(name(), "");
+    EXPECT_FALSE(saveShown());
+    EXPECT_TRUE(QString::fromLatin1(device.read(LogFilePath("")))
+                    .contains("DepartmentSelection.Error CallEmployeeWebServicesocket gone"));
+    office.on(Message::Employee, nullptr);
+    enterNumber("1047");
+    EXPECT_EQ(office.exchanges.size(), 2);
+    EXPECT_EQ(name(), "Jan de Vries");
 }
 
 TEST_F(DepartmentView, PackingNoteModeAsksOnlyTheEmployee) {
