@@ -9,6 +9,7 @@
 #include "widgets/image_button.h"
 #include "widgets/scan_field.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 
@@ -28,6 +29,20 @@ QLabel* plainLabel(QWidget* parent, const QString& name) {
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+// A counter in the largest bold font that fits its label: the back office's
+// counters may run to ten digits.
+void showCount(QLabel* label, std::int32_t count) {
+    const QString text = QString::number(count);
+    label->setText(text);
+    for (int pixels = 16; pixels > 8; --pixels) {
+        const QFont font = ArialFont(pixels, true);
+        label->setFont(font);
+        if (QFontMetrics(font).horizontalAdvance(text) <= label->width()) {
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -67,7 +82,6 @@ CScanPnOrContainerView::CountRow CScanPnOrContainerView::makeCountRow(const char
     CountRow row;
     row.count = plainLabel(this, QLatin1String(name) + QStringLiteral("Count"));
     row.count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    row.count->setFont(ArialFont(16, true));
     row.caption = plainLabel(this, QLatin1String(name) + QStringLiteral("Caption"));
     return row;
 }
@@ -153,9 +167,9 @@ void CScanPnOrContainerView::showRoute() {
         title += QLatin1Char(' ') + RouteCaption(route);
     }
     setTitle(title);
-    new_.count->setText(QString::number(route.QN));
-    inProgress_.count->setText(QString::number(route.QP));
-    done_.count->setText(QString::number(route.QC));
+    showCount(new_.count, route.QN);
+    showCount(inProgress_.count, route.QP);
+    showCount(done_.count, route.QC);
     const ScanHubButtons buttons = ScanHubButtonsFor(route);
     scanNext_->EnableButton(buttons.scanNext);
     newList_->EnableButton(buttons.newList);

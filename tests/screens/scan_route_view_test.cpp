@@ -81,6 +81,20 @@ TEST_F(ScanRouteView, RouteCountersAndButtons) {
                                                 Cmd::ScanRouteBack}));
 }
 
+TEST_F(ScanRouteView, HugeCountersAndLongTextsStayOnTheScreen) {
+    doc.currentRoute =
+        RouteControl{1, 7, "<b>Coast</b> " + QString(1000, 'x'), 2147483647, -2147483647 - 1, 0};
+    CScanPnOrContainerView* view = open<CScanPnOrContainerView>();
+    EXPECT_TRUE(view->titleLabel()->text().startsWith("Route 7 <b>Coast</b> xxx"));
+    EXPECT_EQ(view->titleLabel()->textFormat(), Qt::PlainText);
+    for (const char* name : {"newCount", "inProgressCount"}) {
+        auto* count = child<QLabel>(name);
+        EXPECT_LE(count->fontMetrics().horizontalAdvance(count->text()), count->width()) << name;
+    }
+    EXPECT_EQ(text("inProgressCount"), "-2147483648");
+    EXPECT_FALSE(enabled("doneList"));
+}
+
 TEST_F(ScanRouteView, FieldsByThePlantsSettings) {
     struct Case {
         bool acs;
