@@ -170,7 +170,8 @@ protected:
               EntryScreens);
         frame.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
-        frame.SwitchScreen(Cmd::Start);
+        // Enter is Start, not the Settings button that Tab would reach first.
+        key(Qt::Key_Return);
         EXPECT_EQ(sent(), QStringList{SETTINGS});
     }
 
