@@ -268,6 +268,15 @@ QString CScanPnOrContainerView::runOperation(ScreenOperation operation) {
     return sendPackingNote(0, QString());
 }
 
+void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {
+    KorvoView::resizeEvent(event);
+    // Half a row behind the keypad helps nobody: the row shows when it fits.
+    const bool fits = doneList_->geometry().bottom() < height() - 1;
+    for (QWidget* w : std::initializer_list<QWidget*>{done_.count, done_.caption, doneList_}) {
+        w->setVisible(fits);
+    }
+}
+
 bool CScanPnOrContainerView::handleKey(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:

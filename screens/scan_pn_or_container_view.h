@@ -23,6 +23,8 @@ public:
 protected:
     bool handleKey(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The raised keypad leaves room for the fields; the done row waits below it.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct CountRow {

@@ -95,6 +95,21 @@ TEST_F(ScanRouteView, HugeCountersAndLongTextsStayOnTheScreen) {
     EXPECT_FALSE(enabled("doneList"));
 }
 
+TEST_F(ScanRouteView, TheRaisedKeypadCoversNoHalfRow) {
+    CScanPnOrContainerView* view = open<CScanPnOrContainerView>();
+    // What the frame leaves of the screen while the keypad is up.
+    view->resize(242, 190);
+    for (const char* name : {"noteNumber", "containerId", "inProgressList"}) {
+        auto* w = child<QWidget>(name);
+        EXPECT_TRUE(w->isVisible()) << name;
+        EXPECT_LE(w->geometry().bottom(), 188) << name;
+    }
+    EXPECT_FALSE(child<QWidget>("doneList")->isVisible());
+    EXPECT_FALSE(child<QLabel>("doneCount")->isVisible());
+    view->resize(242, 320);
+    EXPECT_TRUE(child<QWidget>("doneList")->isVisible());
+}
+
 TEST_F(ScanRouteView, FieldsByThePlantsSettings) {
     struct Case {
         bool acs;
