@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -206,6 +208,25 @@ protected:
         b->click();
     }
     int screen() const { return frame.currentScreenId(); }
+    // The soft key F2 pressed in the focused control: the texts of the menu it
+    // opens (closed again at once), or "<none>".
+    QStringList actionsBySoftKey() {
+        QStringList texts{"<none>"};
+        QTimer::singleShot(0, [&texts] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                texts.clear();
+                for (QAction* action : popup->actions()) {
+                    texts << action->text() + (action->isEnabled() ? "" : " (off)");
+                }
+                QTest::keyClick(popup, Qt::Key_Escape);
+            }
+        });
+        key(Qt::Key_F2);
+        // The offscreen platform leaves the closed menu the active window.
+        frame.windowHandle()->requestActivate();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &frame; }));
+        return texts;
+    }
 
     LoopbackBackOffice office;
     ScopedClock clock{QDateTime(QDate(2025, 3, 12), QTime(7, 30))};
@@ -220,8 +241,11 @@ TEST_F(EntryEndToEnd, RouteModeToANoteByEveryWay) {
     into("employeeNumber", "1047");
     EXPECT_EQ(sent(), QStringList{employee("1047")});
     EXPECT_EQ(screen(), kDepartmentScreen);
+    // The soft keys work from inside a field, as every command does.
+    EXPECT_EQ(actionsBySoftKey(), (QStringList{"Save", "Back"}));
     key(Qt::Key_Return);
     ASSERT_EQ(screen(), kDayScreen);
+    EXPECT_EQ(actionsBySoftKey(), (QStringList{"OK", "Back"}));
 
     // Today, a Wednesday; its routes.
     key(Qt::Key_Return);
@@ -233,6 +257,7 @@ TEST_F(EntryEndToEnd, RouteModeToANoteByEveryWay) {
     ASSERT_EQ(screen(), kScanPnOrContainerScreen);
     EXPECT_EQ(frame.currentScreen()->titleLabel()->text(), "Route 14 North");
     EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(actionsBySoftKey(), (QStringList{"Save (off)", "Back"})) << "nothing found yet";
 
     // By number: found, then opened.
     into("noteNumber", "400100");
@@ -292,6 +317,7 @@ TEST_F(EntryEndToEnd, RouteModeToANoteByEveryWay) {
     click("doneList");
     EXPECT_EQ(sent(), QStringList{list("502", 2)});
     ASSERT_EQ(screen(), kPackingNotesScreen);
+    EXPECT_EQ(actionsBySoftKey(), (QStringList{"Back", "Print"})) << "done notes are not opened";
     key(Qt::Key_Return);
     EXPECT_EQ(sent(), QStringList{print("347")});
     EXPECT_EQ(screen(), kPackingNotesScreen);
