@@ -91,15 +91,6 @@ TEST(DayChoice, UpAndDownAtTheEdgesOfAWeek) {
     }
 }
 
-TEST(DayChoice, WeekButtonsGoOneWeekAwayAndBack) {
-    EXPECT_EQ(AfterWeekButton(WeekShown::Current, true), WeekShown::Previous);
-    EXPECT_EQ(AfterWeekButton(WeekShown::Previous, true), WeekShown::Previous);
-    EXPECT_EQ(AfterWeekButton(WeekShown::Next, true), WeekShown::Current);
-    EXPECT_EQ(AfterWeekButton(WeekShown::Current, false), WeekShown::Next);
-    EXPECT_EQ(AfterWeekButton(WeekShown::Next, false), WeekShown::Next);
-    EXPECT_EQ(AfterWeekButton(WeekShown::Previous, false), WeekShown::Current);
-}
-
 TEST(DayChoice, CaptionPictureFollowsTheLocalesShortDate) {
     struct Case {
         const char* name;
