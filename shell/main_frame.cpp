@@ -300,6 +300,9 @@ void CMainFrame::showFirstScreen(int screenId) {
     screen_ = first;
     first->show();
     first->activate();
+    // Before the window is activated, or the activation would hand the focus
+    // to the first button and Enter would press it instead of Start.
+    first->focusFirstControl();
     inputPanel_->raise();
 }
 

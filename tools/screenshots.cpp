@@ -1,6 +1,7 @@
 // Grabs the start, password and settings screens and the work on a packing
 // note from the real widgets in each shipped language, for the documentation:
 //   korvane-screenshots OUTDIR
+#include "entry_screenshots.h"
 #include "model/korvo_doc.h"
 #include "platform/device_file_system.h"
 #include "platform/prompter.h"
@@ -111,6 +112,7 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(out);
     ApplyDeviceLook(app);
 
+    QStringList entryScreens;
     for (const QString language : {"English", "Deutsch", "Nederlands"}) {
         QTemporaryDir root;
         DeviceFileSystem device(root.path(), {QStringLiteral("Storage Card")});
@@ -163,20 +165,24 @@ int main(int argc, char* argv[]) {
         save(frame, prefix + QStringLiteral("settings-user.png"));
         tabs->setCurrentIndex(1);
         save(frame, prefix + QStringLiteral("settings-system.png"));
+        settingsScreen->hide();
+        frame.currentScreen()->show();
+        entryScreens = SaveEntryScreens(frame, doc, language, prefix);
 
         // The work on a packing note, each screen as the navigation would show it.
         fillWorkState(doc);
-        QWidget* shown = settingsScreen;
         auto showScreen = [&](int screenId) {
             KorvoView* screen = CreateScreen(screenId, frame, frame.clientArea());
             frame.FillActionMenu(screenId);
-            shown->hide();
+            for (KorvoView* other :
+                 frame.clientArea()->findChildren<KorvoView*>(Qt::FindDirectChildrenOnly)) {
+                other->hide();
+            }
             screen->show();
             screen->activate();
             screen->focusFirstControl();
             frame.inputPanel()->raisePanel(false);
             frame.inputPanel()->raise();
-            shown = screen;
             return screen;
         };
         showScreen(kPackingNoteInfoScreen);
@@ -228,7 +234,12 @@ int main(int argc, char* argv[]) {
                                  "out-scan-pool", "return-message"}) {
             work << language + "-" + name;
         }
+        QStringList entry;
+        for (const QString& name : entryScreens) {
+            entry << language + "-" + name;
+        }
         strip(language, start);
+        strip(language + "-entry", entry);
         strip(language + "-work", work);
     }
     return 0;

@@ -1,12 +1,21 @@
 #include "widgets/image_button.h"
 
+#include "widgets/control_ids.h"
 #include "widgets/product_icons.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace {
+// The focus frame: the banner's amber, so it stands out on the blue tile and
+// on the grey band behind the button row.
+const QColor kFocusFrame(0xf5, 0xb8, 0x2e);
+} // namespace
+
 CImageButton::CImageButton(QWidget* parent) : QAbstractButton(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    // A keypad user reaches every button with Tab; a tap does not move the
+    // focus away from the field being scanned into.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover, false);
 }
 
@@ -71,6 +80,14 @@ void CImageButton::paintEvent(QPaintEvent*) {
             ResolveColour(SystemColour(SysColour::ButtonShadow), false, ColourContext::Button));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+    if (hasFocus()) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kFocusFrame, 3));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
+        p.setPen(QPen(Qt::white, 1));
+        p.drawRoundedRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5), 3, 3);
+    }
     if (!text().isEmpty()) {
         const bool pressedLook = state_ != Normal && isEnabled();
         p.setPen(
@@ -106,4 +123,13 @@ void CImageButton::mouseMoveEvent(QMouseEvent* event) {
 void CImageButton::focusOutEvent(QFocusEvent* event) {
     setState(Normal);
     QAbstractButton::focusOutEvent(event);
+}
+
+CImageButton* MakeScreenButton(QWidget* screen, const char* name, int controlId, IconGlyph glyph) {
+    auto* button = new CImageButton(screen);
+    button->setObjectName(QLatin1String(name));
+    SetControlId(button, controlId);
+    const IconTriple ids = IconIds(glyph);
+    button->SetButtonImages(ids.normal, ids.pressed, ids.disabled);
+    return button;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "widgets/colour_widgets.h"
+#include "widgets/product_icons.h"
 
 #include <QAbstractButton>
 #include <QPixmap>
@@ -49,3 +50,7 @@ private:
     ColourRef normalText_ = kDefaultColour;
     ColourRef pressedText_ = kDefaultColour;
 };
+
+// A screen's button: the three icons of a glyph, an object name for tests and
+// the control id the common layout places it by.
+CImageButton* MakeScreenButton(QWidget* screen, const char* name, int controlId, IconGlyph glyph);

@@ -35,6 +35,9 @@ KorvoView::KorvoView(ScreenFrame& frame, CKorvoDoc& doc, int screenId, QWidget* 
     setAutoFillBackground(true);
     title_ = new CColourLabel(this);
     title_->setObjectName(QStringLiteral("title"));
+    // Titles carry the back office's texts (a route's description, a note
+    // number): never read as markup.
+    title_->setTextFormat(Qt::PlainText);
     SetControlId(title_, ControlId::Title);
     bottomBand_ = new CColourLabel(this);
     bottomBand_->setObjectName(QStringLiteral("bottomBand"));
@@ -51,8 +54,11 @@ CColourLabel* KorvoView::statusLabel() {
     if (status_ == nullptr) {
         status_ = new CColourLabel(this);
         status_->setObjectName(QStringLiteral("status"));
+        status_->setTextFormat(Qt::PlainText);
         status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         SetControlId(status_, ControlId::StatusLabel);
+        // Screens are set up while they already show.
+        status_->show();
     }
     return status_;
 }
@@ -69,9 +75,11 @@ void KorvoView::focusFirstControl() {
     if (focused != nullptr && focused != this && isAncestorOf(focused)) {
         return;
     }
+    // A field or a list, never a button: Enter on a focused button presses it,
+    // and a screen must not act on an Enter the worker meant for the screen.
     for (QWidget* w = nextInFocusChain(); w != nullptr && w != this; w = w->nextInFocusChain()) {
         if (isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this) &&
-            w->isEnabled()) {
+            w->isEnabled() && qobject_cast<QAbstractButton*>(w) == nullptr) {
             w->setFocus(Qt::OtherFocusReason);
             return;
         }

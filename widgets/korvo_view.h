@@ -35,8 +35,8 @@ public:
     // mistake in the command table and fails (it is logged, never a silent Ok).
     QString runOperation(ScreenOperation operation) override;
 
-    // Gives the focus to the first control that takes it with Tab, when the
-    // screen did not put it anywhere itself.
+    // Gives the focus to the first field or list that takes it with Tab (else
+    // to the screen itself), when the screen did not put it anywhere itself.
     void focusFirstControl();
 
     CColourLabel* titleLabel() const { return title_; }

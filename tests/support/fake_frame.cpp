@@ -3,6 +3,8 @@
 #include "model/korvo_doc.h"
 #include "widgets/korvo_view.h"
 
+#include <QTest>
+
 namespace {
 // The main frame's title strip and menu bar, which the client area sits between.
 constexpr int kStripHeight = 26;
@@ -20,6 +22,11 @@ FakeFrame::FakeFrame(CKorvoDoc& doc, BackOffice& office, QSize screen)
 
 void FakeFrame::showScreen(KorvoView* screen) {
     show();
+    // Focus changes reach the fields (keyboard, selection) only in the active window.
+    if (!isActiveWindow()) {
+        activateWindow();
+        (void)QTest::qWaitForWindowActive(this);
+    }
     screen->show();
     screen->activate();
     screen->focusFirstControl();

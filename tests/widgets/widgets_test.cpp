@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
@@ -108,6 +109,31 @@ TEST(ImageButton, ThreeIconsAndTheStylus) {
     button.setHighlighted(true);
     button.ResetButton();
     EXPECT_EQ(button.drawState(), CImageButton::Normal);
+}
+
+TEST(ImageButton, TabGivesTheFocusAndAFrameShowsIt) {
+    QWidget form;
+    auto* field = new QLineEdit(&form);
+    CImageButton* button = MakeScreenButton(&form, "save", 1201, IconGlyph::Save);
+    button->setGeometry(0, 30, 38, 38);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    field->setFocus();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(form.focusWidget(), field) << "a tap leaves the field being scanned into";
+    const QImage plain = button->grab().toImage();
+    QTest::keyClick(field, Qt::Key_Tab);
+    ASSERT_EQ(form.focusWidget(), button);
+    const QImage framed = button->grab().toImage();
+    EXPECT_NE(plain, framed);
+    // The frame runs along the edge, in amber.
+    const QColor edge = framed.pixelColor(2, 19);
+    EXPECT_GT(edge.red(), 200);
+    EXPECT_LT(edge.blue(), 120);
+    EXPECT_EQ(button->objectName(), "save");
+    EXPECT_EQ(button->shownIcon().toImage(),
+              ProductIcon(IconIds(IconGlyph::Save).normal).toImage());
 }
 
 TEST(ProductIcons, EveryButtonHasThreeDistinctIcons) {

@@ -1,0 +1,97 @@
+#include "model/entry_rules.h"
+
+#include <limits>
+
+int PreselectedDepartment(const std::vector<PlantDepartments>& departments,
+                          std::int32_t defaultId) {
+    if (departments.empty()) {
+        return -1;
+    }
+    int chosen = 0;
+    for (std::size_t i = 0; i < departments.size(); ++i) {
+        if (departments[i].PDIDS == defaultId) {
+            chosen = static_cast<int>(i);
+        }
+    }
+    return chosen;
+}
+
+bool DepartmentSaveEnabled(bool routeMode, std::size_t departmentCount, bool employeeNumberWanted,
+                           bool employeeConfirmed) {
+    if (routeMode && departmentCount == 0) {
+        return false;
+    }
+    return !employeeNumberWanted || employeeConfirmed;
+}
+
+ScanHubFields ScanHubFieldsFor(bool ACS, int SPN) {
+    if (ACS) {
+        switch (SPN) {
+        case 1:
+            return {true, true, ScanHubFields::Container};
+        case 2:
+            return {false, true, ScanHubFields::Container};
+        default:
+            return {true, true, ScanHubFields::Note};
+        }
+    }
+    if (SPN == 2) {
+        return {false, false, ScanHubFields::None};
+    }
+    return {true, false, ScanHubFields::Note};
+}
+
+bool ScanHubSaveEnabled(bool containerReady, bool noteReady, int AORD, bool routeCountsCurrent) {
+    return containerReady || (noteReady && (AORD != 2 || routeCountsCurrent));
+}
+
+ScanHubButtons ScanHubButtonsFor(const RouteControl& route) {
+    return {route.QN != 0, route.QN != 0, route.QP != 0, route.QC != 0};
+}
+
+void TakeNextNewNote(RouteControl& route) {
+    if (route.QN > std::numeric_limits<std::int32_t>::min()) {
+        --route.QN;
+    }
+    if (route.QP < std::numeric_limits<std::int32_t>::max()) {
+        ++route.QP;
+    }
+}
+
+QString RouteCaption(const RouteControl& route) {
+    return QString::number(route.RNR) + QLatin1Char(' ') + route.D;
+}
+
+NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown) {
+    if (newShown) {
+        return NoteListKind::New;
+    }
+    if (inProgressShown) {
+        return NoteListKind::InProgress;
+    }
+    return doneShown ? NoteListKind::Done : NoteListKind::New;
+}
+
+NoteListLook NoteListLookFor(NoteListKind kind, int DNPP) {
+    switch (kind) {
+    case NoteListKind::InProgress:
+        return {"lblPnInProgTitle", "lblPnInProg", true, false};
+    case NoteListKind::Done:
+        return {"lblDnForReprintTitle", "lblPnDone", false, DNPP != 2 && DNPP != 4};
+    case NoteListKind::New:
+        break;
+    }
+    return {"lblPnNewTitle", "lblPnNew", true, false};
+}
+
+std::uint8_t ListOriginFor(NoteListKind kind) {
+    switch (kind) {
+    case NoteListKind::New:
+        return 1;
+    case NoteListKind::InProgress:
+        return 2;
+    case NoteListKind::Done:
+        break;
+    }
+    return 0;
+}

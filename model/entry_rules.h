@@ -1,0 +1,85 @@
+#pragma once
+
+#include "model/records.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+// What the screens before a packing note decide from the plant's settings and
+// the back office's records: which controls they offer and when the worker may
+// move on.
+
+// ---- department and employee ------------------------------------------------
+
+// The department row to preselect: the last row whose id is the plant's
+// default department, else the first row; -1 for no rows.
+int PreselectedDepartment(const std::vector<PlantDepartments>& departments, std::int32_t defaultId);
+
+// Whether the department screen may move on. A department is needed only in
+// route mode, where the routes are fetched for it; when the plant wants an
+// employee number, the back office must have confirmed it.
+bool DepartmentSaveEnabled(bool routeMode, std::size_t departmentCount, bool employeeNumberWanted,
+                           bool employeeConfirmed);
+
+// ---- the route's scan screen --------------------------------------------------
+
+// Which of the two scan fields the plant's settings show, and which takes the
+// focus first.
+struct ScanHubFields {
+    enum Focus { None, Note, Container };
+    bool noteShown = false;
+    bool containerShown = false;
+    Focus focus = None;
+    friend bool operator==(const ScanHubFields&, const ScanHubFields&) = default;
+};
+ScanHubFields ScanHubFieldsFor(bool ACS, int SPN);
+
+// Save opens the note found by number or Scan next (note ready) or by a
+// container (container ready). When the plant asks before taking over another
+// route (AORD 2), a note counts only while the route counters are current.
+bool ScanHubSaveEnabled(bool containerReady, bool noteReady, int AORD, bool routeCountsCurrent);
+
+// Scan next and the three list buttons, by the route's counters.
+struct ScanHubButtons {
+    bool scanNext = false;
+    bool newList = false;
+    bool inProgressList = false;
+    bool doneList = false;
+    friend bool operator==(const ScanHubButtons&, const ScanHubButtons&) = default;
+};
+ScanHubButtons ScanHubButtonsFor(const RouteControl& route);
+
+// Scan next took a new note: one new note fewer, one more in progress. The
+// counters come from the back office and stop at the integer limits.
+void TakeNextNewNote(RouteControl& route);
+
+// "12 Harbour run": the route number and its description.
+QString RouteCaption(const RouteControl& route);
+
+// ---- the packing-note list ------------------------------------------------------
+
+enum class NoteListKind { New, InProgress, Done };
+
+// The list the navigation fetched last; it sets one of the three flags.
+NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown);
+
+// Title, status label and buttons of a list. New and in-progress notes are
+// opened (Save); done notes are reprinted (Print), unless the plant prints
+// done notes itself (DNPP 2 or 4), which leaves only Back.
+struct NoteListLook {
+    const char* titleKey;
+    const char* statusKey;
+    bool save;
+    bool print;
+};
+NoteListLook NoteListLookFor(NoteListKind kind, int DNPP);
+
+// Where leaving a note opened from the list returns to: 1 the new list, 2 the
+// list in progress; 0 (as if scanned) for the done list, which opens nothing.
+std::uint8_t ListOriginFor(NoteListKind kind);
+
+// A done note may be reprinted from the list unless it was printed already.
+inline bool ReprintAllowed(const PackingNote& note) {
+    return !note.SP;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "widgets/korvo_view.h"
+
+#include <cstdint>
+
+class CImageButton;
+class CScanField;
+class QLabel;
+
+// Packing-note mode's entry: the worker scans or types the number printed on a
+// note; once the back office knows it, the navigation opens the note.
+class CScanPackingNoteView : public KorvoView {
+    Q_OBJECT
+public:
+    static constexpr int kBackButtonId = 1251;
+
+    CScanPackingNoteView(ScreenFrame& frame, CKorvoDoc& doc, QWidget* parent = nullptr);
+
+    void activate() override;
+    QString runOperation(ScreenOperation operation) override;
+
+protected:
+    bool handleKey(QKeyEvent* event) override;
+
+private:
+    void lookUp();
+    // The packing-note request for the number in the field, with `action`.
+    QString sendPackingNote(std::uint8_t action);
+
+    bool firstActivation_ = true;
+    QLabel* caption_;
+    CScanField* note_;
+    CImageButton* back_;
+};
