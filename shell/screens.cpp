@@ -8,7 +8,6 @@
 #include "screens/out_scan_pool_view.h"
 #include "screens/packing_note_info_view.h"
 #include "screens/packing_notes_view.h"
-#include "screens/placeholder_view.h"
 #include "screens/route_selection_view.h"
 #include "screens/scan_packing_note_view.h"
 #include "screens/scan_pn_or_container_view.h"
@@ -43,9 +42,6 @@ KorvoView* CreateScreen(int screenId, CMainFrame& frame, QWidget* parent) {
     case kAddCountScreen:
         return new CAddCountView(frame, frame.document(), parent);
     default:
-        if (screenId > kSettingScreen && screenId < kScreenCount) {
-            return new CPlaceholderView(frame, frame.document(), screenId, parent);
-        }
         return nullptr;
     }
 }

@@ -3,8 +3,8 @@
 #include "frame_fixture.h"
 #include "loopback_back_office.h"
 #include "model/korvo_doc.h"
+#include "placeholder_view.h"
 #include "platform/clock.h"
-#include "screens/placeholder_view.h"
 #include "service/service_transport.h"
 #include "shell/screens.h"
 #include "widgets/image_button.h"
@@ -78,9 +78,9 @@ QString list(const QString& routeId, int action) {
            "</KorvanePackingNoteListRequest>";
 }
 
-QString print(const QString& noteId) {
+QString print(const QString& noteId, const QString& colli) {
     return D + root("KorvanePrintRequest", "KorvanePrintRequest", "  ") + MD +
-           element("PackingNote_ID", noteId) + EMP + element("Colli", "0") + "\n" +
+           element("PackingNote_ID", noteId) + EMP + element("Colli", colli) + "\n" +
            element("PrintOrderForm", "false") + "\n</KorvanePrintRequest>";
 }
 
@@ -319,7 +319,7 @@ TEST_F(EntryEndToEnd, RouteModeToANoteByEveryWay) {
     ASSERT_EQ(screen(), kPackingNotesScreen);
     EXPECT_EQ(actionsBySoftKey(), (QStringList{"Back", "Print"})) << "done notes are not opened";
     key(Qt::Key_Return);
-    EXPECT_EQ(sent(), QStringList{print("347")});
+    EXPECT_EQ(sent(), QStringList{print("347", "2")}) << "the note's own colli count";
     EXPECT_EQ(screen(), kPackingNotesScreen);
     key(Qt::Key_Escape);
     EXPECT_EQ(screen(), kScanPnOrContainerScreen);

@@ -1,6 +1,6 @@
 #include "frame_fixture.h"
 
-#include "screens/placeholder_view.h"
+#include "placeholder_view.h"
 #include "shell/korvo_app.h"
 #include "shell/screens.h"
 

@@ -1,4 +1,4 @@
-#include "screens/placeholder_view.h"
+#include "placeholder_view.h"
 
 #include "model/korvo_doc.h"
 #include "widgets/colour_widgets.h"
