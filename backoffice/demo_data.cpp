@@ -286,10 +286,9 @@ bool SeedDemo(Store& store, const std::string& today) {
                             line.countMinimum = line.ordered;
                             line.countMaximum = line.ordered + 5;
                         }
-                        line.delivered = note.status == NoteStatus::Done ? line.ordered
-                                         : note.status == NoteStatus::InProgress && l % 2 == 0
-                                             ? line.ordered
-                                             : 0;
+                        // Packers confirm or correct what the order says; the
+                        // pool products below are counted by out-scanning instead.
+                        line.delivered = line.ordered;
                         tx->insertLine(line);
                     }
                     Line pooled;

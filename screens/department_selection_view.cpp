@@ -68,7 +68,9 @@ void CDepartmentSelectionView::activate() {
 
     fillDepartments();
     updateSaveState();
-    if (!routeMode_ && employeeWanted_) {
+    // The department comes preselected; what the worker does first is scan his
+    // badge, so the number field takes the focus whenever it is shown.
+    if (employeeWanted_) {
         employeeNumber_->setFocus(Qt::OtherFocusReason);
     }
 }

@@ -189,19 +189,9 @@ void CPackingNoteInfoView::scanContainer() {
     if (!doc_.currentSettings) {
         return;
     }
-    switch (CheckContainerRange(container, doc_.currentSettings->containerRanges)) {
-    case ContainerRange::NoRanges:
-        TellWorker(doc_, QStringLiteral("msgScanContainer"),
-                   T(QStringLiteral("msgNoContainerIDCodeRanges")));
+    if (!ContainerLabelInRange(doc_, container)) {
         containerField_->setFocus();
         return;
-    case ContainerRange::OutOfRange:
-        TellWorker(doc_, QStringLiteral("msgScanContainer"),
-                   T(QStringLiteral("msgContainerNotInRange")));
-        containerField_->setFocus();
-        return;
-    case ContainerRange::InRange:
-        break;
     }
     inputPanel(false);
     const QString result =

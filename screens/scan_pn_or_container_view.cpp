@@ -210,18 +210,11 @@ void CScanPnOrContainerView::lookUpNote() {
 
 void CScanPnOrContainerView::lookUpContainer() {
     const QString label = container_->text();
-    if (doc_.currentSettings) {
-        const ContainerRange range =
-            CheckContainerRange(label, doc_.currentSettings->containerRanges);
-        if (range != ContainerRange::InRange) {
-            TellWorker(doc_, QStringLiteral("msgScanContainer"),
-                       T(range == ContainerRange::NoRanges
-                             ? QStringLiteral("msgNoContainerIDCodeRanges")
-                             : QStringLiteral("msgContainerNotInRange")));
-            container_->setFocus(Qt::OtherFocusReason);
-            container_->selectAll();
-            return;
-        }
+    // Without the plant's settings there are no ranges to hold the label against.
+    if (doc_.currentSettings && !ContainerLabelInRange(doc_, label)) {
+        container_->setFocus(Qt::OtherFocusReason);
+        container_->selectAll();
+        return;
     }
     inputPanel(false);
     const QString result =

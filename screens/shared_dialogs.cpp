@@ -1,6 +1,7 @@
 #include "screens/shared_dialogs.h"
 
 #include "model/korvo_doc.h"
+#include "model/scan_rules.h"
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 
@@ -129,6 +130,20 @@ void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& 
     box.caption = doc.T(captionKey);
     box.text = text;
     Prompter::current().messageBox(box);
+}
+
+bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label) {
+    const std::vector<ContainerIDCodeRange> none;
+    const ContainerRange range = CheckContainerRange(
+        label, doc.currentSettings ? doc.currentSettings->containerRanges : none);
+    if (range == ContainerRange::InRange) {
+        return true;
+    }
+    TellWorker(doc, QStringLiteral("msgScanContainer"),
+               doc.T(range == ContainerRange::NoRanges
+                         ? QStringLiteral("msgNoContainerIDCodeRanges")
+                         : QStringLiteral("msgContainerNotInRange")));
+    return false;
 }
 
 bool WantsOrderForm(int pof, const std::function<bool()>& ask) {

@@ -43,6 +43,10 @@ bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style = 0);
 // A message box with a translated caption and an OK button.
 void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text);
 
+// A container label checked against the plant's container id ranges before it
+// is sent; a refused one is explained to the worker. True when it may be sent.
+bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label);
+
 // Before the back office prints a note's documents: the order form as the plant
 // wants it (POF 1 asks, 2 always, anything else never) and, when the plant asks
 // for it (PCS), the number of colli (else the note's own, PNCN); then the

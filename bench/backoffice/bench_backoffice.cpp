@@ -9,6 +9,7 @@
 #include "backoffice/soap.h"
 #include "backoffice/sqlite.h"
 #include "backoffice/sqlite_store.h"
+#include "korvo_requests.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -36,54 +37,6 @@ constexpr auto kRunTime = std::chrono::seconds(3);
 const std::string kDay = "2026-03-04";
 const std::string kTarget = "/qvrgenericwebservice/QVRGenericWebService?WSDL";
 
-std::string escape(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string envelope(const std::string& function, const std::string& request) {
-    const std::string header =
-        R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?><QVRServiceHeader  xmlns="http://korvane.local/webservice/generated/xmlbindings/QVRServiceHeader">    <messageID xmlns="">ID012</messageID>    <transactionType xmlns="">Update</transactionType>    <function xmlns="">)" +
-        function +
-        R"(</function>    <application xmlns="">QVR Korvane</application>    <customer xmlns="">Fenwold</customer>    <webuser xmlns="">WEBUSER</webuser></QVRServiceHeader>)";
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xmlns:xsd="http://www.w3.org/2001/XMLSchema" soap:encodingStyle="http://schemas.xmlsoap.org/soap/encoding/" xmlns:soap-enc="http://schemas.xmlsoap.org/soap/encoding/"><soap:Body><ns0:processRequest xmlns:ns0="urn:QVR"><String_1>)" +
-           escape(header) + "</String_1><String_2>" + escape(request) +
-           "</String_2></ns0:processRequest></soap:Body></soap:Envelope>";
-}
-
-std::string document(const std::string& root,
-                     const std::vector<std::pair<std::string, std::string>>& children,
-                     const std::string& extra = "") {
-    std::string out = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?><)" + root +
-                      R"( xmlns="http://korvane.local/webservice/generated/xmlbindings/)" + root +
-                      R"(">)";
-    for (const auto& [name, value] : children) {
-        out += "<" + name + R"( xmlns="">)" + escape(value) + "</" + name + ">";
-    }
-    return out + extra + "</" + root + ">";
-}
-
 // What one handheld works on.
 struct Handheld {
     std::string device;
@@ -100,62 +53,66 @@ std::string exchangeBody(const Handheld& h, int step, int handheld) {
         "<milliseconds>456</milliseconds>\n</ScanTimestamp>";
     switch (step % 9) {
     case 0:
-        return envelope("KORVANEROUTE",
-                        document("KorvaneRouteRequest",
-                                 {{"MobileDevice_ID", h.device}, {"PlantDepartment_ID", "1"}},
-                                 "<ReferenceDate xmlns=\"\"> \n "
-                                 "<year>2026</year>\n<month>03</month>\n<day>04</day>\n"
-                                 "</ReferenceDate>\n<DateType xmlns=\"\">0</DateType>\n"));
+        return KorvoEnvelope(
+            "KORVANEROUTE",
+            RequestDocument("KorvaneRouteRequest",
+                            {{"MobileDevice_ID", h.device}, {"PlantDepartment_ID", "1"}},
+                            "<ReferenceDate xmlns=\"\"> \n "
+                            "<year>2026</year>\n<month>03</month>\n<day>04</day>\n"
+                            "</ReferenceDate>\n<DateType xmlns=\"\">0</DateType>\n"));
     case 1:
-        return envelope("KORVANEPACKINGNOTELIST",
-                        document("KorvanePackingNoteListRequest", {{"MobileDevice_ID", h.device},
-                                                                   {"RouteControl_ID", h.route},
-                                                                   {"PlantDepartment_ID", "1"},
-                                                                   {"Action", "0"}}));
+        return KorvoEnvelope(
+            "KORVANEPACKINGNOTELIST",
+            RequestDocument("KorvanePackingNoteListRequest", {{"MobileDevice_ID", h.device},
+                                                              {"RouteControl_ID", h.route},
+                                                              {"PlantDepartment_ID", "1"},
+                                                              {"Action", "0"}}));
     case 2:
-        return envelope("KORVANEPACKINGNOTE",
-                        document("KorvanePackingnoteRequest", {{"MobileDevice_ID", h.device},
-                                                               {"RouteControl_ID", h.route},
-                                                               {"PlantDepartment_ID", "1"},
-                                                               {"Action", "0"},
-                                                               {"PackingNote_ID", h.note}}));
+        return KorvoEnvelope("KORVANEPACKINGNOTE", RequestDocument("KorvanePackingnoteRequest",
+                                                                   {{"MobileDevice_ID", h.device},
+                                                                    {"RouteControl_ID", h.route},
+                                                                    {"PlantDepartment_ID", "1"},
+                                                                    {"Action", "0"},
+                                                                    {"PackingNote_ID", h.note}}));
     case 3:
-        return envelope("KORVANEPACKINGNOTELINE",
-                        document("KorvanePackingnoteLineRequest",
-                                 {{"MobileDevice_ID", h.device}, {"PackingNote_ID", h.note}}));
+        return KorvoEnvelope(
+            "KORVANEPACKINGNOTELINE",
+            RequestDocument("KorvanePackingnoteLineRequest",
+                            {{"MobileDevice_ID", h.device}, {"PackingNote_ID", h.note}}));
     case 4:
-        return envelope("KORVANEDELIVEREDQUANTITY",
-                        document("KorvaneDeliveredQuantityRequest",
-                                 {{"MobileDevice_ID", h.device}, {"PackingNote_ID", h.note}},
-                                 R"(<DeliveredLines xmlns=""><PackingNoteLine_ID xmlns="">)" +
-                                     h.line + R"(</PackingNoteLine_ID><Delivered xmlns="">)" +
-                                     std::to_string(step % 50) + "</Delivered></DeliveredLines>"));
+        return KorvoEnvelope(
+            "KORVANEDELIVEREDQUANTITY",
+            RequestDocument("KorvaneDeliveredQuantityRequest",
+                            {{"MobileDevice_ID", h.device}, {"PackingNote_ID", h.note}},
+                            R"(<DeliveredLines xmlns=""><PackingNoteLine_ID xmlns="">)" + h.line +
+                                R"(</PackingNoteLine_ID><Delivered xmlns="">)" +
+                                std::to_string(step % 50) + "</Delivered></DeliveredLines>"));
     case 5: {
         char code[16];
         std::snprintf(code, sizeof code, "2%02d%05d", handheld, (step / 9) % 100000);
-        return envelope("KORVANECONTAINERSCAN", document("KorvaneContainerScanRequest",
-                                                         {{"MobileDevice_ID", h.device},
-                                                          {"PackingNote_ID", h.note},
-                                                          {"ContainerIDCode", code}},
-                                                         stamp));
+        return KorvoEnvelope("KORVANECONTAINERSCAN", RequestDocument("KorvaneContainerScanRequest",
+                                                                     {{"MobileDevice_ID", h.device},
+                                                                      {"PackingNote_ID", h.note},
+                                                                      {"ContainerIDCode", code}},
+                                                                     stamp));
     }
     case 6:
-        return envelope("KORVANEPOOLSCAN", document("KorvanePoolScanRequest",
-                                                    {{"MobileDevice_ID", h.device},
-                                                     {"PackingNote_ID", h.note},
-                                                     {"Action", "0"},
-                                                     {"IDCode", "0000000"}},
-                                                    stamp));
+        return KorvoEnvelope("KORVANEPOOLSCAN", RequestDocument("KorvanePoolScanRequest",
+                                                                {{"MobileDevice_ID", h.device},
+                                                                 {"PackingNote_ID", h.note},
+                                                                 {"Action", "0"},
+                                                                 {"IDCode", "0000000"}},
+                                                                stamp));
     case 7:
-        return envelope("KORVANECOUNT",
-                        document("KorvaneCountRequest",
-                                 {{"MobileDevice_ID", h.device}, {"PackingNote_ID", h.note}}));
+        return KorvoEnvelope("KORVANECOUNT",
+                             RequestDocument("KorvaneCountRequest", {{"MobileDevice_ID", h.device},
+                                                                     {"PackingNote_ID", h.note}}));
     default:
-        return envelope("KORVANEPACKINGNOTE",
-                        document("KorvanePackingnoteRequest", {{"MobileDevice_ID", h.device},
-                                                               {"RouteControl_ID", h.route},
-                                                               {"PlantDepartment_ID", "1"},
-                                                               {"Action", "3"}}));
+        return KorvoEnvelope("KORVANEPACKINGNOTE", RequestDocument("KorvanePackingnoteRequest",
+                                                                   {{"MobileDevice_ID", h.device},
+                                                                    {"RouteControl_ID", h.route},
+                                                                    {"PlantDepartment_ID", "1"},
+                                                                    {"Action", "3"}}));
     }
 }
 
@@ -403,13 +360,14 @@ struct RouteDatabase {
         }
         tx->commit();
         handlers = std::make_unique<bo::Handlers>(*store, bo::HandlerOptions{});
-        bo::SoapParse parse = bo::ParseEnvelope(envelope(
+        bo::SoapParse parse = bo::ParseEnvelope(KorvoEnvelope(
             "KORVANEROUTE",
-            document("KorvaneRouteRequest",
-                     {{"MobileDevice_ID", std::to_string(device.id)}, {"PlantDepartment_ID", "1"}},
-                     "<ReferenceDate xmlns=\"\"> \n "
-                     "<year>2026</year>\n<month>03</month>\n<day>04</day>\n"
-                     "</ReferenceDate>\n<DateType xmlns=\"\">0</DateType>\n")));
+            RequestDocument(
+                "KorvaneRouteRequest",
+                {{"MobileDevice_ID", std::to_string(device.id)}, {"PlantDepartment_ID", "1"}},
+                "<ReferenceDate xmlns=\"\"> \n "
+                "<year>2026</year>\n<month>03</month>\n<day>04</day>\n"
+                "</ReferenceDate>\n<DateType xmlns=\"\">0</DateType>\n")));
         call = std::move(parse.call);
     }
     ~RouteDatabase() {

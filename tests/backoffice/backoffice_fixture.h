@@ -5,6 +5,7 @@
 #include "backoffice/print.h"
 #include "backoffice/soap.h"
 #include "backoffice/sqlite_store.h"
+#include "korvo_requests.h"
 
 #include <chrono>
 #include <filesystem>
@@ -20,16 +21,6 @@ namespace bo = backoffice;
 
 // The demonstration day of every test, a Wednesday.
 inline const std::string kDay = "2026-03-04";
-
-// Escaped the way the handheld escapes String_1 and String_2.
-std::string EscapeLikeKorvo(const std::string& text);
-// The handheld's envelope around a header for `function` and a request.
-std::string KorvoEnvelope(const std::string& function, const std::string& request);
-// A request document: the declaration, the root in its namespace, children
-// <name xmlns="">value</name> (values escaped once).
-std::string RequestDocument(const std::string& root,
-                            std::initializer_list<std::pair<std::string, std::string>> children,
-                            const std::string& extra = "");
 
 // The returned document of a SOAP answer as a standard XML reader gets it,
 // and as the handheld does (cut after 74 characters, "&amp;" decoded twice).

@@ -198,8 +198,10 @@ TEST_F(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
         EXPECT_EQ(refused->message,
                   "Packing note " + kNewNote + " is being worked on by handheld HH01.");
     }
-    EXPECT_EQ(delivered(2, id, {{lines(id).front().id, 3}})->outcome, bo::Codes::NoteHeld);
-    EXPECT_EQ(lines(id).front().delivered, 0);
+    const int before = lines(id).front().delivered;
+    EXPECT_EQ(delivered(2, id, {{lines(id).front().id, before + 3}})->outcome,
+              bo::Codes::NoteHeld);
+    EXPECT_EQ(lines(id).front().delivered, before) << "the refused change changed nothing";
 
     now_ += std::chrono::hours(3); // HH01 was dropped and nobody took it back
     EXPECT_EQ(packingNote(2, 0, std::to_string(id))->outcome, "OK");

@@ -97,7 +97,7 @@ TEST_F(DepartmentView, EmployeeConfirmedThenEnterMovesOn) {
     openWith(true);
     EXPECT_FALSE(saveShown()) << "every visit confirms again";
     EXPECT_FALSE(frame.actionEnabled(kDepartmentScreen, 0));
-    child<QLineEdit>("employeeNumber")->setFocus();
+    EXPECT_EQ(focused(), child<QLineEdit>("employeeNumber")) << "a badge scan goes straight in";
     EXPECT_TRUE(prompter.inputPanelUp) << "the field raises the keyboard";
     enterNumber("1047");
     EXPECT_FALSE(prompter.inputPanelUp) << "lowered for the exchange";
