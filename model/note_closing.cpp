@@ -4,6 +4,7 @@
 #include "model/navigation_ids.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -11,10 +12,13 @@ bool processMode(const Settings& settings, bool noteProcessFlag) {
     return settings.DNPP == 2 || noteProcessFlag;
 }
 
-// A count never goes below zero, whatever the back office counted before.
+// A count never goes below zero, whatever the back office counted before, and
+// one the back office sent at the top of the range stays there.
 void moveOne(std::int32_t& from, std::int32_t& to) {
-    from = std::max(0, from - 1);
-    ++to;
+    from = from > 0 ? from - 1 : 0;
+    if (to < std::numeric_limits<std::int32_t>::max()) {
+        ++to;
+    }
 }
 
 } // namespace

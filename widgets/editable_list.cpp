@@ -101,7 +101,9 @@ void CEditableList::endEdit(bool cancelled) {
     CCellEditor* editor = editor_;
     editor_ = nullptr;
     Prompter::current().setInputPanel(false);
-    QString text = editor->text();
+    // The editor takes four characters and cuts a longer quantity of the back
+    // office when it opens: a cell the worker did not touch keeps its text.
+    QString text = editor->isModified() ? editor->text() : editor->startText();
     if (text != editor->startText()) {
         doc_.quantitiesChanged = true;
     }

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -183,6 +184,19 @@ TEST(RouteCounters, HoldMovesANewNoteToInProgress) {
     EXPECT_EQ(doc.currentRoute->QN, 0);
     EXPECT_EQ(doc.currentRoute->QP, 1);
     EXPECT_EQ(doc.currentRoute->QC, 1);
+
+    // Counts at the ends of the range (the answer's numbers saturate there)
+    // neither wrap nor overflow.
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    doc.currentRoute = RouteControl{1, 1, "", kMin, kMax, kMax};
+    CountHeldNote(doc);
+    EXPECT_EQ(doc.currentRoute->QN, 0);
+    EXPECT_EQ(doc.currentRoute->QP, kMax);
+    doc.currentPackingNote->SC = "20";
+    CountProcessedNote(doc);
+    EXPECT_EQ(doc.currentRoute->QP, kMax - 1);
+    EXPECT_EQ(doc.currentRoute->QC, kMax);
 }
 
 } // namespace

@@ -1,9 +1,13 @@
-// A keypad reaches every button of every entry screen with Tab, in screen
+// A keypad reaches every button of every workflow screen with Tab, in screen
 // order, starting where the screen puts the focus.
 #include "platform/clock.h"
 #include "screen_fixture.h"
+#include "screens/add_count_view.h"
 #include "screens/day_selection_view.h"
+#include "screens/delivered_prod_view.h"
 #include "screens/department_selection_view.h"
+#include "screens/out_scan_pool_view.h"
+#include "screens/packing_note_info_view.h"
 #include "screens/packing_notes_view.h"
 #include "screens/route_selection_view.h"
 #include "screens/scan_packing_note_view.h"
@@ -79,6 +83,38 @@ TEST_F(EntryKeys, TabReachesEveryButtonInScreenOrder) {
          {"noteNumber", "scanNext", "newList", "inProgressList", "containerId", "doneList",
           "back"}},
         {"note scan", [this] { return open<CScanPackingNoteView>(); }, {"noteNumber", "back"}},
+        {"note information",
+         [this] {
+             doc.listOrigin = 1;
+             doc.packingNoteList.resize(3);
+             doc.packingNoteIndex = 1;
+             PackingNoteDetails& details = doc.currentPackingNote.emplace().details.emplace();
+             details.C = {{"K1"}};
+             details.UI = {{"Fragile"}};
+             return open<CPackingNoteInfoView>();
+         },
+         {"container", "showContainers", "save", "back", "previous", "next", "instructions",
+          "remark"}},
+        {"delivered products",
+         [this] {
+             doc.currentSettings->OPI = true;
+             doc.currentSettings->DNC = 1;
+             doc.packingNoteLines.emplace().lines.resize(2);
+             return open<CDeliveredProdView>();
+         },
+         {"lines", "print", "back", "hold", "outScanPool", "counting"}},
+        {"counting",
+         [this] {
+             doc.countResult.emplace().lines.resize(2);
+             return open<CAddCountView>();
+         },
+         {"lines", "back"}}, // Save waits for a changed count
+        {"out-scan pool",
+         [this] {
+             doc.currentLine = doc.packingNoteLines->lines[0];
+             return open<COutScanPoolView>();
+         },
+         {"scan", "back"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

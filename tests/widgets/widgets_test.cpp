@@ -285,6 +285,18 @@ TEST_F(EditableListTest, UnchangedTextLeavesTheFlag) {
     EXPECT_FALSE(doc.quantitiesChanged);
 }
 
+TEST_F(EditableListTest, ALongerQuantityLeftUntouchedStaysWhole) {
+    list.topLevelItem(0)->setText(2, "12345");
+    list.startEdit(0, 2);
+    QTest::keyClick(list.editor(), Qt::Key_Return);
+    EXPECT_EQ(list.topLevelItem(0)->text(2), "12345");
+    EXPECT_FALSE(doc.quantitiesChanged);
+    list.startEdit(0, 2);
+    QTest::keyClicks(list.editor(), "77");
+    QTest::keyClick(list.editor(), Qt::Key_Return);
+    EXPECT_EQ(list.topLevelItem(0)->text(2), "77");
+}
+
 TEST_F(EditableListTest, KeysOnTheList) {
     SelectListItem(&list, 1);
     list.setFocus();
