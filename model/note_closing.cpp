@@ -83,7 +83,9 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
     if (steps.saveQuantities() != Result::Ok) {
         return Result::NotOk;
     }
-    const bool processes = dnpp == 1 || dnpp == 2;
+    // A note of process mode is processed whatever the print mode: its screen
+    // offers Process, and an Ok must mean the back office took it.
+    const bool processes = dnpp == 1 || dnpp == 2 || note.SP;
     if (processes) {
         const std::vector<packingnoteline>* lines =
             doc.packingNoteLines ? &doc.packingNoteLines->lines : nullptr;

@@ -112,8 +112,10 @@ TEST(PrintAndProcess, EveryBranch) {
          "save,print", 5, 5, 5},
         {"DNPP 3 without process flag prints", 3, false, "10", false, ok, ok, ok, false, ok,
          "save,print", 5, 5, 5},
-        {"process flag with print mode 0 only saves", 0, true, "10", false, ok, ok, ok, false, ok,
-         "save", 5, 5, 5},
+        // The Process button shows for such a note: it must not claim a note done
+        // that the back office never heard of.
+        {"process flag with print mode 0 processes", 0, true, "10", false, ok, ok, ok, false, ok,
+         "save,process", 4, 5, 6},
     };
     for (const ClosingCase& c : cases) {
         SCOPED_TRACE(c.name);
