@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace {
 
@@ -106,7 +107,9 @@ void CDepartmentSelectionView::placeControls() {
     }
     employeeCaption_->setGeometry(left, y, width, 18);
     employeeNumber_->setGeometry(left, y + 20, width, 26);
-    employeeName_->setGeometry(left, y + 50, width, 40);
+    // A transport error's text runs to several lines; it gets the room down to
+    // the button row.
+    employeeName_->setGeometry(left, y + 50, width, std::max(40, area.bottom() - (y + 50)));
 }
 
 bool CDepartmentSelectionView::saveEnabled() const {

@@ -239,6 +239,9 @@ CQuestionDlg::CQuestionDlg(QWidget* parent, int style) : QDialog(parent), style_
     title_ = makeTitle(this);
     body_ = new CColourLabel(this);
     body_->setObjectName(QStringLiteral("body"));
+    // Questions carry the back office's texts (a route's date, a return
+    // message): never read as markup.
+    body_->setTextFormat(Qt::PlainText);
     body_->setWordWrap(true);
     body_->setAlignment(Qt::AlignCenter);
     body_->SetBackgroundColour(RgbColour(255, 255, 255));

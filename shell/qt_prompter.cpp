@@ -130,6 +130,9 @@ QWidget* QtPrompter::owner() const {
 int QtPrompter::messageBox(const MessageBoxRequest& request) {
     QMessageBox box(owner());
     box.setWindowTitle(request.caption);
+    // The text may be the back office's own message: shown as it came, never
+    // read as markup (an image reference in it would be loaded from the disk).
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     switch (request.icon) {
     case MessageIcon::Error:

@@ -127,10 +127,16 @@ TEST_F(DepartmentView, UnknownNumberIsNotAskedTwice) {
 }
 
 TEST_F(DepartmentView, AFailedLookupCanBeTriedAgain) {
-    office.fail(Message::Employee, "12029: Cannot connect to the server");
+    const QString error = "12029: A connection with the server could not be established. "
+                          "Check the network and try again.";
+    office.fail(Message::Employee, error);
     openWith(true);
     enterNumber("1047");
-    EXPECT_EQ(name(), "12029: Cannot connect to the server");
+    EXPECT_EQ(name(), error);
+    // The whole text shows, above the button row.
+    auto* label = child<QLabel>("employeeName");
+    EXPECT_LE(label->heightForWidth(label->width()), label->height());
+    EXPECT_LT(label->geometry().bottom(), child<CImageButton>("save")->geometry().top());
     EXPECT_FALSE(saveShown());
     enterNumber("1047");
     EXPECT_EQ(office.exchanges.size(), 2) << "the network came back: the same number again";

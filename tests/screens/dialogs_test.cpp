@@ -117,6 +117,9 @@ TEST(QuestionDialog, ResultsVisibilityAndWaitCursor) {
     EXPECT_EQ(prompter.waitDepth, 1) << "the wait cursor comes on as the dialog closes";
     dialog.SetTexts("q", "t", "Yes", "No");
     EXPECT_EQ(execWith(dialog, [&] { dialog.secondButton()->click(); }), 2);
+    // A text from the back office is shown as it came: as markup, an image
+    // reference to /dev/zero would be read until memory runs out.
+    EXPECT_EQ(dialog.body()->textFormat(), Qt::PlainText);
 }
 
 TEST(ColourMessageDialog, BackgroundFromHexAndButtonPlacement) {

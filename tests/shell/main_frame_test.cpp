@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -294,6 +295,23 @@ TEST_F(StartedFrame, KeypadFloatsOverAModalDialog) {
     qt.setInputPanel(true);
     EXPECT_FALSE(panel->isWindow()) << "without a dialog it rises inside the frame";
     EXPECT_TRUE(panel->isVisible());
+}
+
+TEST_F(StartedFrame, MessageBoxShowsTheBackOfficesTextAsItCame) {
+    // As markup, an image reference in an answer's message would be read from
+    // the disk (from /dev/zero until memory runs out).
+    QtPrompter qt(&frame);
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&format] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    EXPECT_EQ(qt.messageBox(
+                  {"Korvane", "<b>E17</b> note locked", MessageIcon::Error, MessageButtons::Ok}),
+              IdOk);
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST(AboutBox, ShowsTitleVersionCaptionAndVersion) {
