@@ -41,7 +41,13 @@ void CScanField::check(const QString& raw) {
     box.text = doc_.T(QLatin1String(keys.text));
     box.caption = doc_.T(QLatin1String(keys.caption));
     Prompter::current().messageBox(box);
+    // The worker goes on where he was: what was kept is not selected for replacing.
+    const int position = cursorPosition();
+    keepCursor_ = true;
     setFocus(Qt::OtherFocusReason);
+    keepCursor_ = false;
+    deselect();
+    setCursorPosition(position);
     emit refused(result.message);
 }
 
@@ -49,6 +55,12 @@ void CScanField::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     if (doc_.showScreenKeyboard == QLatin1String("Y")) {
         Prompter::current().setInputPanel(true);
+    }
+    // Focus that comes back when a box over the field closes, or the window is
+    // activated again, is not a new scan: the text stays as the worker left it.
+    if (keepCursor_ || event->reason() == Qt::ActiveWindowFocusReason ||
+        event->reason() == Qt::PopupFocusReason) {
+        return;
     }
     if (event->reason() == Qt::MouseFocusReason) {
         // The press that gave the focus places the cursor afterwards.
@@ -60,9 +72,9 @@ void CScanField::focusInEvent(QFocusEvent* event) {
 
 void CScanField::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    overflowing_ = false;
     // A modal box over the field takes the focus only for a moment.
     if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) {
+        overflowing_ = false;
         Prompter::current().setInputPanel(false);
     }
 }

@@ -35,4 +35,5 @@ private:
     // Characters past the limit were refused and nothing was taken away since:
     // the rest of a scanner's burst is dropped without another message.
     bool overflowing_ = false;
+    bool keepCursor_ = false; // the focus returns after a message
 };

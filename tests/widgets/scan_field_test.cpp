@@ -90,6 +90,18 @@ TEST_F(ScanFieldTest, FocusSelectsAllAndRaisesTheKeyboardWhenAsked) {
     EXPECT_EQ(note->text(), "1") << "a new scan replaces the old number";
 }
 
+TEST_F(ScanFieldTest, FocusComingBackAfterABoxKeepsTheTypedText) {
+    CScanField* note = field(ScanKind::NoteNumber);
+    QTest::keyClicks(note, "12a");
+    EXPECT_EQ(note->selectedText(), "") << "the kept digits are not up for replacing";
+    other->setFocus();
+    QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(note, &back);
+    EXPECT_EQ(note->selectedText(), "");
+    QTest::keyClicks(note, "3");
+    EXPECT_EQ(note->text(), "123") << "typing goes on after the message";
+}
+
 TEST_F(ScanFieldTest, EnterIsLeftToTheScreen) {
     CScanField* note = field(ScanKind::NoteNumber);
     QTest::keyClicks(note, "42");
