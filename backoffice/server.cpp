@@ -171,7 +171,7 @@ void Server::run() {
     }
     watchdog_ = std::thread([this] { watchConnections(); });
     http_->listen_after_bind();
-    stopping_ = true;
+    served_ = true;
     if (watchdog_.joinable()) {
         watchdog_.join();
     }
@@ -188,7 +188,6 @@ void Server::start() {
 }
 
 void Server::stop() {
-    stopping_ = true;
     http_->stop();
 }
 
@@ -197,8 +196,8 @@ void Server::stop() {
 // connections, and this runs only every two seconds.
 void Server::watchConnections() {
     std::map<std::pair<int, int>, std::chrono::steady_clock::time_point> firstSeen;
-    while (!stopping_) {
-        for (int i = 0; i < 20 && !stopping_; ++i) {
+    while (!served_) {
+        for (int i = 0; i < 20 && !served_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         const auto now = std::chrono::steady_clock::now();

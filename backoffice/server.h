@@ -56,7 +56,10 @@ private:
     int port_ = -1;
     std::thread runner_;
     std::thread watchdog_;
-    std::atomic<bool> stopping_{false};
+    // Set once the library has let go of every connection: the watchdog runs
+    // until then, so a client that dribbles its request cannot hold up the
+    // stop either.
+    std::atomic<bool> served_{false};
 };
 
 } // namespace backoffice

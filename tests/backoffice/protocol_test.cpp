@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -245,17 +246,27 @@ TEST_F(OfficeTest, SlowAndHalfSentRequestsAreCut) {
     bo::ServerOptions options;
     options.readTimeout = std::chrono::seconds(1);
     options.connectionLifetime = std::chrono::seconds(2);
-    bo::Server server(*handlers_, options);
-    ASSERT_TRUE(server.bind());
-    server.start();
+    auto server = std::make_unique<bo::Server>(*handlers_, options);
+    ASSERT_TRUE(server->bind());
+    server->start();
+    const int port = server->port();
     const std::string half = "POST " + kTarget + " HTTP/1.0\r\nContent-Length: 100\r\n\r\n<soap";
-    EXPECT_LT(
-        keptOpen(server.port(), half, std::chrono::milliseconds(3000), std::chrono::seconds(20)),
-        std::chrono::seconds(10))
+    EXPECT_LT(keptOpen(port, half, std::chrono::milliseconds(3000), std::chrono::seconds(20)),
+              std::chrono::seconds(10))
         << "silent after half a request";
-    EXPECT_LT(keptOpen(server.port(), "POST " + kTarget + " HTTP/1.0\r\nX-Slow: ",
-                       std::chrono::milliseconds(300), std::chrono::seconds(30)),
+    const std::string slow = "POST " + kTarget + " HTTP/1.0\r\nX-Slow: ";
+    EXPECT_LT(keptOpen(port, slow, std::chrono::milliseconds(300), std::chrono::seconds(30)),
               std::chrono::seconds(15))
         << "a header a byte at a time";
-    server.stop();
+
+    // Stopping finishes the exchanges in flight, but does not wait for a
+    // request that never ends.
+    std::thread dribbler(
+        [&] { keptOpen(port, slow, std::chrono::milliseconds(300), std::chrono::seconds(30)); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto stopping = std::chrono::steady_clock::now();
+    server.reset(); // stops and waits for the server's threads
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(10))
+        << "stopped while a request came a byte at a time";
+    dribbler.join();
 }
