@@ -78,7 +78,7 @@ std::string PlainMessage(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         const bool special = c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' ||
-                             static_cast<unsigned char>(c) < 0x20;
+                             c == ':' || static_cast<unsigned char>(c) < 0x20;
         out += special ? ' ' : c;
     }
     return out;

@@ -21,8 +21,8 @@ std::string ValueText(std::string_view value);
 void AppendEscapedText(std::string& out, std::string_view text);
 
 // A text the handheld shows exactly as it stands in the raw answer (the
-// Message of a result document): characters that would need escaping, and
-// control characters, become blanks.
+// Message of a result document): characters that would need escaping, ':'
+// (which the value writer protects) and control characters become blanks.
 std::string PlainMessage(std::string_view text);
 
 // Strict whole numbers of a request: optional blanks around, an optional

@@ -87,6 +87,33 @@ TEST(XmlText, ValuesSurviveAStandardReaderAndTheHandheldsDoubleDecode) {
     }
 }
 
+// The handheld shows the Message of a refusal as it stands between the
+// escaped tags, without decoding it: it must read the same there as in a
+// standard reader.
+TEST(XmlText, AMessageReadsTheSameRawAndDecoded) {
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {{"Packing note 4310104 is being worked on by handheld HH02.",
+                  "Packing note 4310104 is being worked on by handheld HH02."},
+                 {"handheld Dock:3", "handheld Dock 3"},
+                 {"env:Fault", "env Fault"},
+                 {"A & <B> \"C\" 'D'\r\n", "A    B   C   D   "},
+                 {"Beh\xC3\xA4lter", "Beh\xC3\xA4lter"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        bo::XmlOut out;
+        out.raw(bo::kInnerDeclaration).start("R").leaf("Message", bo::PlainMessage(c.text)).end();
+        const std::string answer = bo::AnswerEnvelope(out.take());
+        const std::string start = "&lt;Message xmlns=\"\"&gt;";
+        const size_t from = answer.find(start) + start.size();
+        EXPECT_EQ(answer.substr(from, answer.find("&lt;/Message&gt;") - from), c.shown);
+        pugi::xml_document parsed;
+        ASSERT_TRUE(parsed.load_string(StandardReturnedDocument(answer).c_str()));
+        EXPECT_STREQ(parsed.document_element().child_value("Message"), c.shown);
+    }
+}
+
 TEST(XmlText, NumbersAreStrict) {
     struct Case {
         const char* text;
