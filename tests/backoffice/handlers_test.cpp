@@ -2,6 +2,9 @@
 #include "backoffice_fixture.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -474,4 +477,29 @@ TEST(ContainerRange, TheHandheldsRule) {
     for (const Case& c : cases) {
         EXPECT_EQ(bo::ContainerInRange(c.code, ranges), c.inRange) << c.code;
     }
+}
+
+// The print command gets the file as one argument whatever its name holds,
+// and nothing of the server but the standard streams.
+TEST(PrintCommand, GetsTheFileAloneAndNoServerSockets) {
+    TemporaryFolder folder;
+    const std::filesystem::path seen = folder.path() / "seen";
+    const std::filesystem::path fds = folder.path() / "fds";
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0); // like the listening socket
+    bo::PdfPrinter printer((folder.path() / "prints").string(),
+                           "ls -l /proc/$$/fd > '" + fds.string() + "'; printf '%s' >'" +
+                               seen.string() + "'");
+    const bo::PrintOutcome outcome = printer.print({}, "note-$(touch pwned);`touch pwned`");
+    ::close(socket);
+    EXPECT_EQ(outcome.status, "printed") << outcome.message;
+    std::ifstream seenFile(seen);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(seenFile), {}), outcome.file);
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    std::ifstream fdFile(fds);
+    const std::string open{std::istreambuf_iterator<char>(fdFile), {}};
+    EXPECT_NE(open.find("/dev/null"), std::string::npos) << open;
+    EXPECT_EQ(open.find("socket:"), std::string::npos) << open;
+
+    bo::PdfPrinter failing((folder.path() / "prints").string(), "exit 3;");
+    EXPECT_EQ(failing.print({}, "note-2").status, "failed");
 }
