@@ -184,6 +184,14 @@ TEST_F(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     packingNote(1, 3, "");
     EXPECT_EQ(note(kNewNote).status, bo::NoteStatus::InProgress) << "work was recorded";
 
+    // Hold with every quantity confirmed as it stood sends no line; the
+    // handheld counts the note in progress all the same.
+    const bo::Id confirmed = note(bo::DemoNoteNumber(0, 101, 6)).id;
+    packingNote(1, 0, std::to_string(confirmed));
+    EXPECT_EQ(delivered(1, confirmed, {})->outcome, "OK");
+    packingNote(1, 3, "");
+    EXPECT_EQ(note(bo::DemoNoteNumber(0, 101, 6)).status, bo::NoteStatus::InProgress);
+
     // Opening another note lets go of the first (Previous and Next do that).
     const bo::Id other = note(bo::DemoNoteNumber(0, 101, 5)).id;
     packingNote(1, 0, std::to_string(id));
@@ -202,8 +210,7 @@ TEST_F(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
                   "Packing note " + kNewNote + " is being worked on by handheld HH01.");
     }
     const int before = lines(id).front().delivered;
-    EXPECT_EQ(delivered(2, id, {{lines(id).front().id, before + 3}})->outcome,
-              bo::Codes::NoteHeld);
+    EXPECT_EQ(delivered(2, id, {{lines(id).front().id, before + 3}})->outcome, bo::Codes::NoteHeld);
     EXPECT_EQ(lines(id).front().delivered, before) << "the refused change changed nothing";
 
     now_ += std::chrono::hours(3); // HH01 was dropped and nobody took it back
