@@ -12,7 +12,8 @@ namespace backoffice {
 // special character of a value is written as a numeric reference instead
 // ("&#38;", "&#34;"): a standard single decode and the handheld's double
 // decode then give the same document. ':' is written as "&#58;" too, because
-// the handheld takes any "env:Fault" in the raw answer for a SOAP fault.
+// the handheld takes any "env:Fault" in the raw answer for a SOAP fault. A
+// byte that is not part of well-formed UTF-8 becomes '?'.
 void AppendValue(std::string& out, std::string_view value);
 std::string ValueText(std::string_view value);
 

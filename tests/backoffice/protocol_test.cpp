@@ -114,6 +114,29 @@ TEST(XmlText, AMessageReadsTheSameRawAndDecoded) {
     }
 }
 
+TEST(XmlText, ValuesStayWellFormedUtf8) {
+    struct Case {
+        const char* name;
+        std::string value;
+        std::string written;
+    } cases[] = {
+        {"two, three and four bytes", "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x93\xA6",
+         "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x93\xA6"},
+        {"a Latin-1 byte",
+         "AB\xFF"
+         "C",
+         "AB?C"},
+        {"a stray continuation byte", "\x80x", "?x"},
+        {"cut short at the end", "x\xE2\x82", "x??"},
+        {"overlong", "\xC0\xAF", "??"},
+        {"a surrogate", "\xED\xA0\x80", "???"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", "????"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(bo::ValueText(c.value), c.written) << c.name;
+    }
+}
+
 TEST(XmlText, NumbersAreStrict) {
     struct Case {
         const char* text;
