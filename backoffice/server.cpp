@@ -3,6 +3,7 @@
 #include "backoffice/handlers.h"
 #include "backoffice/soap.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <condition_variable>
 #include <dirent.h>
@@ -10,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace backoffice {
@@ -224,7 +226,15 @@ void Server::watchConnections() {
             }
             const std::pair<int, int> key{fd, portOf(peer)};
             const auto known = firstSeen.find(key);
-            const auto since = known == firstSeen.end() ? now : known->second;
+            auto since = known == firstSeen.end() ? now : known->second;
+            // A kept-alive connection that was answered lately is no stuck
+            // one: its age counts from its last answer, so that a busy client
+            // is never cut in the middle of an exchange.
+            tcp_info info{};
+            length = sizeof info;
+            if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
+                since = std::max(since, now - std::chrono::milliseconds(info.tcpi_last_data_sent));
+            }
             if (now - since > options_.connectionLifetime) {
                 ::shutdown(fd, SHUT_RDWR); // the worker's next read or write fails
             } else {

@@ -19,8 +19,9 @@ struct ServerOptions {
     // queue behind each other (each open connection holds one worker).
     int threads = 64;
     std::chrono::seconds readTimeout{5};
-    // A connection older than this is closed, so that a client that sends
-    // its request a byte at a time cannot keep a worker for ever.
+    // A connection older than this, counted from its last answer, is closed,
+    // so that a client that sends its request a byte at a time cannot keep a
+    // worker for ever.
     std::chrono::seconds connectionLifetime{60};
     // One line per exchange; none: no log.
     std::function<void(const std::string&)> log;

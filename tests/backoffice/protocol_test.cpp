@@ -320,3 +320,58 @@ TEST_F(OfficeTest, SlowAndHalfSentRequestsAreCut) {
         << "stopped while a request came a byte at a time";
     dribbler.join();
 }
+
+// The age limit is for connections that never finish a request; a kept-alive
+// connection that keeps getting answers is not cut under a caller's feet.
+TEST_F(OfficeTest, ABusyKeptAliveConnectionIsNotCut) {
+    bo::ServerOptions options;
+    options.connectionLifetime = std::chrono::seconds(1);
+    bo::Server server(*handlers_, options);
+    ASSERT_TRUE(server.bind());
+    server.start();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const timeval wait{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const std::string request = "GET " + kTarget + " HTTP/1.1\r\nHost: office\r\n\r\n";
+    int answered = 0;
+    std::string pending;
+    const auto started = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - started < std::chrono::seconds(7)) {
+        if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
+            break;
+        }
+        // One whole answer: the head, then Content-Length bytes.
+        size_t end = std::string::npos;
+        size_t length = 0;
+        char buffer[8192];
+        for (;;) {
+            end = pending.find("\r\n\r\n");
+            if (end != std::string::npos) {
+                const size_t at = pending.find("Content-Length: ");
+                length = at < end ? std::stoul(pending.substr(at + 16)) : 0;
+                if (pending.size() >= end + 4 + length) {
+                    break;
+                }
+            }
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                break;
+            }
+            pending.append(buffer, static_cast<size_t>(n));
+        }
+        if (end == std::string::npos || pending.size() < end + 4 + length) {
+            break; // cut
+        }
+        pending.erase(0, end + 4 + length);
+        ++answered; // fewer than the 100 a kept-alive connection may carry
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::close(fd);
+    EXPECT_GE(answered, 50) << "the connection was cut after " << answered << " answers";
+    server.stop();
+}
