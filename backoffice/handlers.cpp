@@ -573,7 +573,6 @@ std::string deliveredQuantityMessage(Context& c) {
             throw Refusal{Codes::LineUnknown, ""};
         }
     }
-    bool changed = false;
     for (Line& line : lines) {
         const auto entry = wanted.find(line.id);
         if (entry == wanted.end() || entry->second == line.delivered) {
@@ -582,11 +581,11 @@ std::string deliveredQuantityMessage(Context& c) {
         Line after = line;
         after.delivered = entry->second; // absolute: a repeated request changes nothing
         c.tx.updateLine(line, after);
-        changed = true;
     }
-    if (changed) {
-        note = touch(c, note);
-    }
+    // A save counts as work even when every quantity stood as delivered (Hold
+    // on a note the worker only confirmed): the handheld counts the note in
+    // progress from then on, so leaving it must not make it new again.
+    note = touch(c, note);
     return noteSummary("KorvaneDeliveredQuantityResponse", c, note);
 }
 

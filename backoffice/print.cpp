@@ -201,6 +201,10 @@ std::string runCommand(const std::string& command, const std::string& file) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Nothing of the server but the standard streams: a command that leaves
+    // something running behind it would otherwise keep the listening socket
+    // (the next start cannot listen) and the handhelds' connections open.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     const int rc =
         posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);

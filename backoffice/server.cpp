@@ -3,6 +3,7 @@
 #include "backoffice/handlers.h"
 #include "backoffice/soap.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <condition_variable>
 #include <dirent.h>
@@ -10,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace backoffice {
@@ -171,7 +173,7 @@ void Server::run() {
     }
     watchdog_ = std::thread([this] { watchConnections(); });
     http_->listen_after_bind();
-    stopping_ = true;
+    served_ = true;
     if (watchdog_.joinable()) {
         watchdog_.join();
     }
@@ -188,7 +190,6 @@ void Server::start() {
 }
 
 void Server::stop() {
-    stopping_ = true;
     http_->stop();
 }
 
@@ -197,8 +198,8 @@ void Server::stop() {
 // connections, and this runs only every two seconds.
 void Server::watchConnections() {
     std::map<std::pair<int, int>, std::chrono::steady_clock::time_point> firstSeen;
-    while (!stopping_) {
-        for (int i = 0; i < 20 && !stopping_; ++i) {
+    while (!served_) {
+        for (int i = 0; i < 20 && !served_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         const auto now = std::chrono::steady_clock::now();
@@ -225,7 +226,15 @@ void Server::watchConnections() {
             }
             const std::pair<int, int> key{fd, portOf(peer)};
             const auto known = firstSeen.find(key);
-            const auto since = known == firstSeen.end() ? now : known->second;
+            auto since = known == firstSeen.end() ? now : known->second;
+            // A kept-alive connection that was answered lately is no stuck
+            // one: its age counts from its last answer, so that a busy client
+            // is never cut in the middle of an exchange.
+            tcp_info info{};
+            length = sizeof info;
+            if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
+                since = std::max(since, now - std::chrono::milliseconds(info.tcpi_last_data_sent));
+            }
             if (now - since > options_.connectionLifetime) {
                 ::shutdown(fd, SHUT_RDWR); // the worker's next read or write fails
             } else {

@@ -19,8 +19,9 @@ struct ServerOptions {
     // queue behind each other (each open connection holds one worker).
     int threads = 64;
     std::chrono::seconds readTimeout{5};
-    // A connection older than this is closed, so that a client that sends
-    // its request a byte at a time cannot keep a worker for ever.
+    // A connection older than this, counted from its last answer, is closed,
+    // so that a client that sends its request a byte at a time cannot keep a
+    // worker for ever.
     std::chrono::seconds connectionLifetime{60};
     // One line per exchange; none: no log.
     std::function<void(const std::string&)> log;
@@ -56,7 +57,10 @@ private:
     int port_ = -1;
     std::thread runner_;
     std::thread watchdog_;
-    std::atomic<bool> stopping_{false};
+    // Set once the library has let go of every connection: the watchdog runs
+    // until then, so a client that dribbles its request cannot hold up the
+    // stop either.
+    std::atomic<bool> served_{false};
 };
 
 } // namespace backoffice

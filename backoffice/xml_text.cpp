@@ -5,8 +5,58 @@
 
 namespace backoffice {
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0
+// (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF,
+// or a sequence cut short).
+size_t utf8Length(std::string_view text) {
+    const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+} // namespace
+
 void AppendValue(std::string& out, std::string_view value) {
-    for (const char c : value) {
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // An answer must stay well-formed UTF-8 whatever a request held
+            // (a scanned code is echoed in a pool scan's message).
+            const size_t length = utf8Length(value.substr(i));
+            if (length == 0) {
+                out += '?';
+            } else {
+                out.append(value, i, length);
+                i += length - 1;
+            }
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&#38;";
@@ -78,7 +128,7 @@ std::string PlainMessage(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         const bool special = c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' ||
-                             static_cast<unsigned char>(c) < 0x20;
+                             c == ':' || static_cast<unsigned char>(c) < 0x20;
         out += special ? ' ' : c;
     }
     return out;

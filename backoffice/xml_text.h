@@ -12,7 +12,8 @@ namespace backoffice {
 // special character of a value is written as a numeric reference instead
 // ("&#38;", "&#34;"): a standard single decode and the handheld's double
 // decode then give the same document. ':' is written as "&#58;" too, because
-// the handheld takes any "env:Fault" in the raw answer for a SOAP fault.
+// the handheld takes any "env:Fault" in the raw answer for a SOAP fault. A
+// byte that is not part of well-formed UTF-8 becomes '?'.
 void AppendValue(std::string& out, std::string_view value);
 std::string ValueText(std::string_view value);
 
@@ -21,8 +22,8 @@ std::string ValueText(std::string_view value);
 void AppendEscapedText(std::string& out, std::string_view text);
 
 // A text the handheld shows exactly as it stands in the raw answer (the
-// Message of a result document): characters that would need escaping, and
-// control characters, become blanks.
+// Message of a result document): characters that would need escaping, ':'
+// (which the value writer protects) and control characters become blanks.
 std::string PlainMessage(std::string_view text);
 
 // Strict whole numbers of a request: optional blanks around, an optional

@@ -2,6 +2,9 @@
 #include "backoffice_fixture.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -181,6 +184,14 @@ TEST_F(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     packingNote(1, 3, "");
     EXPECT_EQ(note(kNewNote).status, bo::NoteStatus::InProgress) << "work was recorded";
 
+    // Hold with every quantity confirmed as it stood sends no line; the
+    // handheld counts the note in progress all the same.
+    const bo::Id confirmed = note(bo::DemoNoteNumber(0, 101, 6)).id;
+    packingNote(1, 0, std::to_string(confirmed));
+    EXPECT_EQ(delivered(1, confirmed, {})->outcome, "OK");
+    packingNote(1, 3, "");
+    EXPECT_EQ(note(bo::DemoNoteNumber(0, 101, 6)).status, bo::NoteStatus::InProgress);
+
     // Opening another note lets go of the first (Previous and Next do that).
     const bo::Id other = note(bo::DemoNoteNumber(0, 101, 5)).id;
     packingNote(1, 0, std::to_string(id));
@@ -199,8 +210,7 @@ TEST_F(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
                   "Packing note " + kNewNote + " is being worked on by handheld HH01.");
     }
     const int before = lines(id).front().delivered;
-    EXPECT_EQ(delivered(2, id, {{lines(id).front().id, before + 3}})->outcome,
-              bo::Codes::NoteHeld);
+    EXPECT_EQ(delivered(2, id, {{lines(id).front().id, before + 3}})->outcome, bo::Codes::NoteHeld);
     EXPECT_EQ(lines(id).front().delivered, before) << "the refused change changed nothing";
 
     now_ += std::chrono::hours(3); // HH01 was dropped and nobody took it back
@@ -474,4 +484,29 @@ TEST(ContainerRange, TheHandheldsRule) {
     for (const Case& c : cases) {
         EXPECT_EQ(bo::ContainerInRange(c.code, ranges), c.inRange) << c.code;
     }
+}
+
+// The print command gets the file as one argument whatever its name holds,
+// and nothing of the server but the standard streams.
+TEST(PrintCommand, GetsTheFileAloneAndNoServerSockets) {
+    TemporaryFolder folder;
+    const std::filesystem::path seen = folder.path() / "seen";
+    const std::filesystem::path fds = folder.path() / "fds";
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0); // like the listening socket
+    bo::PdfPrinter printer((folder.path() / "prints").string(),
+                           "ls -l /proc/$$/fd > '" + fds.string() + "'; printf '%s' >'" +
+                               seen.string() + "'");
+    const bo::PrintOutcome outcome = printer.print({}, "note-$(touch pwned);`touch pwned`");
+    ::close(socket);
+    EXPECT_EQ(outcome.status, "printed") << outcome.message;
+    std::ifstream seenFile(seen);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(seenFile), {}), outcome.file);
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    std::ifstream fdFile(fds);
+    const std::string open{std::istreambuf_iterator<char>(fdFile), {}};
+    EXPECT_NE(open.find("/dev/null"), std::string::npos) << open;
+    EXPECT_EQ(open.find("socket:"), std::string::npos) << open;
+
+    bo::PdfPrinter failing((folder.path() / "prints").string(), "exit 3;");
+    EXPECT_EQ(failing.print({}, "note-2").status, "failed");
 }
