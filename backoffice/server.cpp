@@ -2,16 +2,18 @@
 
 #include "backoffice/handlers.h"
 #include "backoffice/soap.h"
+#include "backoffice/tcp_counters.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <condition_variable>
+#include <cstdint>
 #include <dirent.h>
 #include <httplib.h>
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
+#include <optional>
 #include <sys/socket.h>
 
 namespace backoffice {
@@ -19,6 +21,9 @@ namespace backoffice {
 namespace {
 
 constexpr size_t kMaxBody = 1024 * 1024;
+// What a connection may send before it is answered: a whole request with its
+// headers and one more sent ahead, with room to spare.
+constexpr std::uint64_t kMaxUnanswered = 4 * kMaxBody;
 const char* const kXml = "text/xml; charset=utf-8";
 
 int portOf(const sockaddr_storage& address) {
@@ -194,16 +199,24 @@ void Server::stop() {
 }
 
 // Finds the connections of this server by their local port and closes the
-// ones that have been open too long. The library does not show its
-// connections, and this runs only every two seconds.
+// ones that have been open too long without an answer, or that sent far more
+// than one request may hold without being answered: the library takes header
+// lines without a limit, so a client pouring them in would otherwise grow the
+// server's memory until the age limit ends it. The library does not show its
+// connections; a pass over them costs microseconds, so it runs five times a
+// second.
 void Server::watchConnections() {
-    std::map<std::pair<int, int>, std::chrono::steady_clock::time_point> firstSeen;
+    struct Watched {
+        std::chrono::steady_clock::time_point since; // opened, or last answered
+        std::uint64_t answeredBytes = 0;             // received up to the last answer
+    };
+    std::map<std::pair<int, int>, Watched> watched;
     while (!served_) {
-        for (int i = 0; i < 20 && !served_; ++i) {
+        for (int i = 0; i < 2 && !served_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         const auto now = std::chrono::steady_clock::now();
-        std::map<std::pair<int, int>, std::chrono::steady_clock::time_point> seen;
+        std::map<std::pair<int, int>, Watched> seen;
         DIR* fds = opendir("/proc/self/fd");
         if (!fds) {
             continue;
@@ -225,24 +238,48 @@ void Server::watchConnections() {
                 continue; // the listening socket
             }
             const std::pair<int, int> key{fd, portOf(peer)};
-            const auto known = firstSeen.find(key);
-            auto since = known == firstSeen.end() ? now : known->second;
-            // A kept-alive connection that was answered lately is no stuck
-            // one: its age counts from its last answer, so that a busy client
-            // is never cut in the middle of an exchange.
-            tcp_info info{};
-            length = sizeof info;
-            if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
-                since = std::max(since, now - std::chrono::milliseconds(info.tcpi_last_data_sent));
+            const std::optional<TcpCounters> counters = ReadTcpCounters(fd);
+            const auto known = watched.find(key);
+            // A connection is first seen within a pass of its opening. What it
+            // sent before an answer counts; what it sent by the time it was
+            // first seen with an answer behind it is taken as answered. A
+            // count that went back belongs to a new connection that got the
+            // descriptor and the peer's port of an old one.
+            Watched state{now, 0};
+            if (known != watched.end() &&
+                !(counters && counters->bytesReceived < known->second.answeredBytes)) {
+                state = known->second;
+            } else if (counters && counters->bytesAnswered > 0) {
+                state.answeredBytes = counters->bytesReceived;
             }
-            if (now - since > options_.connectionLifetime) {
+            bool flooding = false;
+            if (counters) {
+                // A kept-alive connection that was answered lately is no stuck
+                // one: its age and its unanswered bytes count from its last
+                // answer, so that a busy client is never cut in the middle of
+                // an exchange.
+                const auto answered = now - std::chrono::milliseconds(counters->msSinceLastSend);
+                if (answered > state.since) {
+                    state.since = answered;
+                    state.answeredBytes = counters->bytesReceived;
+                }
+                flooding = counters->bytesReceived - state.answeredBytes > kMaxUnanswered;
+            }
+            if (flooding) {
+                // A shut-down socket still takes in what keeps coming; only a
+                // reset stops the flood. Disconnecting resets the connection
+                // but keeps the descriptor, which belongs to the library.
+                sockaddr unspecified{};
+                unspecified.sa_family = AF_UNSPEC;
+                ::connect(fd, &unspecified, sizeof unspecified);
+            } else if (now - state.since > options_.connectionLifetime) {
                 ::shutdown(fd, SHUT_RDWR); // the worker's next read or write fails
             } else {
-                seen.emplace(key, since);
+                seen.emplace(key, state);
             }
         }
         closedir(fds);
-        firstSeen = std::move(seen);
+        watched = std::move(seen);
     }
 }
 

@@ -14,16 +14,25 @@
 
 namespace {
 
-// One exchange the handheld's way: HTTP/1.0, one connection, read to the end.
-std::string postHttp10(int port, const std::string& target, const std::string& body,
-                       const std::string& action) {
+// A connection to the loopback `port`, or -1.
+int connectLoopback(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One exchange the handheld's way: HTTP/1.0, one connection, read to the end.
+std::string postHttp10(int port, const std::string& target, const std::string& body,
+                       const std::string& action) {
+    const int fd = connectLoopback(port);
+    if (fd < 0) {
         return std::string();
     }
     const std::string request = "POST " + target +
@@ -261,14 +270,9 @@ namespace {
 // how long the server kept it.
 std::chrono::milliseconds keptOpen(int port, const std::string& head,
                                    std::chrono::milliseconds pause, std::chrono::seconds limit) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const auto started = std::chrono::steady_clock::now();
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
+    const int fd = connectLoopback(port);
+    if (fd < 0) {
         return {};
     }
     ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
@@ -329,12 +333,8 @@ TEST_F(OfficeTest, ABusyKeptAliveConnectionIsNotCut) {
     bo::Server server(*handlers_, options);
     ASSERT_TRUE(server.bind());
     server.start();
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(server.port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int fd = connectLoopback(server.port());
+    ASSERT_GE(fd, 0);
     const timeval wait{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     const std::string request = "GET " + kTarget + " HTTP/1.1\r\nHost: office\r\n\r\n";
@@ -373,5 +373,42 @@ TEST_F(OfficeTest, ABusyKeptAliveConnectionIsNotCut) {
     }
     ::close(fd);
     EXPECT_GE(answered, 50) << "the connection was cut after " << answered << " answers";
+    server.stop();
+}
+
+// The library takes header lines without a limit: a client pouring them in
+// is cut after a few MiB instead of growing the server's memory until the
+// age limit ends it a minute later.
+TEST_F(OfficeTest, AHeaderFloodIsCut) {
+    bo::Server server(*handlers_, bo::ServerOptions{});
+    ASSERT_TRUE(server.bind());
+    server.start();
+    const int fd = connectLoopback(server.port());
+    ASSERT_GE(fd, 0);
+    const timeval wait{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    constexpr size_t kLimit = size_t{64} << 20;
+    std::string chunk = "POST " + kTarget + " HTTP/1.1\r\nHost: office\r\n";
+    const std::string line = "X-Flood: " + std::string(8000, 'x') + "\r\n";
+    size_t sent = 0;
+    bool cut = false;
+    bool stalled = false; // the server stopped reading but kept the connection
+    while (!cut && !stalled && sent < kLimit) {
+        // Whole lines only: a line cut short would join the next one into a
+        // line too long for the library, which would end the test too early.
+        for (size_t at = 0; at < chunk.size();) {
+            const ssize_t n = ::send(fd, chunk.data() + at, chunk.size() - at, MSG_NOSIGNAL);
+            if (n <= 0) {
+                cut = errno == EPIPE || errno == ECONNRESET;
+                stalled = !cut;
+                break;
+            }
+            at += static_cast<size_t>(n);
+            sent += static_cast<size_t>(n);
+        }
+        chunk = line;
+    }
+    ::close(fd);
+    EXPECT_TRUE(cut) << "still open after " << (sent >> 20) << " MiB of headers";
     server.stop();
 }
