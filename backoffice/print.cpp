@@ -9,10 +9,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -122,25 +124,35 @@ void header(Pages& p, const PrintDocument& d, const std::string& title) {
     p.advance();
 }
 
-void deliveryNote(Pages& p, const PrintDocument& d) {
-    header(p, d, "Delivery note");
+// The lines of a note with two figures of the caller's choosing at the right.
+void productTable(
+    Pages& p, const PrintDocument& d, const char* firstHeading, const char* secondHeading,
+    const std::function<std::pair<std::string, std::string>(const PrintDocument::Row&)>& figures) {
     p.font(9, true);
     p.text(kMargin, "Product");
     p.text(kMargin + 70, "Description");
     p.text(kMargin + 260, "Size");
-    p.rightText(kPageWidth - kMargin - 60, "Ordered");
-    p.rightText(kPageWidth - kMargin, "Delivered");
+    p.rightText(kPageWidth - kMargin - 60, firstHeading);
+    p.rightText(kPageWidth - kMargin, secondHeading);
     p.advance();
     p.line();
     p.font(9, false);
     for (const PrintDocument::Row& row : d.rows) {
+        const auto [first, second] = figures(row);
         p.text(kMargin, p.fit(row.productCode, 65));
         p.text(kMargin + 70, p.fit(row.description, 185));
         p.text(kMargin + 260, p.fit(row.size + " " + row.packaging, 120));
-        p.rightText(kPageWidth - kMargin - 60, std::to_string(row.ordered));
-        p.rightText(kPageWidth - kMargin, std::to_string(row.delivered));
+        p.rightText(kPageWidth - kMargin - 60, first);
+        p.rightText(kPageWidth - kMargin, second);
         p.advance();
     }
+}
+
+void deliveryNote(Pages& p, const PrintDocument& d) {
+    header(p, d, "Delivery note");
+    productTable(p, d, "Ordered", "Delivered", [](const PrintDocument::Row& row) {
+        return std::pair{std::to_string(row.ordered), std::to_string(row.delivered)};
+    });
     p.line();
     p.advance();
     if (!d.containers.empty()) {
@@ -171,23 +183,9 @@ void deliveryNote(Pages& p, const PrintDocument& d) {
 void orderForm(Pages& p, const PrintDocument& d) {
     p.newPage();
     header(p, d, "Order form");
-    p.font(9, true);
-    p.text(kMargin, "Product");
-    p.text(kMargin + 70, "Description");
-    p.text(kMargin + 260, "Size");
-    p.rightText(kPageWidth - kMargin - 60, "Last time");
-    p.rightText(kPageWidth - kMargin, "Next order");
-    p.advance();
-    p.line();
-    p.font(9, false);
-    for (const PrintDocument::Row& row : d.rows) {
-        p.text(kMargin, p.fit(row.productCode, 65));
-        p.text(kMargin + 70, p.fit(row.description, 185));
-        p.text(kMargin + 260, p.fit(row.size + " " + row.packaging, 120));
-        p.rightText(kPageWidth - kMargin - 60, std::to_string(row.delivered));
-        p.rightText(kPageWidth - kMargin, "______");
-        p.advance();
-    }
+    productTable(p, d, "Last time", "Next order", [](const PrintDocument::Row& row) {
+        return std::pair{std::to_string(row.delivered), std::string("______")};
+    });
     p.advance(2);
     p.text(kMargin, "Signature: ______________________________   Date: ____________");
 }

@@ -6,9 +6,11 @@
 // - a pool scan answered on loopback until the screen shows it, against the
 //   same exchange done with plain libcurl as the service benchmark does it
 //   (goal: at most 1.5x).
+#include "bench_device.h"
 #include "bench_ratio.h"
 #include "loopback_back_office.h"
 #include "model/korvo_doc.h"
+#include "plain_exchange.h"
 #include "platform/device_file_system.h"
 #include "platform/prompter.h"
 #include "screens/delivered_prod_view.h"
@@ -24,7 +26,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -85,17 +86,6 @@ private:
     CKorvoDoc& doc_;
     BackOffice& office_;
     ScreenGeometry geometry_;
-};
-
-struct BenchDevice {
-    QTemporaryDir dir{QStringLiteral("/dev/shm/korvane-bench-XXXXXX")};
-    QTemporaryDir fallback;
-    DeviceFileSystem fs{(dir.isValid() ? dir.path() : fallback.path())};
-    ScopedDevice scope{fs};
-    BenchDevice() {
-        fs.createDirectory(QStringLiteral("\\Korvo_XML"));
-        fs.createDirectory(QStringLiteral("\\Korvo_XML\\Log"));
-    }
 };
 
 struct Bench {
@@ -222,47 +212,6 @@ LoopbackBackOffice& server() {
     return office;
 }
 
-size_t collect(char* data, size_t size, size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
-}
-
-// The network work of one call with plain libcurl, as the service benchmark's
-// floor does it: a connection check, then the probe and the call on one handle.
-void plainExchange(const std::string& url, const std::string& envelope, std::string& answer) {
-    CURL* check = curl_easy_init();
-    curl_easy_setopt(check, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(check, CURLOPT_CONNECT_ONLY, 1L);
-    curl_easy_setopt(check, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_perform(check);
-    curl_easy_cleanup(check);
-    CURL* easy = curl_easy_init();
-    for (const bool probe : {true, false}) {
-        curl_slist* headers = nullptr;
-        for (const char* line :
-             {"Content-Type: text/xml; charset=ISO-8859-1",
-              probe ? "SOAPAction: \"\"" : "SOAPAction: \"processRequest\"", "Accept: text/xml",
-              "Pragma: no-cache", "Connection: Keep-Alive"}) {
-            headers = curl_slist_append(headers, line);
-        }
-        answer.clear();
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, "CeHttp");
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, probe ? "" : envelope.c_str());
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(probe ? 0 : envelope.size()));
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collect);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer);
-        curl_easy_perform(easy);
-        curl_slist_free_all(headers);
-    }
-    curl_easy_cleanup(easy);
-}
-
 // Answers a pool scan at once, as the parser would fill the work state: what is
 // left is the screen's own work per scan.
 class InstantOffice final : public BackOffice {
@@ -373,7 +322,7 @@ void BM_PoolScanVersusRoundTrip(benchmark::State& state) {
                 failed = failed ||
                          bare.CallService(ApplicationVersion, QStringLiteral("qvr"), false) != 0;
             } else {
-                plainExchange(url, envelope, answer);
+                PlainExchange(url, envelope, answer);
             }
             spent[which] = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
             if (which == 0 && toDo->text() != QLatin1String("5")) {

@@ -1,12 +1,12 @@
 // Evaluation plus parsing of a packing-note-line answer against the floor of
 // pugixml alone reading the same lines into plain structs.
+#include "bench_device.h"
 #include "bench_ratio.h"
 #include "loopback_back_office.h"
 #include "model/korvo_doc.h"
 #include "platform/device_file_system.h"
 #include "service/messages/packing_note_line_message.h"
 
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <pugixml.hpp>
@@ -26,18 +26,6 @@ std::string lineDocument(int lines) {
     }
     return text + "</packingnoteline></KorvanePackingNoteLineResponse>";
 }
-
-// A device in memory, as the handheld's main memory is.
-struct BenchDevice {
-    QTemporaryDir dir{QStringLiteral("/dev/shm/korvane-bench-XXXXXX")};
-    QTemporaryDir fallback;
-    DeviceFileSystem fs{(dir.isValid() ? dir.path() : fallback.path())};
-    ScopedDevice scope{fs};
-    BenchDevice() {
-        fs.createDirectory(QStringLiteral("\\Korvo_XML"));
-        fs.createDirectory(QStringLiteral("\\Korvo_XML\\Log"));
-    }
-};
 
 void BM_EvaluateAndParse(benchmark::State& state) {
     BenchDevice device;

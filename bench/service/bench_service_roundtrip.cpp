@@ -1,13 +1,14 @@
 // A non-interactive CallService round trip against the same network work done
 // with plain libcurl: a connection check, then the probe and the call on one
 // fresh handle.
+#include "bench_device.h"
 #include "bench_ratio.h"
 #include "loopback_back_office.h"
 #include "model/korvo_doc.h"
+#include "plain_exchange.h"
 #include "platform/device_file_system.h"
 #include "service/messages/settings_message.h"
 
-#include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -21,17 +22,6 @@ const QString kAnswer = QStringLiteral(
     "<KorvaneSettingsResponse><Settings ACS=\"true\" AORD=\"2\" MDID=\"77\"/>"
     "<Plant PID=\"9\" PN=\"North\"/><PlantDepartments><D PDIDS=\"1\" PDC=\"PK\" PDD=\"Packing\"/>"
     "</PlantDepartments></KorvaneSettingsResponse>");
-
-struct BenchDevice {
-    QTemporaryDir dir{QStringLiteral("/dev/shm/korvane-bench-XXXXXX")};
-    QTemporaryDir fallback;
-    DeviceFileSystem fs{(dir.isValid() ? dir.path() : fallback.path())};
-    ScopedDevice scope{fs};
-    BenchDevice() {
-        fs.createDirectory(QStringLiteral("\\Korvo_XML"));
-        fs.createDirectory(QStringLiteral("\\Korvo_XML\\Log"));
-    }
-};
 
 LoopbackBackOffice& server() {
     static LoopbackBackOffice office;
@@ -66,48 +56,6 @@ void BM_CallService(benchmark::State& state) {
     server().clearRequests();
 }
 
-size_t collect(char* data, size_t size, size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
-}
-
-// The same network work with plain libcurl: a connection check, then the probe
-// and the call on one fresh handle.
-void plainExchange(const std::string& url, const std::string& envelope, std::string& answer) {
-    CURL* check = curl_easy_init();
-    curl_easy_setopt(check, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(check, CURLOPT_CONNECT_ONLY, 1L);
-    curl_easy_setopt(check, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_perform(check);
-    curl_easy_cleanup(check);
-
-    CURL* easy = curl_easy_init();
-    for (const char* action : {"SOAPAction: \"\"", "SOAPAction: \"processRequest\""}) {
-        curl_slist* headers = nullptr;
-        for (const char* line :
-             {"Content-Type: text/xml; charset=ISO-8859-1", action, "Accept: text/xml",
-              "Pragma: no-cache", "Connection: Keep-Alive"}) {
-            headers = curl_slist_append(headers, line);
-        }
-        const bool probe = action[13] == '"' && action[14] == '"';
-        answer.clear();
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, "CeHttp");
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, probe ? "" : envelope.c_str());
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(probe ? 0 : envelope.size()));
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collect);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer);
-        curl_easy_perform(easy);
-        curl_slist_free_all(headers);
-    }
-    curl_easy_cleanup(easy);
-}
-
 // The very bytes CallService sends, and where.
 std::pair<std::string, std::string> plainTarget(CKorvoDoc& doc) {
     SettingsMessage message(doc, false);
@@ -124,7 +72,7 @@ void BM_PlainCurl(benchmark::State& state) {
     const auto [url, envelope] = plainTarget(doc);
     std::string answer;
     for (auto _ : state) {
-        plainExchange(url, envelope, answer);
+        PlainExchange(url, envelope, answer);
         benchmark::DoNotOptimize(answer.data());
     }
     server().clearRequests();
@@ -155,7 +103,7 @@ void BM_SideBySide(benchmark::State& state) {
             break;
         }
         const auto b = Clock::now();
-        plainExchange(url, envelope, answer);
+        PlainExchange(url, envelope, answer);
         const auto c = Clock::now();
         call.push_back(std::chrono::duration<double, std::micro>(b - a).count());
         plain.push_back(std::chrono::duration<double, std::micro>(c - b).count());

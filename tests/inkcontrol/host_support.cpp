@@ -6,44 +6,6 @@
 
 namespace host {
 
-HRESULT MemoryStream::QueryInterface(REFIID riid, void** object) {
-    return answer(object,
-                  riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream
-                      ? static_cast<IStream*>(this)
-                      : nullptr);
-}
-
-HRESULT MemoryStream::Read(void* buffer, ULONG count, ULONG* read) {
-    const size_t n = std::min<size_t>(count, bytes.size() - pos);
-    std::copy(bytes.begin() + ptrdiff_t(pos), bytes.begin() + ptrdiff_t(pos + n),
-              static_cast<uint8_t*>(buffer));
-    pos += n;
-    if (read)
-        *read = ULONG(n);
-    return n == count ? S_OK : S_FALSE;
-}
-
-HRESULT MemoryStream::Write(const void* buffer, ULONG count, ULONG* written) {
-    auto* p = static_cast<const uint8_t*>(buffer);
-    if (bytes.size() < pos + count)
-        bytes.resize(pos + count);
-    std::copy(p, p + count, bytes.begin() + ptrdiff_t(pos));
-    pos += count;
-    if (written)
-        *written = count;
-    return S_OK;
-}
-
-HRESULT MemoryStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) {
-    int64_t base = origin == STREAM_SEEK_SET   ? 0
-                   : origin == STREAM_SEEK_CUR ? int64_t(pos)
-                                               : int64_t(bytes.size());
-    pos = size_t(std::max<int64_t>(0, base + move.QuadPart));
-    if (position)
-        position->QuadPart = pos;
-    return S_OK;
-}
-
 MemoryStorage::~MemoryStorage() {
     for (auto& s : streams)
         s.second->Release();

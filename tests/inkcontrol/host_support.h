@@ -3,7 +3,8 @@
 // and property notifications. Written against the public header only.
 #pragma once
 
-#include <atomic>
+#include "memory_stream.h"
+
 #include <map>
 #include <scribane/scribane.h>
 #include <set>
@@ -11,52 +12,6 @@
 #include <vector>
 
 namespace host {
-
-// Reference counting shared by the helpers; they are made with new and end with Release.
-template <class Base> class Counted : public Base {
-public:
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-    virtual ~Counted() = default;
-
-protected:
-    HRESULT answer(void** object, void* p) {
-        *object = p;
-        if (!p)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
-
-class MemoryStream final : public Counted<IStream> {
-public:
-    std::vector<uint8_t> bytes;
-    size_t pos = 0;
-
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    HRESULT Read(void* buffer, ULONG count, ULONG* read) override;
-    HRESULT Write(const void* buffer, ULONG count, ULONG* written) override;
-    HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override;
-    HRESULT SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    HRESULT CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT Commit(DWORD) override { return S_OK; }
-    HRESULT Revert() override { return E_NOTIMPL; }
-    HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-    HRESULT Clone(IStream**) override { return E_NOTIMPL; }
-};
 
 class MemoryStorage final : public Counted<IStorage> {
 public:
