@@ -35,7 +35,7 @@ done
 [ -e "$STATE" ] && fail "$STATE exists: a back office's data may be there; move it away first"
 
 # Tools of the check itself (the build's own come from scripts/install-deps.sh).
-tools=(lintian systemd curl pkgconf adduser init-system-helpers util-linux)
+tools=(lintian systemd curl pkgconf adduser init-system-helpers util-linux sqlite3)
 missing=()
 for p in "${tools[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -203,7 +203,7 @@ start_server
 status=$(settings_answer)
 # An empty database knows no handheld: the answer is the settings message's
 # refusal, from the database the configuration names.
-[ "$status" = 200 ] && grep -q 'returnValue' "$work/answer.xml" ||
+[ "$status" = 200 ] && grep -q 'KorvaneSettingsResponse' "$work/answer.xml" ||
   { cat "$work/answer.xml" >&2; fail "the settings message got HTTP $status without an answer"; }
 stop_server
 database=$(conf database)
@@ -221,6 +221,22 @@ if [ -d /run/systemd/system ]; then
   [ "$(settings_answer)" = 200 ] || fail "the service does not answer on 127.0.0.1:$port"
   systemd-analyze security --no-pager korvane-backoffice | tail -n 1
 fi
+
+step "a database newer than the program is refused"
+install -d -o korvane -g korvane "$work/newer-db"
+cp "$database" "$work/newer-db/office.db"
+sqlite3 "$work/newer-db/office.db" "UPDATE schema_version SET version = version + 1"
+chown korvane: "$work/newer-db/office.db"
+if korvane-backoffice serve --help >/dev/null 2>&1; then
+  refused=(korvane-backoffice serve --config "$CONF" --database "$work/newer-db/office.db" --port 0)
+else
+  refused=(korvane-backoffice --db "$work/newer-db/office.db" --listen 127.0.0.1:0)
+fi
+if setpriv --reuid=korvane --regid=korvane --init-groups "${refused[@]}" 2>"$work/refused.log"; then
+  fail "a database of a newer schema was served"
+fi
+grep -q 'newer than this program' "$work/refused.log" || fail "no clear message for a newer database"
+cat "$work/refused.log"
 
 step "an upgrade keeps the database and the configuration"
 sum=$(sha256sum < "$database")
@@ -240,7 +256,7 @@ stop_server
 step "remove keeps $STATE, purge deletes it"
 dpkg -r "${PACKAGES[@]}" >/dev/null
 [ -f "$database" ] || fail "remove deleted the database"
-dpkg -P "${PACKAGES[@]}" >/dev/null
+dpkg -P korvane-backoffice >/dev/null
 [ ! -e "$STATE" ] || fail "purge left $STATE"
 [ ! -e "$CONF" ] || fail "purge left $CONF"
 step "the packages are sound"
