@@ -1,11 +1,10 @@
 #include "backoffice/service_notify.h"
 
 #ifdef KORVANE_HAVE_SYSTEMD
-#include <systemd/sd-daemon.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <systemd/sd-daemon.h>
 #endif
 
 namespace backoffice {

@@ -25,8 +25,7 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         path.copy(address.sun_path, sizeof address.sun_path - 1);
-        bound_ = fd_ >= 0 &&
-                 bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        bound_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
     ~NotifySocket() {
         if (fd_ >= 0) {
