@@ -93,6 +93,11 @@ step "korvo and korvane-backoffice as installed"
 [ "$(QT_QPA_PLATFORM=offscreen korvo --version)" = "$version" ] || fail "korvo --version is not $version"
 [ "$(korvane-backoffice --version)" = "korvane-backoffice $version" ] ||
   fail "korvane-backoffice --version is not $version"
+# The first screen from the installed program: its translations come out of
+# the program onto the device.
+QT_QPA_PLATFORM=offscreen timeout 60 korvo --root "$work/device" --screenshot "$work/korvo.png" >/dev/null
+[ -s "$work/korvo.png" ] && [ -s "$work/device/Program Files/Korvo/ZIRPA_English.txt" ] ||
+  fail "the installed korvo did not show its first screen"
 [ -f /usr/share/applications/korvo.desktop ] && [ -f /usr/share/icons/hicolor/scalable/apps/korvo.svg ] ||
   fail "korvo's desktop entry or icon is missing"
 man -w korvo korvane-backoffice scribane-pad >/dev/null || fail "a manual page is missing"
