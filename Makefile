@@ -12,7 +12,7 @@ FUZZ_SECONDS ?= 60
 CCACHE := $(shell command -v ccache 2>/dev/null)
 LAUNCHER_ARGS := $(if $(CCACHE),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all build configure deps run test test-sanitize fuzz bench pad format clean
+.PHONY: all build configure deps run test test-sanitize fuzz bench pad package check-packages format clean
 
 # One target at a time even under `make -j`: the dependencies must be in place
 # before anything builds (the build itself runs in parallel inside Ninja).
@@ -92,6 +92,17 @@ pad: deps build
 	  QT_QPA_PLATFORM=offscreen $(BUILD)/inkpad/scribane-pad --register $(BUILD)/inkcontrol/libscribane.so \
 	    --screenshot $(BUILD)/scribane-pad.png; \
 	fi
+
+# Debian packages of korvo, libscribane1, libscribane-dev, scribane-pad and
+# korvane-backoffice in $(BUILD)/packages (CPack, packaging/CMakeLists.txt).
+package: deps build
+	rm -f $(BUILD)/packages/*.deb
+	cd $(BUILD) && cpack -G DEB
+
+# Builds the packages, checks them with lintian, installs them, tries every
+# piece as installed and removes them again (as root: packaging/check-packages.sh).
+check-packages: deps
+	./packaging/check-packages.sh $(BUILD)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,6 +4,7 @@
 #include "backoffice/options.h"
 #include "backoffice/print.h"
 #include "backoffice/server.h"
+#include "backoffice/service_notify.h"
 #include "backoffice/sqlite_store.h"
 
 #include <csignal>
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     if (!options.quiet) {
         serverOptions.log = log;
     }
+    serverOptions.heartbeat = NotifyWatchdog;
     Server server(handlers, serverOptions);
     if (!server.bind()) {
         std::cerr << "korvane-backoffice: cannot listen on " << options.host << ':' << options.port
@@ -97,11 +99,13 @@ int main(int argc, char** argv) {
     }
     log("event=listening url=http://" + options.host + ":" + std::to_string(server.port()) + "/" +
         options.path + "/QVRGenericWebService database=" + options.database);
+    NotifyReady();
 
     std::thread signals([&server, &stopSignals, &log] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
         log(std::string("event=stopping signal=") + (signal == SIGINT ? "INT" : "TERM"));
+        NotifyStopping();
         server.stop();
     });
     signals.detach();

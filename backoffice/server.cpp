@@ -215,6 +215,9 @@ void Server::watchConnections() {
         for (int i = 0; i < 2 && !served_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
+        if (options_.heartbeat) {
+            options_.heartbeat();
+        }
         const auto now = std::chrono::steady_clock::now();
         std::map<std::pair<int, int>, Watched> seen;
         DIR* fds = opendir("/proc/self/fd");

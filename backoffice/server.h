@@ -25,6 +25,9 @@ struct ServerOptions {
     std::chrono::seconds connectionLifetime{60};
     // One line per exchange; none: no log.
     std::function<void(const std::string&)> log;
+    // Called several times a second while the server runs (from the thread
+    // that watches the connections), for a service manager's watchdog.
+    std::function<void()> heartbeat;
 };
 
 // The HTTP side: POST (and GET with ?WSDL) on /<path>/QVRGenericWebService.

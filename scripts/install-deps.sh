@@ -10,6 +10,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
   libsqlite3-dev libcairo2-dev
+  # The back office's ready and watchdog notifications to systemd; the Debian
+  # packages (`make package`: file lets CPack compute their dependencies).
+  libsystemd-dev file
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
   # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and
