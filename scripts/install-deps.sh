@@ -10,6 +10,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
   libsqlite3-dev libcairo2-dev
+  # The back office's dashboard: Argon2id passwords, HTTPS through the HTTP
+  # library's OpenSSL support, and its browser test.
+  libsodium-dev libssl-dev
+  chromium chromium-driver python3-selenium
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
   # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and
