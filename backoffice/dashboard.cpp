@@ -507,7 +507,7 @@ std::string NotesJson(const DashboardPlant& plant, const DashboardRoute& route,
     Json j;
     j.open('{');
     plantMembers(j, plant);
-    j.member("now", IsoTime(now));
+    j.member("day", route.day).member("now", IsoTime(now));
     j.key("route");
     routeObject(j, route, now, staleMinutes);
     j.key("notes").open('[');

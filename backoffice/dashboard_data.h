@@ -26,6 +26,7 @@ struct DashboardRoute {
     Id departmentId = 0;
     int number = 0;
     std::string description;
+    std::string day; // of delivery
     int newNotes = 0;
     int inProgress = 0;
     int done = 0;

@@ -14,7 +14,7 @@ namespace {
 const char* const kRouteSelect =
     "SELECT r.id, r.department_id, r.number, r.description, r.last_activity, "
     "COALESCE(SUM(n.status = 0), 0), COALESCE(SUM(n.status = 1), 0), "
-    "COALESCE(SUM(n.status = 2), 0) "
+    "COALESCE(SUM(n.status = 2), 0), r.delivery_day "
     "FROM routes r LEFT JOIN notes n ON n.route_id = r.id ";
 
 DashboardRoute readRoute(const sqlite::Query& q) {
@@ -27,6 +27,7 @@ DashboardRoute readRoute(const sqlite::Query& q) {
     r.newNotes = static_cast<int>(q.integer(5));
     r.inProgress = static_cast<int>(q.integer(6));
     r.done = static_cast<int>(q.integer(7));
+    r.day = q.text(8);
     return r;
 }
 

@@ -202,12 +202,15 @@ WHEN NEW.status <> OLD.status BEGIN
     strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE NEW.status = 2;
 END;
 -- The time a container arrived, not the handheld's own clock (a local time
--- of a device that may be wrong), so that all events compare.
+-- of a device that may be wrong), so that all events compare. Only a
+-- handheld's scan is a scan; a container that came with the data moves the
+-- route but counts as none.
 CREATE TRIGGER container_scanned AFTER INSERT ON note_containers BEGIN
   UPDATE routes SET last_activity = strftime('%Y-%m-%dT%H:%M:%fZ', 'now')
     WHERE id = (SELECT route_id FROM notes WHERE id = NEW.note_id);
   INSERT INTO scan_events(route_id, kind, at) SELECT route_id, 0,
-    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM notes WHERE id = NEW.note_id;
+    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM notes
+    WHERE id = NEW.note_id AND NEW.device_id IS NOT NULL;
 END;
 CREATE TRIGGER pool_scanned AFTER UPDATE OF note_id ON pool_units
 WHEN NEW.note_id IS NOT NULL AND NEW.note_id IS NOT OLD.note_id BEGIN
