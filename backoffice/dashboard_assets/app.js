@@ -203,7 +203,7 @@
         el('td', {}, clock(note.doneAt))));
     }
     table.append(body);
-    main.append(table);
+    main.append(el('div', { class: 'scroll' }, table));
   }
 
   function renderHandhelds(data, main) {
@@ -304,7 +304,9 @@
     }
     if (state.data && state.data.plant) select.value = state.data.plant.code;
     const day = document.getElementById('day');
-    if (state.data && state.data.day && document.activeElement !== day) day.value = state.data.day;
+    if (document.activeElement !== day) {
+      day.value = (state.data && state.data.day) || params.get('day') || new Date().toLocaleDateString('sv');
+    }
   }
 
   function render() {

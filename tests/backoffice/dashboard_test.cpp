@@ -220,6 +220,48 @@ TEST_F(Dashboard, AWorkedNoteShowsItsHolderQuantitiesAndScans) {
     EXPECT_TRUE(has(api("scans", {{"plant", "1000"}}), "\"notesDone\":1,")) << "the note done";
 }
 
+// The route counters the triggers keep agree with counting the notes, after
+// whatever happens to the notes.
+TEST_F(Dashboard, RouteCountersFollowEveryChangeOfTheNotes) {
+    const auto disagreeing = [this] {
+        std::int64_t count = -1;
+        store_->read([&](bo::sqlite::Database& db) {
+            auto q = db.query(
+                "SELECT COUNT(*) FROM routes r WHERE "
+                "notes_new <> (SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = 0) "
+                "OR notes_in_progress <> "
+                "(SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = 1) "
+                "OR notes_done <> (SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = "
+                "2)");
+            q.next();
+            count = q.integer(0);
+        });
+        return count;
+    };
+    const std::string other = std::to_string(routeId(102));
+    struct Case {
+        const char* name;
+        std::string change;
+    } cases[] = {
+        {"the seeded data", "SELECT 1"},
+        {"a state changes", "UPDATE notes SET status = 2 WHERE number = '4310104'"},
+        {"a note moves to another route",
+         "UPDATE notes SET route_id = " + other + " WHERE number = '4310105'"},
+        {"a note moves and changes state at once",
+         "UPDATE notes SET route_id = " + std::to_string(routeId(101)) +
+             ", status = 1 WHERE number = '4310105'"},
+        {"a note comes", "INSERT INTO notes(plant_id, route_id, number, customer, status) "
+                         "VALUES(1, " +
+                             other + ", '999', 'New', 1)"},
+        {"a note goes", "DELETE FROM notes WHERE number = '999'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sql(c.change);
+        EXPECT_EQ(disagreeing(), 0);
+    }
+}
+
 TEST_F(Dashboard, AThousandRoutesOfADay) {
     store_->write([](bo::StoreTransaction& tx) {
         bo::Plant plant;
