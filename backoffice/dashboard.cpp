@@ -8,6 +8,7 @@
 #include "backoffice/users.h"
 #include "backoffice/xml_text.h"
 
+#include <arpa/inet.h>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -363,7 +364,22 @@ int HashPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err) 
 // Plain functions
 
 bool LoopbackHost(const std::string& host) {
-    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+    in_addr address{};
+    // An address, not a name that starts like one ("127.0.0.1.example.org").
+    return host == "localhost" || host == "::1" ||
+           (inet_pton(AF_INET, host.c_str(), &address) == 1 &&
+            (ntohl(address.s_addr) >> 24) == 127);
+}
+
+std::string HostName(const std::string& hostHeader) {
+    if (hostHeader.empty()) {
+        return "localhost"; // an HTTP/1.0 client on this machine names none
+    }
+    if (hostHeader.front() == '[') {
+        const size_t close = hostHeader.find(']');
+        return close == std::string::npos ? std::string() : hostHeader.substr(1, close - 1);
+    }
+    return hostHeader.substr(0, hostHeader.find(':'));
 }
 
 bool ValidDay(const std::string& day) {
@@ -732,6 +748,14 @@ private:
             return false;
         }
         if (!d_.loginNeeded_) {
+            // Open on loopback, but only under a loopback name: a page of
+            // another site whose name it pointed at 127.0.0.1 must not read it.
+            if (!LoopbackHost(HostName(in.get_header_value("Host")))) {
+                out.status = 403;
+                out.set_content("Open the dashboard as 127.0.0.1 or localhost.\n",
+                                "text/plain; charset=utf-8");
+                return false;
+            }
             return true;
         }
         // Without TLS a session cookie travels in clear text, as a password would.

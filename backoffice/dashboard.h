@@ -54,6 +54,8 @@ std::string DashboardUsage();
 int HashPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err);
 
 bool LoopbackHost(const std::string& host);
+// The name in a Host header, without the port and the brackets of IPv6.
+std::string HostName(const std::string& hostHeader);
 // "YYYY-MM-DD" with a month and a day that exist.
 bool ValidDay(const std::string& day);
 // "YYYY-MM-DDTHH:MM:SS[.fff]Z"; nullopt for anything else.

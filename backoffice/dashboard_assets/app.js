@@ -4,7 +4,7 @@
 'use strict';
 
 (function () {
-  const POLL_MS = 1000;
+  const POLL_MS = 800; // a change shows within a second, well inside two
 
   const TEXTS = {
     en: {

@@ -98,6 +98,24 @@ TEST(DashboardJson, StaleRoutesAndDays) {
     EXPECT_TRUE(bo::ValidDay("2028-02-29"));
 }
 
+TEST(DashboardJson, OpenOnlyUnderALoopbackName) {
+    struct Case {
+        const char* host;
+        bool open;
+    } cases[] = {{"127.0.0.1:8080", true},
+                 {"localhost:8080", true},
+                 {"[::1]:8080", true},
+                 {"", true},
+                 {"127.0.0.1", true},
+                 {"evil.example:8080", false},
+                 {"127.0.0.1.evil.example", false},
+                 {"[::1", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host);
+        EXPECT_EQ(bo::LoopbackHost(bo::HostName(c.host)), c.open);
+    }
+}
+
 TEST_F(Dashboard, RoutesOfTheDayByDepartmentWithTheirCounters) {
     const std::string json = api("routes", {{"plant", "1000"}});
     EXPECT_TRUE(has(json, R"("departments":[{"number":10,"code":"FRS")")) << json;
