@@ -189,7 +189,7 @@
         note.employee ? el('div', { class: 'employee' }, note.employee) : null,
         note.heldFrom ? el('div', { class: 'muted' }, `${t('since')} ${clock(note.heldFrom)}`) : null) : '–';
       const printed = note.printedAt
-        ? el('span', {}, clock(note.printedAt), ' ', note.pdf ? el('a', { href: note.pdf, target: '_blank', rel: 'noopener' }, t('pdf')) : null)
+        ? el('span', {}, clock(note.printedAt), ' ', note.pdf ? el('a', { class: 'pdf', href: note.pdf, target: '_blank', rel: 'noopener' }, t('pdf')) : null)
         : '–';
       body.append(el('tr', { 'data-note': note.number },
         el('td', { class: 'num' }, note.stop), el('td', {}, note.number),

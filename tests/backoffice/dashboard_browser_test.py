@@ -243,6 +243,16 @@ def local_back_office(folder, driver):
         held = cell_text(driver, 'tr[data-note="4310104"] .held') or ""
         assert "HH01" in held and "Tomas Vermeer" in held, held
 
+        # Printed: the time and a link to the PDF the back office wrote.
+        soap(office.port, "KORVANEPRINT", request_document(
+            "KorvanePrintRequest", [("MobileDevice_ID", 1), ("PackingNote_ID", note),
+                                    ("Employee_ID", 2), ("Colli", 2), ("PrintOrderForm", "false")]))
+        pdf = 'tr[data-note="4310104"] a.pdf'
+        wait(driver, 2, lambda: driver.find_elements(By.CSS_SELECTOR, pdf), "the printed note")
+        link = driver.execute_script("return document.querySelector(arguments[0]).href;", pdf)
+        with urllib.request.urlopen(link, timeout=10) as answer:
+            assert answer.read(5) == b"%PDF-", link
+
         # The back office restarts; the open page carries on by itself.
         port = office.port
         office.stop()
@@ -287,6 +297,9 @@ def login(driver, base, user, password):
     driver.find_element(By.ID, "user").send_keys(user)
     driver.find_element(By.ID, "password").send_keys(password)
     driver.find_element(By.ID, "login").click()
+    # The answer first: a next navigation would cancel the post.
+    wait(driver, 10, lambda: "error=" in driver.current_url
+         or "/dashboard/login" not in driver.current_url, "the answer to the login")
 
 
 def tls_back_office(folder, driver):
