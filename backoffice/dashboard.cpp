@@ -661,23 +661,21 @@ public:
                      if (!allowed(in, out, tls, true)) {
                          return;
                      }
-                     // Unchanged since the page's last poll: no query at all.
-                     const std::string tag = etag();
-                     if (in.get_header_value("If-None-Match") == tag) {
-                         out.status = 304;
-                         out.set_header("ETag", tag);
-                         return;
-                     }
                      std::map<std::string, std::string> params;
                      for (const auto& [name, value] : in.params) {
                          params.emplace(name, value);
                      }
-                     const Reply reply = d_.api(in.matches[1].str(), params);
-                     out.status = reply.status;
-                     if (reply.status == 200) {
-                         out.set_header("ETag", tag);
+                     const Answer answer = d_.poll(in.matches[1].str(), params);
+                     if (answer.reply.status == 200) {
+                         out.set_header("ETag", answer.etag);
+                         // Unchanged since the page's last poll: no body.
+                         if (in.get_header_value("If-None-Match") == answer.etag) {
+                             out.status = 304;
+                             return;
+                         }
                      }
-                     out.set_content(reply.body, kJson);
+                     out.status = answer.reply.status;
+                     out.set_content(answer.reply.body, kJson);
                  });
         http.Get("/dashboard/pdf", [this, tls](const httplib::Request& in, httplib::Response& out) {
             out.set_header("X-Content-Type-Options", "nosniff");
@@ -732,14 +730,6 @@ private:
         out.set_content("The dashboard is off: this back office listens beyond loopback and has "
                         "no --dashboard-users file.\n",
                         "text/plain; charset=utf-8");
-    }
-
-    std::string etag() const {
-        const auto minute = std::chrono::duration_cast<std::chrono::minutes>(
-                                std::chrono::system_clock::now().time_since_epoch())
-                                .count();
-        return "\"" + d_.boot_ + "-" + std::to_string(d_.generation_.load()) + "-" +
-               std::to_string(minute) + "\"";
     }
 
     bool allowed(const httplib::Request& in, httplib::Response& out, bool tls, bool api) {
@@ -1032,6 +1022,38 @@ void Dashboard::flushActivity() {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         lock.lock();
     }
+}
+
+Dashboard::Answer Dashboard::poll(const std::string& endpoint,
+                                  const std::map<std::string, std::string>& params,
+                                  std::chrono::steady_clock::time_point now) {
+    std::string key = endpoint;
+    for (const auto& [name, value] : params) {
+        key += '&' + name + '=' + value;
+    }
+    const std::uint64_t generation = generation_.load();
+    const auto minute = std::chrono::duration_cast<std::chrono::minutes>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    {
+        std::lock_guard lock(cacheMutex_);
+        const auto found = cache_.find(key);
+        if (found != cache_.end() &&
+            ((found->second.generation == generation && found->second.minute == minute) ||
+             now - found->second.at < kShared)) {
+            return found->second.answer;
+        }
+    }
+    Answer answer;
+    answer.reply = api(endpoint, params);
+    answer.etag =
+        "\"" + boot_ + "-" + std::to_string(generation) + "-" + std::to_string(minute) + "\"";
+    std::lock_guard lock(cacheMutex_);
+    if (cache_.size() >= 256) {
+        cache_.clear(); // many days and routes asked for: start afresh rather than grow
+    }
+    cache_[key] = {generation, minute, now, answer};
+    return answer;
 }
 
 Dashboard::Reply Dashboard::api(const std::string& endpoint,

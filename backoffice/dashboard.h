@@ -104,6 +104,17 @@ public:
     Reply api(const std::string& endpoint, const std::map<std::string, std::string>& params,
               TimePoint now = std::chrono::system_clock::now());
 
+    // The answer to a page's poll: the same for every page that asks the
+    // same within kShared, and while nothing changed, so that twenty open
+    // dashboards cost the handhelds hardly more than one.
+    static constexpr std::chrono::milliseconds kShared{500};
+    struct Answer {
+        Reply reply;
+        std::string etag; // changes with every exchange and every minute
+    };
+    Answer poll(const std::string& endpoint, const std::map<std::string, std::string>& params,
+                std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+
     // A handheld's exchange; the pages learn of it at their next poll.
     void exchanged(Id device, const std::string& function, std::optional<Id> employee);
 
@@ -123,6 +134,15 @@ private:
     std::unique_ptr<Routes> routes_;
     std::string boot_; // tells the pages' polls that the server was restarted
     std::atomic<std::uint64_t> generation_{0};
+
+    struct Cached {
+        std::uint64_t generation = 0;
+        std::int64_t minute = 0;
+        std::chrono::steady_clock::time_point at;
+        Answer answer;
+    };
+    std::mutex cacheMutex_;
+    std::map<std::string, Cached> cache_;
 
     std::mutex activityMutex_;
     std::condition_variable activityWanted_;

@@ -625,9 +625,9 @@ int main(int argc, char** argv) {
 
     auto& l = loads();
     std::printf("\n50 handhelds, %lld s each run\n", static_cast<long long>(kRunTime.count()));
-    std::printf("%-22s %14s %10s %9s\n", "", "exchanges/s", "p99 ms", "failures");
+    std::printf("%-34s %14s %10s %9s\n", "", "exchanges/s", "p99 ms", "failures");
     for (const auto& [name, result] : l) {
-        std::printf("%-22s %14.0f %10.1f %9ld\n", name.c_str(), result.exchangesPerSecond,
+        std::printf("%-34s %14.0f %10.1f %9ld\n", name.c_str(), result.exchangesPerSecond,
                     result.p99, result.failures);
     }
     bool met = true;

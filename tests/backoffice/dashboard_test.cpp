@@ -280,6 +280,77 @@ TEST_F(Dashboard, RouteCountersFollowEveryChangeOfTheNotes) {
     }
 }
 
+// The store's queries, counting the routes of a day asked for.
+class CountingQueries : public bo::DashboardQueries {
+public:
+    explicit CountingQueries(bo::DashboardQueries& inner) : inner_(inner) {}
+    std::vector<bo::DashboardPlant> plants() override { return inner_.plants(); }
+    std::vector<bo::Department> departments(bo::Id plant) override {
+        return inner_.departments(plant);
+    }
+    std::vector<bo::DashboardRoute> routes(bo::Id plant, const std::string& day) override {
+        ++routeQueries;
+        return inner_.routes(plant, day);
+    }
+    std::optional<std::pair<bo::DashboardRoute, std::vector<bo::DashboardNote>>>
+    routeNotes(bo::Id plant, bo::Id route) override {
+        return inner_.routeNotes(plant, route);
+    }
+    std::vector<bo::DashboardHandheld> handhelds(bo::Id plant) override {
+        return inner_.handhelds(plant);
+    }
+    bo::HourlyScans scansPerHour(bo::Id plant, const std::string& day) override {
+        return inner_.scansPerHour(plant, day);
+    }
+    std::string printFile(bo::Id plant, bo::Id job) override {
+        return inner_.printFile(plant, job);
+    }
+    void saveActivity(const std::vector<bo::HandheldActivity>& activity) override {
+        inner_.saveActivity(activity);
+    }
+    int routeQueries = 0;
+
+private:
+    bo::DashboardQueries& inner_;
+};
+
+// Open pages share one answer while nothing changed and within half a
+// second of it, so that twenty dashboards cost hardly more than one.
+TEST_F(Dashboard, PollsShareAnswers) {
+    CountingQueries counting(queries_);
+    bo::Dashboard shared(counting, {}, "127.0.0.1", folder_.path().string());
+    shared.stop(); // no writer of last exchanges bumping the state behind the test's back
+    const auto t0 = std::chrono::steady_clock::now();
+    using ms = std::chrono::milliseconds;
+    struct Step {
+        const char* name;
+        bool exchange;
+        ms at;
+        int queries;
+        bool sameTag; // as the step before
+    } steps[] = {
+        {"the first page asks the database", false, ms(0), 1, false},
+        {"a second page at once", false, ms(0), 1, true},
+        {"nothing changed, seconds later", false, ms(5000), 1, true},
+        {"after a handheld's exchange", true, ms(5000), 2, false},
+        {"another exchange within half a second", true, ms(5200), 2, true},
+        {"half a second later", false, ms(5600), 3, false},
+    };
+    std::string tag;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.exchange) {
+            shared.exchanged(1, "KORVANEROUTE", std::nullopt);
+        }
+        const bo::Dashboard::Answer answer =
+            shared.poll("routes", {{"plant", "1000"}, {"day", kDay}}, t0 + step.at);
+        EXPECT_EQ(answer.reply.status, 200);
+        EXPECT_EQ(counting.routeQueries, step.queries);
+        EXPECT_EQ(answer.etag == tag, step.sameTag);
+        tag = answer.etag;
+    }
+}
+
 TEST_F(Dashboard, AThousandRoutesOfADay) {
     store_->write([](bo::StoreTransaction& tx) {
         bo::Plant plant;
