@@ -32,6 +32,14 @@ bool sodiumReady() {
     return ready;
 }
 
+std::string randomHexPassword() {
+    unsigned char bytes[16];
+    char hex[sizeof bytes * 2 + 1];
+    randombytes_buf(bytes, sizeof bytes);
+    sodium_bin2hex(hex, sizeof hex, bytes, sizeof bytes);
+    return hex;
+}
+
 } // namespace
 
 UsersFile ParseUsers(std::string_view text) {
@@ -113,6 +121,9 @@ std::string HashPassword(std::string_view password) {
 Logins::Logins(std::map<std::string, std::string> hashes, Limits limits)
     : hashes_(std::move(hashes)), limits_(limits) {
     sodiumReady();
+    // An unknown name is checked against this, so that the time of the
+    // answer does not tell which names exist.
+    unknown_ = HashPassword(randomHexPassword());
 }
 
 Logins::Outcome Logins::logIn(const std::string& name, std::string_view password,
@@ -126,10 +137,11 @@ Logins::Outcome Logins::logIn(const std::string& name, std::string_view password
     }
     bool right = false;
     const auto known = hashes_.find(name);
-    if (known != hashes_.end() && password.size() <= kMaxPassword && sodiumReady()) {
+    const std::string& hash = known != hashes_.end() ? known->second : unknown_;
+    if (!hash.empty() && password.size() <= kMaxPassword && sodiumReady()) {
         std::lock_guard verifying(verifying_);
-        right =
-            crypto_pwhash_str_verify(known->second.c_str(), password.data(), password.size()) == 0;
+        right = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0 &&
+                known != hashes_.end();
     }
     std::lock_guard lock(mutex_);
     if (!right) {

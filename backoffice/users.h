@@ -58,6 +58,7 @@ private:
     };
 
     std::map<std::string, std::string> hashes_;
+    std::string unknown_;
     Limits limits_;
     std::mutex mutex_;
     std::map<std::string, Failures> failures_;
