@@ -1,5 +1,7 @@
 #include "backoffice/embedded_back_office.h"
 
+#include "backoffice/dashboard.h"
+#include "backoffice/dashboard_sqlite.h"
 #include "backoffice/demo_data.h"
 #include "backoffice/handlers.h"
 #include "backoffice/print.h"
@@ -24,6 +26,8 @@ struct EmbeddedBackOffice::Impl {
     std::unique_ptr<SqliteStore> store;
     std::unique_ptr<PdfPrinter> printer;
     std::unique_ptr<Handlers> handlers;
+    std::unique_ptr<SqliteDashboardQueries> dashboardQueries;
+    std::unique_ptr<Dashboard> dashboard;
     std::unique_ptr<Server> server;
 };
 
@@ -73,6 +77,12 @@ EmbeddedBackOffice::EmbeddedBackOffice(Options options) : d_(std::make_unique<Im
             std::cerr << line << '\n';
         };
     }
+    if (d_->options.dashboard) {
+        d_->dashboardQueries = std::make_unique<SqliteDashboardQueries>(*d_->store);
+        d_->dashboard = std::make_unique<Dashboard>(*d_->dashboardQueries, DashboardOptions{},
+                                                    "127.0.0.1", d_->prints);
+        d_->dashboard->attach(serverOptions);
+    }
     d_->server = std::make_unique<Server>(*d_->handlers, serverOptions);
     if (!d_->server->bind()) {
         throw std::runtime_error("cannot listen on 127.0.0.1");
@@ -82,6 +92,8 @@ EmbeddedBackOffice::EmbeddedBackOffice(Options options) : d_(std::make_unique<Im
 
 EmbeddedBackOffice::~EmbeddedBackOffice() {
     d_->server.reset();
+    d_->dashboard.reset();
+    d_->dashboardQueries.reset();
     d_->handlers.reset();
     d_->store.reset();
     std::error_code ignored;

@@ -32,6 +32,8 @@ public:
         std::function<std::chrono::system_clock::time_point()> clock;
         // One line per exchange on standard error.
         bool log = false;
+        // The supervisor's dashboard on the same listener (open: loopback).
+        bool dashboard = true;
     };
 
     EmbeddedBackOffice();

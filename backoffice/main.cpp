@@ -1,4 +1,6 @@
 // korvane-backoffice: the reference back office.
+#include "backoffice/dashboard.h"
+#include "backoffice/dashboard_sqlite.h"
 #include "backoffice/demo_data.h"
 #include "backoffice/handlers.h"
 #include "backoffice/options.h"
@@ -22,16 +24,23 @@
 
 int main(int argc, char** argv) {
     using namespace backoffice;
-    const ParsedCommandLine parsed =
-        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        std::cerr << "korvane-backoffice: " << parsed.error << "\n\n" << Usage();
+    const DashboardArguments dashboardArguments =
+        SplitDashboardOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const ParsedCommandLine parsed = ParseCommandLine(dashboardArguments.rest);
+    if (!parsed.options || !dashboardArguments.error.empty()) {
+        std::cerr << "korvane-backoffice: "
+                  << (dashboardArguments.error.empty() ? parsed.error : dashboardArguments.error)
+                  << "\n\n"
+                  << Usage() << DashboardUsage();
         return 2;
     }
     const CommandLine& options = *parsed.options;
     if (options.help) {
-        std::cout << Usage();
+        std::cout << Usage() << DashboardUsage();
         return 0;
+    }
+    if (dashboardArguments.options.hashPassword) {
+        return HashPasswordCommand(std::cin, std::cout, std::cerr);
     }
     if (options.version) {
         std::cout << "korvane-backoffice " KORVANE_VERSION "\n";
@@ -85,10 +94,22 @@ int main(int argc, char** argv) {
         serverOptions.log = log;
     }
     serverOptions.heartbeat = NotifyWatchdog;
+    SqliteDashboardQueries dashboardQueries(*store);
+    Dashboard dashboard(dashboardQueries, dashboardArguments.options, options.host, printFolder,
+                        log);
+    if (!dashboard.error().empty()) {
+        std::cerr << "korvane-backoffice: " << dashboard.error() << '\n';
+        return 1;
+    }
+    dashboard.attach(serverOptions);
     Server server(handlers, serverOptions);
     if (!server.bind()) {
         std::cerr << "korvane-backoffice: cannot listen on " << options.host << ':' << options.port
                   << '\n';
+        return 1;
+    }
+    if (!dashboard.start()) {
+        std::cerr << "korvane-backoffice: " << dashboard.error() << '\n';
         return 1;
     }
     if (!options.portFile.empty()) {
@@ -110,6 +131,7 @@ int main(int argc, char** argv) {
     });
     signals.detach();
     server.run();
+    dashboard.stop();
     log("event=stopped");
     return 0;
 }

@@ -126,6 +126,9 @@ Server::Server(Handlers& handlers, ServerOptions options)
                 if (result.device) {
                     device = std::to_string(*result.device);
                 }
+                if (options_.exchanged) {
+                    options_.exchanged(parse.call, result);
+                }
             }
         }
         if (in.version == "HTTP/1.0" && in.get_header_value("Connection") != "keep-alive" &&
@@ -150,6 +153,9 @@ Server::Server(Handlers& handlers, ServerOptions options)
             options_.log(line);
         }
     });
+    if (options_.routes) {
+        options_.routes(http);
+    }
 }
 
 Server::~Server() {

@@ -7,9 +7,15 @@
 #include <string>
 #include <thread>
 
+namespace httplib {
+class Server;
+}
+
 namespace backoffice {
 
 class Handlers;
+struct SoapCall;
+struct ExchangeResult;
 
 struct ServerOptions {
     std::string host = "127.0.0.1";
@@ -28,6 +34,10 @@ struct ServerOptions {
     // Called several times a second while the server runs (from the thread
     // that watches the connections), for a service manager's watchdog.
     std::function<void()> heartbeat;
+    // More routes on the same listener (the supervisor's dashboard).
+    std::function<void(httplib::Server&)> routes;
+    // Told of every processRequest once its answer is built.
+    std::function<void(const SoapCall&, const ExchangeResult&)> exchanged;
 };
 
 // The HTTP side: POST (and GET with ?WSDL) on /<path>/QVRGenericWebService.

@@ -168,6 +168,98 @@ CREATE TABLE audit(
   after TEXT NOT NULL);
 CREATE INDEX audit_by_entity ON audit(entity, entity_id);
 )sql",
+    // What the supervisor's dashboard shows and the handhelds never ask for:
+    // when a note was taken and done, when a route last moved, the scans of a
+    // route by time, and each handheld's last exchange. Triggers record it in
+    // the transaction of the change itself, so no exchange pays a write of its
+    // own and nothing on the wire changes.
+    R"sql(
+ALTER TABLE notes ADD COLUMN held_from TEXT NOT NULL DEFAULT '';
+ALTER TABLE notes ADD COLUMN done_at TEXT NOT NULL DEFAULT '';
+ALTER TABLE routes ADD COLUMN last_activity TEXT NOT NULL DEFAULT '';
+-- The route's notes by state, kept as they change: the dashboard's day of a
+-- thousand routes reads them instead of counting a hundred thousand notes.
+ALTER TABLE routes ADD COLUMN notes_new INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE routes ADD COLUMN notes_in_progress INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE routes ADD COLUMN notes_done INTEGER NOT NULL DEFAULT 0;
+UPDATE routes SET
+  notes_new = (SELECT COUNT(*) FROM notes WHERE route_id = routes.id AND status = 0),
+  notes_in_progress = (SELECT COUNT(*) FROM notes WHERE route_id = routes.id AND status = 1),
+  notes_done = (SELECT COUNT(*) FROM notes WHERE route_id = routes.id AND status = 2);
+CREATE TRIGGER note_counted AFTER INSERT ON notes BEGIN
+  UPDATE routes SET notes_new = notes_new + (NEW.status = 0),
+    notes_in_progress = notes_in_progress + (NEW.status = 1),
+    notes_done = notes_done + (NEW.status = 2) WHERE id = NEW.route_id;
+END;
+CREATE TRIGGER note_uncounted AFTER DELETE ON notes BEGIN
+  UPDATE routes SET notes_new = notes_new - (OLD.status = 0),
+    notes_in_progress = notes_in_progress - (OLD.status = 1),
+    notes_done = notes_done - (OLD.status = 2) WHERE id = OLD.route_id;
+END;
+CREATE TRIGGER note_recounted AFTER UPDATE OF status, route_id ON notes
+WHEN NEW.status <> OLD.status OR NEW.route_id <> OLD.route_id BEGIN
+  UPDATE routes SET notes_new = notes_new - (OLD.status = 0),
+    notes_in_progress = notes_in_progress - (OLD.status = 1),
+    notes_done = notes_done - (OLD.status = 2) WHERE id = OLD.route_id;
+  UPDATE routes SET notes_new = notes_new + (NEW.status = 0),
+    notes_in_progress = notes_in_progress + (NEW.status = 1),
+    notes_done = notes_done + (NEW.status = 2) WHERE id = NEW.route_id;
+END;
+CREATE TABLE scan_events(
+  id INTEGER PRIMARY KEY,
+  route_id INTEGER NOT NULL REFERENCES routes(id),
+  kind INTEGER NOT NULL, -- 0 container, 1 pool item or bundle, 2 delivered quantity, 3 note done
+  at TEXT NOT NULL);
+CREATE INDEX scan_events_by_route ON scan_events(route_id, at);
+CREATE TABLE device_activity(
+  device_id INTEGER PRIMARY KEY REFERENCES devices(id),
+  at TEXT NOT NULL,
+  function TEXT NOT NULL,
+  employee_id INTEGER);
+CREATE TRIGGER note_held AFTER UPDATE OF held_by ON notes
+WHEN NEW.held_by IS NOT OLD.held_by BEGIN
+  UPDATE notes SET held_from = CASE WHEN NEW.held_by IS NULL THEN ''
+    ELSE strftime('%Y-%m-%dT%H:%M:%fZ', 'now') END WHERE id = NEW.id;
+END;
+CREATE TRIGGER note_status AFTER UPDATE OF status ON notes
+WHEN NEW.status <> OLD.status BEGIN
+  UPDATE notes SET done_at = CASE WHEN NEW.status = 2
+    THEN strftime('%Y-%m-%dT%H:%M:%fZ', 'now') ELSE '' END WHERE id = NEW.id;
+  UPDATE routes SET last_activity = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE id = NEW.route_id;
+  INSERT INTO scan_events(route_id, kind, at) SELECT NEW.route_id, 3,
+    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE NEW.status = 2;
+END;
+-- The time a container arrived, not the handheld's own clock (a local time
+-- of a device that may be wrong), so that all events compare. Only a
+-- handheld's scan is a scan; a container that came with the data moves the
+-- route but counts as none.
+CREATE TRIGGER container_scanned AFTER INSERT ON note_containers BEGIN
+  UPDATE routes SET last_activity = strftime('%Y-%m-%dT%H:%M:%fZ', 'now')
+    WHERE id = (SELECT route_id FROM notes WHERE id = NEW.note_id);
+  INSERT INTO scan_events(route_id, kind, at) SELECT route_id, 0,
+    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM notes
+    WHERE id = NEW.note_id AND NEW.device_id IS NOT NULL;
+END;
+CREATE TRIGGER pool_scanned AFTER UPDATE OF note_id ON pool_units
+WHEN NEW.note_id IS NOT NULL AND NEW.note_id IS NOT OLD.note_id BEGIN
+  UPDATE routes SET last_activity = strftime('%Y-%m-%dT%H:%M:%fZ', 'now')
+    WHERE id = (SELECT route_id FROM notes WHERE id = NEW.note_id);
+  INSERT INTO scan_events(route_id, kind, at) SELECT route_id, 1,
+    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM notes WHERE id = NEW.note_id;
+END;
+-- A pool scan counts its item onto the line right after the pool trigger
+-- recorded it: that change is the scan, no quantity saved by hand.
+CREATE TRIGGER quantity_saved AFTER UPDATE OF delivered ON lines
+WHEN NEW.delivered <> OLD.delivered BEGIN
+  UPDATE routes SET last_activity = strftime('%Y-%m-%dT%H:%M:%fZ', 'now')
+    WHERE id = (SELECT route_id FROM notes WHERE id = NEW.note_id);
+  INSERT INTO scan_events(route_id, kind, at) SELECT n.route_id, 2,
+    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM notes n WHERE n.id = NEW.note_id
+    AND NOT EXISTS (SELECT 1 FROM scan_events e WHERE e.id =
+      (SELECT MAX(id) FROM scan_events WHERE route_id = n.route_id)
+      AND e.kind = 1 AND e.at >= strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-1 seconds'));
+END;
+)sql",
 };
 
 constexpr int kVersion = static_cast<int>(std::size(kMigrations));
@@ -329,6 +421,7 @@ public:
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
+    sqlite::Database& database() { return *db_; }
 
     std::optional<Plant> plantByCode(const std::string& code) override {
         auto q = db_->query("SELECT " + kPlantColumns + " FROM plants WHERE code = ?");
@@ -1006,6 +1099,21 @@ void SqliteStore::migrate() {
         transaction.commit();
     }
     release(std::move(db));
+}
+
+void SqliteStore::read(const std::function<void(sqlite::Database&)>& work) {
+    struct Lease {
+        SqliteStore& store;
+        std::unique_ptr<sqlite::Database> db;
+        ~Lease() { store.release(std::move(db)); }
+    } lease{*this, acquire()};
+    sqlite::Transaction transaction(*lease.db, false);
+    work(*lease.db);
+    transaction.commit();
+}
+
+void SqliteStore::writeDatabase(const std::function<void(sqlite::Database&)>& work) {
+    write([&work](StoreTransaction& tx) { work(static_cast<SqliteTransaction&>(tx).database()); });
 }
 
 std::unique_ptr<StoreTransaction> SqliteStore::begin(bool write) {

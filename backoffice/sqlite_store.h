@@ -35,6 +35,12 @@ public:
     std::unique_ptr<StoreTransaction> begin(bool write) override;
     void write(const std::function<void(StoreTransaction&)>& work) override;
 
+    // Queries of their own (the dashboard's) in a read transaction on a
+    // pooled connection: they never wait for the writer nor hold it up.
+    void read(const std::function<void(sqlite::Database&)>& work);
+    // Changes of their own, in the writer's batch like every other write.
+    void writeDatabase(const std::function<void(sqlite::Database&)>& work);
+
     const std::string& path() const { return path_; }
     // The schema version this program writes.
     static int currentVersion();

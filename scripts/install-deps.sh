@@ -13,6 +13,10 @@ packages=(
   # The back office's ready and watchdog notifications to systemd; the Debian
   # packages (`make package`: file lets CPack compute their dependencies).
   libsystemd-dev file
+  # The back office's dashboard: Argon2id passwords, HTTPS through the HTTP
+  # library's OpenSSL support, and its browser test.
+  libsodium-dev libssl-dev
+  chromium chromium-driver python3-selenium
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
   # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and

@@ -34,6 +34,7 @@ done
 port=$(cat "$portfile")
 echo "Back office with the demonstration warehouse: http://127.0.0.1:$port/qvrgenericwebservice/QVRGenericWebService"
 echo "  database $build/backoffice-demo.db, printed notes in $build/prints, log in $build/backoffice.log"
+echo "Supervisor dashboard: http://127.0.0.1:$port/dashboard"
 
 # The device settings: ten key=value lines in this order. A device without a
 # server gets the demonstration plant; one that `make run` set up before only

@@ -1,0 +1,157 @@
+#pragma once
+
+#include "backoffice/dashboard_data.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace backoffice {
+
+struct ServerOptions;
+class Logins;
+
+// The supervisor's dashboard: read-only pages under /dashboard and their
+// JSON under /api/v1 on the handhelds' listener, and over TLS on a listener
+// of its own when a certificate is given.
+struct DashboardOptions {
+    std::string tlsCert;
+    std::string tlsKey;
+    std::string tlsHost; // empty: the handhelds' listening address
+    int tlsPort = 8443;
+    // "name:hash" lines; needed whenever the back office listens beyond
+    // loopback, where nobody sees the pages without logging in.
+    std::string usersFile;
+    // A login over plain HTTP, for a site whose reverse proxy ends TLS.
+    bool plainLogin = false;
+    int staleMinutes = 20;   // a route with notes in progress that has not moved
+    int silentMinutes = 120; // a handheld without exchange (the hold time)
+    int planFrom = 6;        // the hours in which the day's notes are planned
+    int planTo = 14;
+    bool hashPassword = false; // print a hash of the password on standard input
+    // Wrong passwords in a row before a name is locked, and for how long.
+    int lockAfter = 5;
+    int lockMinutes = 15;
+};
+
+struct DashboardArguments {
+    DashboardOptions options;
+    std::vector<std::string> rest; // the arguments that are not the dashboard's
+    std::string error;
+};
+// Takes the dashboard's options out of a command line.
+DashboardArguments SplitDashboardOptions(const std::vector<std::string>& arguments);
+std::string DashboardUsage();
+// --hash-password: reads a password line, writes its hash; the exit code.
+int HashPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err);
+
+bool LoopbackHost(const std::string& host);
+// The name in a Host header, without the port and the brackets of IPv6.
+std::string HostName(const std::string& hostHeader);
+// "YYYY-MM-DD" with a month and a day that exist.
+bool ValidDay(const std::string& day);
+// "YYYY-MM-DDTHH:MM:SS[.fff]Z"; nullopt for anything else.
+std::optional<std::chrono::system_clock::time_point> ParseIsoUtc(const std::string& text);
+
+// The JSON of the API, as plain functions of what the queries returned.
+using TimePoint = std::chrono::system_clock::time_point;
+std::string JsonString(std::string_view text);
+bool RouteStale(const DashboardRoute& route, TimePoint now, int staleMinutes);
+std::string PlantsJson(const std::vector<DashboardPlant>& plants);
+std::string RoutesJson(const DashboardPlant& plant, const std::string& day,
+                       const std::vector<Department>& departments,
+                       const std::vector<DashboardRoute>& routes, TimePoint now, int staleMinutes);
+std::string NotesJson(const DashboardPlant& plant, const DashboardRoute& route,
+                      const std::vector<DashboardNote>& notes, TimePoint now, int staleMinutes);
+std::string HandheldsJson(const DashboardPlant& plant, const std::vector<DashboardHandheld>& list,
+                          TimePoint now, int silentMinutes);
+std::string ScansJson(const DashboardPlant& plant, const std::string& day, const HourlyScans& scans,
+                      int planFrom, int planTo);
+
+class Dashboard {
+public:
+    using Log = std::function<void(const std::string&)>;
+    Dashboard(DashboardQueries& queries, DashboardOptions options, std::string serveHost,
+              std::string printFolder, Log log = {});
+    ~Dashboard();
+    Dashboard(const Dashboard&) = delete;
+    Dashboard& operator=(const Dashboard&) = delete;
+
+    // Why the dashboard cannot start (an unreadable users file, a bad
+    // certificate); empty when it can.
+    const std::string& error() const { return error_; }
+    // Adds the pages and the API to the handhelds' server, and has it report
+    // every exchange.
+    void attach(ServerOptions& server);
+    // Starts the TLS listener when a certificate is given; false on failure.
+    bool start();
+    int tlsPort() const { return tlsPort_; }
+    void stop();
+
+    // One API request without HTTP: /api/v1/<endpoint> with its parameters.
+    struct Reply {
+        int status = 200;
+        std::string body;
+    };
+    Reply api(const std::string& endpoint, const std::map<std::string, std::string>& params,
+              TimePoint now = std::chrono::system_clock::now());
+
+    // The answer to a page's poll: the same for every page that asks the
+    // same within kShared, and while nothing changed, so that twenty open
+    // dashboards cost the handhelds hardly more than one.
+    static constexpr std::chrono::milliseconds kShared{500};
+    struct Answer {
+        Reply reply;
+        std::string etag; // changes with every exchange and every minute
+    };
+    Answer poll(const std::string& endpoint, const std::map<std::string, std::string>& params,
+                std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+
+    // A handheld's exchange; the pages learn of it at their next poll.
+    void exchanged(Id device, const std::string& function, std::optional<Id> employee);
+
+private:
+    class Routes;
+    void flushActivity();
+
+    DashboardQueries& queries_;
+    DashboardOptions options_;
+    std::string serveHost_;
+    std::string printFolder_;
+    Log log_;
+    std::string error_;
+    bool loginNeeded_ = false;
+    bool enabled_ = true;
+    std::unique_ptr<Logins> logins_;
+    std::unique_ptr<Routes> routes_;
+    std::string boot_; // tells the pages' polls that the server was restarted
+    std::atomic<std::uint64_t> generation_{0};
+
+    struct Cached {
+        std::uint64_t generation = 0;
+        std::int64_t minute = 0;
+        std::chrono::steady_clock::time_point at;
+        Answer answer;
+    };
+    std::mutex cacheMutex_;
+    std::map<std::string, Cached> cache_;
+
+    std::mutex activityMutex_;
+    std::condition_variable activityWanted_;
+    std::map<Id, HandheldActivity> pendingActivity_;
+    bool stopping_ = false;
+    std::thread activityWriter_;
+
+    int tlsPort_ = -1;
+    std::thread tlsRunner_;
+};
+
+} // namespace backoffice

@@ -1,0 +1,530 @@
+// The supervisor's dashboard: its JSON over the demonstration warehouse, the
+// records the triggers keep for it, the users file and the logins.
+#include "backoffice/dashboard.h"
+#include "backoffice/dashboard_sqlite.h"
+#include "backoffice/server.h"
+#include "backoffice/sqlite.h"
+#include "backoffice/users.h"
+#include "backoffice_fixture.h"
+
+#include <fstream>
+#include <httplib.h>
+
+namespace {
+
+class Dashboard : public OfficeTest {
+protected:
+    Dashboard() : queries_(*store_) {}
+
+    // The answer of /api/v1/<endpoint>; the status goes to `status`.
+    std::string api(const std::string& endpoint, std::map<std::string, std::string> params,
+                    int* status = nullptr) {
+        if (!params.count("day") && endpoint != "notes") {
+            params["day"] = kDay;
+        }
+        const bo::Dashboard::Reply reply =
+            dashboard().api(endpoint, params, std::chrono::system_clock::now());
+        if (status) {
+            *status = reply.status;
+        }
+        return reply.body;
+    }
+    bo::Dashboard& dashboard() {
+        if (!dashboard_) {
+            dashboard_ =
+                std::make_unique<bo::Dashboard>(queries_, bo::DashboardOptions{}, "127.0.0.1",
+                                                (folder_.path() / "prints").string());
+        }
+        return *dashboard_;
+    }
+    void sql(const std::string& statement) {
+        store_->writeDatabase([&](bo::sqlite::Database& db) { db.execute(statement); });
+    }
+
+    bo::SqliteDashboardQueries queries_;
+    std::unique_ptr<bo::Dashboard> dashboard_;
+};
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(DashboardJson, StringsAreEscapedAndStayWellFormed) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string json;
+    } cases[] = {
+        {"plain", "Van Dijk", "\"Van Dijk\""},
+        {"quote and backslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"markup never travels as markup", "<script>alert(1)</script>",
+         "\"\\u003cscript\\u003ealert(1)\\u003c/script\\u003e\""},
+        {"ampersand", "Cash & Carry", "\"Cash \\u0026 Carry\""},
+        {"control characters", std::string("a\nb\x01"), "\"a\\nb\\u0001\""},
+        {"umlauts pass", "M\xC3\xBCller", "\"M\xC3\xBCller\""},
+        {"a byte of no UTF-8 becomes ?", "caf\xE9!", "\"caf?!\""},
+        {"a cut sequence becomes ?", "x\xE2\x82", "\"x??\""},
+        {"line separator is escaped", "a\xE2\x80\xA8z", "\"a\\u2028z\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(bo::JsonString(c.text), c.json);
+    }
+}
+
+TEST(DashboardJson, StaleRoutesAndDays) {
+    const auto now = *bo::ParseIsoUtc("2026-03-04T10:00:00.000Z");
+    struct Case {
+        const char* name;
+        int inProgress;
+        const char* last;
+        bool stale;
+    } cases[] = {
+        {"moved lately", 1, "2026-03-04T09:45:00.000Z", false},
+        {"still for longer than the limit", 1, "2026-03-04T09:39:59.000Z", true},
+        {"nothing in progress is never stale", 0, "2026-03-04T06:00:00.000Z", false},
+        {"in progress and never moved", 1, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bo::DashboardRoute route;
+        route.inProgress = c.inProgress;
+        route.lastActivity = c.last;
+        EXPECT_EQ(bo::RouteStale(route, now, 20), c.stale);
+    }
+    for (const char* day : {"2026-02-29", "2026-13-01", "2026-3-4", "2026-03-04x", ""}) {
+        EXPECT_FALSE(bo::ValidDay(day)) << day;
+    }
+    EXPECT_TRUE(bo::ValidDay("2028-02-29"));
+}
+
+TEST(DashboardJson, OpenOnlyUnderALoopbackName) {
+    struct Case {
+        const char* host;
+        bool open;
+    } cases[] = {{"127.0.0.1:8080", true},
+                 {"localhost:8080", true},
+                 {"[::1]:8080", true},
+                 {"", true},
+                 {"127.0.0.1", true},
+                 {"evil.example:8080", false},
+                 {"127.0.0.1.evil.example", false},
+                 {"[::1", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host);
+        EXPECT_EQ(bo::LoopbackHost(bo::HostName(c.host)), c.open);
+    }
+}
+
+TEST_F(Dashboard, RoutesOfTheDayByDepartmentWithTheirCounters) {
+    const std::string json = api("routes", {{"plant", "1000"}});
+    EXPECT_TRUE(has(json, R"("departments":[{"number":10,"code":"FRS")")) << json;
+    EXPECT_TRUE(
+        has(json, R"("number":101,"description":"North Harbour","new":3,"inProgress":1,"done":2)"))
+        << json;
+    EXPECT_TRUE(has(json, "\"Chilled \\u0026 dairy\"")) << json;
+
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> params;
+        int status;
+        const char* part;
+    } cases[] = {
+        {"the first plant by default", {}, 200, R"("code":"1000")"},
+        {"a day far in the past has no routes",
+         {{"day", "1999-01-01"}},
+         200,
+         R"("routes":[]},{"number":20)"},
+        {"a day that does not exist", {{"day", "2026-02-30"}}, 400, "YYYY-MM-DD"},
+        {"an unknown plant", {{"plant", "9999"}}, 404, "no such plant"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int status = 0;
+        const std::string body = api("routes", c.params, &status);
+        EXPECT_EQ(status, c.status);
+        EXPECT_TRUE(has(body, c.part)) << body;
+    }
+    int status = 0;
+    api("changes", {}, &status);
+    EXPECT_EQ(status, 404);
+}
+
+TEST_F(Dashboard, APlantWithoutRoutes) {
+    store_->write([](bo::StoreTransaction& tx) {
+        bo::Plant plant;
+        plant.code = "3000";
+        plant.name = "Empty";
+        tx.insertPlant(plant);
+    });
+    int status = 0;
+    const std::string json = api("routes", {{"plant", "3000"}}, &status);
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(has(json, R"({"plant":{"code":"3000","name":"Empty","language":"English"})"))
+        << json;
+    EXPECT_TRUE(has(json, R"("departments":[])")) << json;
+    EXPECT_TRUE(has(api("handhelds", {{"plant", "3000"}}), R"("handhelds":[])"));
+    EXPECT_TRUE(has(api("scans", {{"plant", "3000"}}), R"("notes":0)"));
+}
+
+TEST_F(Dashboard, ANotesCustomerWithMarkupComesAsText) {
+    sql("UPDATE notes SET customer = '<script>alert(1)</script>' WHERE number = '4310104'");
+    const std::string json =
+        api("notes", {{"plant", "1000"}, {"route", std::to_string(routeId(101))}});
+    EXPECT_FALSE(has(json, "<script>")) << json;
+    EXPECT_TRUE(has(json, "\\u003cscript\\u003ealert(1)")) << json;
+
+    int status = 0;
+    api("notes", {{"plant", "2000"}, {"route", std::to_string(routeId(101))}}, &status);
+    EXPECT_EQ(status, 404) << "a route is only found in its own plant";
+}
+
+// What the handhelds do shows on the dashboard: the hold, the quantities
+// against the order, the container, the scans per hour, the note done.
+TEST_F(Dashboard, AWorkedNoteShowsItsHolderQuantitiesAndScans) {
+    const bo::Note worked = note(bo::DemoNoteNumber(0, 101, 4));
+    packingNote(1, 0, std::to_string(worked.id));
+    dashboard().exchanged(1, "KORVANEPACKINGNOTE", 2); // employee 1002
+    ASSERT_EQ(containerScan(1, worked.id, "20500001")->outcome, "OK");
+    const std::vector<bo::Line> before = lines(worked.id);
+    ASSERT_EQ(delivered(1, worked.id, {{before[0].id, before[0].ordered - 2}})->outcome, "OK");
+    dashboard().stop(); // writes the handhelds' last exchanges
+
+    const std::string notes =
+        api("notes", {{"plant", "1000"}, {"route", std::to_string(routeId(101))}});
+    const size_t at = notes.find("\"number\":\"" + worked.number + "\"");
+    ASSERT_NE(at, std::string::npos) << notes;
+    const std::string mine = notes.substr(at, notes.find("]}", notes.find("\"lines\"", at)) - at);
+    EXPECT_TRUE(has(mine, R"("state":"inProgress")")) << mine;
+    EXPECT_TRUE(has(mine, R"("heldBy":"HH01","employee":"Tomas Vermeer","heldFrom":"20)")) << mine;
+    EXPECT_TRUE(has(mine, R"("containers":["20500001"])")) << mine;
+    EXPECT_TRUE(
+        has(mine, "\"delivered\":" + std::to_string(before[0].ordered - 2) + ",\"difference\":-2"))
+        << mine;
+
+    const std::string handhelds = api("handhelds", {{"plant", "1000"}});
+    EXPECT_TRUE(has(handhelds, R"("code":"HH01","lastExchange":"20)")) << handhelds;
+    EXPECT_TRUE(has(handhelds,
+                    R"("lastFunction":"KORVANEPACKINGNOTE","employee":"Tomas Vermeer","note":")" +
+                        worked.number + R"(","silent":false)"))
+        << handhelds;
+
+    std::int64_t containers = 0, quantities = 0;
+    store_->read([&](bo::sqlite::Database& db) {
+        auto q = db.query("SELECT SUM(kind = 0), SUM(kind = 2) FROM scan_events e "
+                          "JOIN routes r ON r.id = e.route_id "
+                          "WHERE r.plant_id = 1 AND r.delivery_day = ?");
+        q.bind(1, kDay);
+        q.next();
+        containers = q.integer(0);
+        quantities = q.integer(1);
+    });
+    EXPECT_EQ(quantities, 1) << "one line changed by hand";
+    const std::string scans = api("scans", {{"plant", "1000"}});
+    EXPECT_TRUE(has(scans, "\"notes\":54")) << scans;
+    EXPECT_TRUE(has(scans, "\"containers\":" + std::to_string(containers))) << scans;
+
+    const auto process = call(
+        "KORVANEPROCESS",
+        RequestDocument("KorvaneProcessRequest",
+                        {{"MobileDevice_ID", "1"}, {"PackingNote_ID", std::to_string(worked.id)}}));
+    ASSERT_EQ(process->outcome, "OK") << process->message;
+    const std::string done =
+        api("notes", {{"plant", "1000"}, {"route", std::to_string(routeId(101))}});
+    const std::string after = done.substr(done.find("\"number\":\"" + worked.number + "\""));
+    EXPECT_TRUE(has(after, R"("state":"done","colli")")) << after;
+    EXPECT_TRUE(has(after, R"("heldBy":null,"employee":null,"heldFrom":null,"doneAt":"20)"))
+        << after;
+    EXPECT_TRUE(has(api("scans", {{"plant", "1000"}}), "\"notesDone\":1,")) << "the note done";
+}
+
+// The route counters the triggers keep agree with counting the notes, after
+// whatever happens to the notes.
+TEST_F(Dashboard, RouteCountersFollowEveryChangeOfTheNotes) {
+    const auto disagreeing = [this] {
+        std::int64_t count = -1;
+        store_->read([&](bo::sqlite::Database& db) {
+            auto q = db.query(
+                "SELECT COUNT(*) FROM routes r WHERE "
+                "notes_new <> (SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = 0) "
+                "OR notes_in_progress <> "
+                "(SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = 1) "
+                "OR notes_done <> (SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = "
+                "2)");
+            q.next();
+            count = q.integer(0);
+        });
+        return count;
+    };
+    const std::string other = std::to_string(routeId(102));
+    struct Case {
+        const char* name;
+        std::string change;
+    } cases[] = {
+        {"the seeded data", "SELECT 1"},
+        {"a state changes", "UPDATE notes SET status = 2 WHERE number = '4310104'"},
+        {"a note moves to another route",
+         "UPDATE notes SET route_id = " + other + " WHERE number = '4310105'"},
+        {"a note moves and changes state at once",
+         "UPDATE notes SET route_id = " + std::to_string(routeId(101)) +
+             ", status = 1 WHERE number = '4310105'"},
+        {"a note comes", "INSERT INTO notes(plant_id, route_id, number, customer, status) "
+                         "VALUES(1, " +
+                             other + ", '999', 'New', 1)"},
+        {"a note goes", "DELETE FROM notes WHERE number = '999'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sql(c.change);
+        EXPECT_EQ(disagreeing(), 0);
+    }
+}
+
+// The store's queries, counting the routes of a day asked for.
+class CountingQueries : public bo::DashboardQueries {
+public:
+    explicit CountingQueries(bo::DashboardQueries& inner) : inner_(inner) {}
+    std::vector<bo::DashboardPlant> plants() override { return inner_.plants(); }
+    std::vector<bo::Department> departments(bo::Id plant) override {
+        return inner_.departments(plant);
+    }
+    std::vector<bo::DashboardRoute> routes(bo::Id plant, const std::string& day) override {
+        ++routeQueries;
+        return inner_.routes(plant, day);
+    }
+    std::optional<std::pair<bo::DashboardRoute, std::vector<bo::DashboardNote>>>
+    routeNotes(bo::Id plant, bo::Id route) override {
+        return inner_.routeNotes(plant, route);
+    }
+    std::vector<bo::DashboardHandheld> handhelds(bo::Id plant) override {
+        return inner_.handhelds(plant);
+    }
+    bo::HourlyScans scansPerHour(bo::Id plant, const std::string& day) override {
+        return inner_.scansPerHour(plant, day);
+    }
+    std::string printFile(bo::Id plant, bo::Id job) override {
+        return inner_.printFile(plant, job);
+    }
+    void saveActivity(const std::vector<bo::HandheldActivity>& activity) override {
+        inner_.saveActivity(activity);
+    }
+    int routeQueries = 0;
+
+private:
+    bo::DashboardQueries& inner_;
+};
+
+// Open pages share one answer while nothing changed and within half a
+// second of it, so that twenty dashboards cost hardly more than one.
+TEST_F(Dashboard, PollsShareAnswers) {
+    CountingQueries counting(queries_);
+    bo::Dashboard shared(counting, {}, "127.0.0.1", folder_.path().string());
+    shared.stop(); // no writer of last exchanges bumping the state behind the test's back
+    const auto t0 = std::chrono::steady_clock::now();
+    using ms = std::chrono::milliseconds;
+    struct Step {
+        const char* name;
+        bool exchange;
+        ms at;
+        int queries;
+        bool sameTag; // as the step before
+    } steps[] = {
+        {"the first page asks the database", false, ms(0), 1, false},
+        {"a second page at once", false, ms(0), 1, true},
+        {"nothing changed, seconds later", false, ms(5000), 1, true},
+        {"after a handheld's exchange", true, ms(5000), 2, false},
+        {"another exchange within half a second", true, ms(5200), 2, true},
+        {"half a second later", false, ms(5600), 3, false},
+    };
+    std::string tag;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.exchange) {
+            shared.exchanged(1, "KORVANEROUTE", std::nullopt);
+        }
+        const bo::Dashboard::Answer answer =
+            shared.poll("routes", {{"plant", "1000"}, {"day", kDay}}, t0 + step.at);
+        EXPECT_EQ(answer.reply.status, 200);
+        EXPECT_EQ(counting.routeQueries, step.queries);
+        EXPECT_EQ(answer.etag == tag, step.sameTag);
+        tag = answer.etag;
+    }
+}
+
+TEST_F(Dashboard, AThousandRoutesOfADay) {
+    store_->write([](bo::StoreTransaction& tx) {
+        bo::Plant plant;
+        plant.code = "4000";
+        plant.name = "Big";
+        const bo::Id id = tx.insertPlant(plant);
+        const bo::Id department = tx.insertDepartment({0, id, 10, "ALL", "Everything"});
+        for (int r = 0; r < 1000; ++r) {
+            bo::Route route;
+            route.plantId = id;
+            route.departmentId = department;
+            route.number = 1000 + r;
+            route.description = "Route " + std::to_string(r);
+            route.productionDay = route.deliveryDay = kDay;
+            const bo::Id routeId = tx.insertRoute(route);
+            for (int n = 0; n < 3; ++n) {
+                bo::Note note;
+                note.plantId = id;
+                note.routeId = routeId;
+                note.number = std::to_string(9000000 + r * 3 + n);
+                note.customer = "C";
+                note.status = static_cast<bo::NoteStatus>(n);
+                note.stop = n + 1;
+                note.departmentId = department;
+                tx.insertNote(note);
+            }
+        }
+    });
+    const std::string json = api("routes", {{"plant", "4000"}});
+    size_t routes = 0;
+    for (size_t at = json.find("\"new\":1,\"inProgress\":1,\"done\":1"); at != std::string::npos;
+         at = json.find("\"new\":1,\"inProgress\":1,\"done\":1", at + 1)) {
+        ++routes;
+    }
+    EXPECT_EQ(routes, 1000u);
+    EXPECT_TRUE(has(api("scans", {{"plant", "4000"}}), "\"notes\":3000"));
+}
+
+TEST(DashboardOptions, TakenFromTheCommandLine) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string error;
+        std::vector<std::string> rest;
+    } cases[] = {
+        {"the others' options stay",
+         {"--db", "x.db", "--stale-minutes", "5", "--demo"},
+         "",
+         {"--db", "x.db", "--demo"}},
+        {"TLS wants both files",
+         {"--tls-cert", "c.pem"},
+         "--tls-cert and --tls-key go together",
+         {}},
+        {"minutes are whole and positive",
+         {"--stale-minutes", "0"},
+         "--stale-minutes wants minutes from 1 to 1440",
+         {}},
+        {"plan hours in order",
+         {"--plan-hours", "14-6"},
+         "--plan-hours wants FROM-TO in whole hours, for example 6-14",
+         {}},
+        {"a value is missing", {"--dashboard-users"}, "--dashboard-users needs a value", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bo::DashboardArguments parsed = bo::SplitDashboardOptions(c.arguments);
+        EXPECT_EQ(parsed.error, c.error);
+        if (c.error.empty()) {
+            EXPECT_EQ(parsed.rest, c.rest);
+        }
+    }
+    const bo::DashboardArguments tls =
+        bo::SplitDashboardOptions({"--tls-cert", "c", "--tls-key", "k", "--tls-listen",
+                                   "[::1]:9443", "--plan-hours", "5-13"});
+    EXPECT_EQ(tls.options.tlsHost, "::1");
+    EXPECT_EQ(tls.options.tlsPort, 9443);
+    EXPECT_EQ(tls.options.planFrom, 5);
+}
+
+TEST(DashboardUsers, TheUsersFile) {
+    const std::string hash = bo::HashPassword("s3cret");
+    ASSERT_EQ(hash.rfind("$argon2id$", 0), 0u) << hash;
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"names, comments and blank lines", "# dock\n\nanna:" + hash + "\r\npiet.j:" + hash + "\n",
+         ""},
+        {"no colon", "anna " + hash, "line 1: wants name:hash"},
+        {"a name with a blank", "an na:" + hash,
+         "line 1: a name is 1 to 64 letters, digits, '.', '_', '-' or '@'"},
+        {"a plain password is no hash", "anna:secret",
+         "line 1: the hash is no Argon2id hash (korvane-backoffice --hash-password)"},
+        {"twice", "anna:" + hash + "\nanna:" + hash, "line 2: the user anna is there twice"},
+        {"empty", "# nobody\n", "no user in the file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(bo::ParseUsers(c.text).error, c.error);
+    }
+}
+
+TEST(DashboardUsers, WrongPasswordsLockTheNameForAWhile) {
+    bo::Logins::Limits limits;
+    limits.lockAfter = 3;
+    limits.lockTime = std::chrono::minutes(10);
+    bo::Logins logins({{"anna", bo::HashPassword("right")}}, limits);
+    using O = bo::Logins::Outcome;
+    const auto t0 = bo::Logins::Clock::now();
+    std::string session;
+    EXPECT_EQ(logins.logIn("anna", "wrong", session, t0), O::Refused);
+    EXPECT_EQ(logins.logIn("anna", "right", session, t0), O::Accepted) << "a success forgives";
+    EXPECT_EQ(logins.user(session, t0), std::optional<std::string>("anna"));
+    EXPECT_EQ(logins.user(session + "0", t0), std::nullopt);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(logins.logIn("anna", "wrong", session, t0), O::Refused);
+    }
+    EXPECT_EQ(logins.logIn("anna", "wrong", session, t0), O::Locked);
+    EXPECT_EQ(logins.logIn("anna", "right", session, t0 + std::chrono::minutes(9)), O::Locked)
+        << "not even the right password while locked";
+    EXPECT_EQ(logins.logIn("anna", "right", session, t0 + std::chrono::minutes(11)), O::Accepted);
+    for (int i = 0; i < 3; ++i) {
+        logins.logIn("nobody", "x", session, t0);
+    }
+    EXPECT_EQ(logins.logIn("nobody", "x", session, t0), O::Locked)
+        << "an unknown name locks alike, so a lock tells nothing";
+    EXPECT_EQ(logins.user(session, t0 + std::chrono::hours(13)), std::nullopt) << "expired";
+}
+
+// Beyond loopback without users the dashboard is off; with users it asks
+// for a login and takes none over plain HTTP; every answer carries the policy.
+TEST_F(Dashboard, AccessOverHttp) {
+    const std::string users = (folder_.path() / "users").string();
+    { std::ofstream(users) << "anna:" << bo::HashPassword("right") << '\n'; }
+    struct Case {
+        const char* name;
+        std::string usersFile;
+        const char* path;
+        int status;
+    } cases[] = {
+        {"off without users", "", "/dashboard", 404},
+        {"off without users, JSON too", "", "/api/v1/routes", 404},
+        {"a page wants a login", users, "/dashboard", 303},
+        {"JSON wants a login", users, "/api/v1/routes", 401},
+        {"the login page", users, "/dashboard/login", 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bo::DashboardOptions options;
+        options.usersFile = c.usersFile;
+        bo::Dashboard dashboard(queries_, options, "0.0.0.0", folder_.path().string());
+        ASSERT_EQ(dashboard.error(), "");
+        bo::ServerOptions serverOptions;
+        serverOptions.threads = 2;
+        dashboard.attach(serverOptions);
+        bo::Server server(*handlers_, serverOptions);
+        ASSERT_TRUE(server.bind());
+        server.start();
+        httplib::Client client("127.0.0.1", server.port());
+        client.set_read_timeout(std::chrono::seconds(5));
+        const auto got = client.Get(c.path);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->status, c.status);
+        EXPECT_TRUE(has(got->get_header_value("Content-Security-Policy"), "script-src 'self'"));
+        if (c.usersFile == users) {
+            const auto login = client.Post("/dashboard/login", "user=anna&password=right",
+                                           "application/x-www-form-urlencoded");
+            ASSERT_TRUE(login);
+            EXPECT_EQ(login->status, 403) << "no password over plain HTTP";
+            EXPECT_EQ(login->get_header_value("Set-Cookie"), "");
+        }
+        server.stop();
+    }
+}
+
+} // namespace
