@@ -115,6 +115,10 @@ void CountHeldNote(CKorvoDoc& doc) {
     }
     if (doc.currentPackingNote->SC == QLatin1String("10")) {
         moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+        // From now on the note counts as in progress, here as at the back
+        // office: a second save or the closing counts from there, not again
+        // from new.
+        doc.currentPackingNote->SC = QStringLiteral("20");
     }
 }
 

@@ -53,7 +53,7 @@ struct NoteClosingSteps {
 QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps);
 
 // The route's counters after the worker held the note: a new note (status 10)
-// is now in progress.
+// is now in progress, and the note's status says so.
 void CountHeldNote(CKorvoDoc& doc);
 // After the note was processed: a new (10) or in-progress (20) note is done.
 void CountProcessedNote(CKorvoDoc& doc);
