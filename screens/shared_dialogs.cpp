@@ -296,7 +296,8 @@ void CQuestionDlg::layoutStyle() {
     };
     static const Geometry kStyles[] = {
         {{20, 70, 200, 100}, {1, 25, 200, 80}, 70},
-        {{20, 60, 200, 145}, {0, 25, 200, 100}, 115},
+        // Room for a route change's five lines above the buttons.
+        {{20, 45, 200, 175}, {0, 25, 200, 112}, 142},
         {{20, 90, 200, 90}, {0, 25, 200, 70}, 60},
         {{30, 60, 200, 130}, {0, 25, 200, 100}, 98},
     };
