@@ -236,8 +236,10 @@ class Session:
 
     def scan(self, label):
         """A keyboard-wedge scanner: the label and Enter in one fast burst."""
-        self.x("xdotool", "type", "--delay", "8", label)
-        self.x("xdotool", "key", "Return")
+        # One burst, Enter included: a pause before the Enter would be a
+        # person's, not a scanner's. (Labels are letters and digits, each its
+        # own key name.)
+        self.x("xdotool", "key", "--delay", "8", *label, "Return")
         self.settle()
 
     def settle(self, seconds=0.25):
