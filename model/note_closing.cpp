@@ -122,6 +122,15 @@ void CountHeldNote(CKorvoDoc& doc) {
     }
 }
 
+void CountLeftNote(CKorvoDoc& doc, const QString& openedAs) {
+    if (!doc.currentRoute || !doc.currentPackingNote) {
+        return;
+    }
+    if (openedAs == QLatin1String("10") && doc.currentPackingNote->SC == QLatin1String("20")) {
+        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+    }
+}
+
 void CountProcessedNote(CKorvoDoc& doc) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;

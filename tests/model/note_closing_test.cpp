@@ -206,3 +206,22 @@ TEST(RouteCounters, HoldMovesANewNoteToInProgress) {
 }
 
 } // namespace
+
+TEST(RouteCounters, LeavingCountsANoteTheBackOfficeKeepsInProgress) {
+    struct Case {
+        const char* name;
+        QString openedAs, answered;
+        int qn, qp;
+    } cases[] = {{"opened new, work recorded", "10", "20", 0, 3},
+                 {"opened new, left untouched", "10", "10", 1, 2},
+                 {"in progress already", "20", "20", 1, 2},
+                 {"no status", "", "20", 1, 2}};
+    for (const Case& c : cases) {
+        CKorvoDoc doc;
+        doc.currentPackingNote.emplace().SC = c.answered;
+        doc.currentRoute = RouteControl{1, 1, "", 1, 2, 0};
+        CountLeftNote(doc, c.openedAs);
+        EXPECT_EQ(doc.currentRoute->QN, c.qn) << c.name;
+        EXPECT_EQ(doc.currentRoute->QP, c.qp) << c.name;
+    }
+}

@@ -284,6 +284,13 @@ TEST_F(WarehouseWalk, RouteCountsAgreeWithTheBackOfficeAfterEveryStep) {
     ASSERT_EQ(screen(), kPackingNoteInfoScreen);
     key(Qt::Key_Escape);
     agree("the taken note left");
+
+    // A new note with a container scanned, left without Hold: it stays in progress.
+    scan("noteNumber", "4310206");
+    ASSERT_EQ(screen(), kPackingNoteInfoScreen);
+    scan("container", "20500077");
+    key(Qt::Key_Escape);
+    agree("a note left with a container");
 }
 
 class PackingNoteMode : public WarehouseWalk {
