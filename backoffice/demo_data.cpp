@@ -339,8 +339,9 @@ bool SeedDemo(Store& store, const std::string& today) {
     counter.state = "NL";
     counter.language = "Nederlands";
     counter.demo = true;
+    // Print closes the note: processed first, then its delivery note printed.
     counter.flags = {
-        /*AORD*/ 0, /*DNPP*/ 0,    /*POF*/ 0,     /*PCS*/ false, /*DNENR*/ false,
+        /*AORD*/ 0, /*DNPP*/ 1,    /*POF*/ 0,     /*PCS*/ false, /*DNENR*/ false,
         /*DNC*/ 0,  /*OPI*/ false, /*ACS*/ false, /*ASB*/ false, /*SPN*/ 0};
     counter.id = tx->insertPlant(counter);
     tx->registerDevice(counter.id, demo::kPackingNoteHandheld);
@@ -375,6 +376,7 @@ bool SeedDemo(Store& store, const std::string& today) {
             line.size = product.size;
             line.packaging = product.packaging;
             line.ordered = 1 + dice.roll(6);
+            line.delivered = line.ordered; // to confirm or correct, as at plant 1000
             tx->insertLine(line);
         }
     }

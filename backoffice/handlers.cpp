@@ -229,8 +229,10 @@ Note takeHold(Context& c, const Note& note, HoldKind kind) {
     return after;
 }
 
-// Something was recorded on the note.
-Note touch(Context& c, const Note& note) {
+// Something was recorded on the note. `countedInProgress`: the handheld
+// counts the note in progress from now on (it saved the quantities: Hold), so
+// when it opens the note again SC must say "20", not the "10" it was taken in.
+Note touch(Context& c, const Note& note, bool countedInProgress = false) {
     Note after = note;
     if (after.status == NoteStatus::New) {
         after.status = NoteStatus::InProgress;
@@ -238,6 +240,9 @@ Note touch(Context& c, const Note& note) {
     if (note.heldBy == c.device.id) {
         after.holdTouched = true;
         after.heldSince = c.now;
+        if (countedInProgress) {
+            after.holdStart = NoteStatus::InProgress;
+        }
     }
     c.tx.updateNote(note, after);
     return after;
@@ -410,7 +415,11 @@ std::string packingNoteMessage(Context& c) {
             throw Refusal{Codes::NoNewNote, ""};
         }
         releaseOthers(c, note->id);
-        writeNote(x, c, takeHold(c, *note, HoldKind::TakenNext));
+        takeHold(c, *note, HoldKind::TakenNext);
+        // SC says what the note was before this answer: "10" the first time
+        // (the handheld counts it from new to in progress), "20" when the same
+        // note comes again (counted already).
+        writeNote(x, c, *note);
         break;
     }
     case 3: { // leave
@@ -585,7 +594,7 @@ std::string deliveredQuantityMessage(Context& c) {
     // A save counts as work even when every quantity stood as delivered (Hold
     // on a note the worker only confirmed): the handheld counts the note in
     // progress from then on, so leaving it must not make it new again.
-    note = touch(c, note);
+    note = touch(c, note, true);
     return noteSummary("KorvaneDeliveredQuantityResponse", c, note);
 }
 
@@ -988,6 +997,7 @@ PrintDocument printDocument(Context& c, const Note& note) {
         }
     }
     document.printedAt = c.now;
+    document.language = c.plant.language;
     document.colli = static_cast<int>(colli);
     document.orderForm = orderForm == "true";
     for (const Line& line : c.tx.lines(note.id)) {

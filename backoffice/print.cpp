@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -93,7 +94,42 @@ private:
     double size_ = 10.0;
 };
 
+// The printed words, in the plant's language.
+struct PrintWords {
+    const char* english;
+    const char* deutsch;
+    const char* nederlands;
+};
+constexpr PrintWords kPrintWords[] = {
+    {"Delivery note", "Lieferschein", "Afleverbon"},
+    {"Order form", "Bestellschein", "Bestelformulier"},
+    {"Packing note", "Packschein", "Pakbon"},
+    {"Customer", "Kunde", "Klant"},
+    {"Route", "Tour", "Route"},
+    {"Delivery day", "Liefertag", "Leverdag"},
+    {"Department", "Abteilung", "Afdeling"},
+    {"Collection point", "Sammelstelle", "Verzamelpunt"},
+    {"Transport article", "Transportmittel", "Transportmiddel"},
+    {"Colli", "Colli", "Colli"},
+    {"Remark", "Bemerkung", "Opmerking"},
+    {"Product", "Artikel", "Artikel"},
+    {"Description", "Beschreibung", "Omschrijving"},
+    {"Size", "Größe", "Maat"},
+    {"Ordered", "Bestellt", "Besteld"},
+    {"Delivered", "Geliefert", "Geleverd"},
+    {"Last time", "Letztes Mal", "Vorige keer"},
+    {"Next order", "Nächste Bestellung", "Volgende bestelling"},
+    {"Containers", "Behälter", "Containers"},
+    {"Packed with handheld", "Gepackt mit Handgerät", "Ingepakt met handterminal"},
+    {"by", "von", "door"},
+    {"printed", "gedruckt", "afgedrukt"},
+    {"Received in good order", "Einwandfrei erhalten", "In goede orde ontvangen"},
+    {"Signature", "Unterschrift", "Handtekening"},
+    {"Date", "Datum", "Datum"},
+};
+
 void header(Pages& p, const PrintDocument& d, const std::string& title) {
+    const auto w = [&d](const char* english) { return PrintWord(d.language, english); };
     p.font(16, true);
     p.text(kMargin, d.plantName);
     p.rightText(kPageWidth - kMargin, title);
@@ -102,7 +138,7 @@ void header(Pages& p, const PrintDocument& d, const std::string& title) {
     p.text(kMargin, d.plantAddress);
     p.advance(2);
     p.font(10, false);
-    const auto field = [&p](const char* label, const std::string& value) {
+    const auto field = [&p](const std::string& label, const std::string& value) {
         if (value.empty()) {
             return;
         }
@@ -112,15 +148,15 @@ void header(Pages& p, const PrintDocument& d, const std::string& title) {
         p.text(kMargin + 120, p.fit(value, kPageWidth - 2 * kMargin - 120));
         p.advance();
     };
-    field("Packing note", d.noteNumber);
-    field("Customer", d.customer);
-    field("Route", d.routeText);
-    field("Delivery day", d.deliveryDay);
-    field("Department", d.department);
-    field("Collection point", d.collectionPoint);
-    field("Transport article", d.transportArticle);
-    field("Colli", std::to_string(d.colli));
-    field("Remark", d.remark);
+    field(w("Packing note"), d.noteNumber);
+    field(w("Customer"), d.customer);
+    field(w("Route"), d.routeText);
+    field(w("Delivery day"), d.deliveryDay);
+    field(w("Department"), d.department);
+    field(w("Collection point"), d.collectionPoint);
+    field(w("Transport article"), d.transportArticle);
+    field(w("Colli"), std::to_string(d.colli));
+    field(w("Remark"), d.remark);
     p.advance();
 }
 
@@ -129,11 +165,11 @@ void productTable(
     Pages& p, const PrintDocument& d, const char* firstHeading, const char* secondHeading,
     const std::function<std::pair<std::string, std::string>(const PrintDocument::Row&)>& figures) {
     p.font(9, true);
-    p.text(kMargin, "Product");
-    p.text(kMargin + 70, "Description");
-    p.text(kMargin + 260, "Size");
-    p.rightText(kPageWidth - kMargin - 60, firstHeading);
-    p.rightText(kPageWidth - kMargin, secondHeading);
+    p.text(kMargin, PrintWord(d.language, "Product"));
+    p.text(kMargin + 70, PrintWord(d.language, "Description"));
+    p.text(kMargin + 260, PrintWord(d.language, "Size"));
+    p.rightText(kPageWidth - kMargin - 60, PrintWord(d.language, firstHeading));
+    p.rightText(kPageWidth - kMargin, PrintWord(d.language, secondHeading));
     p.advance();
     p.line();
     p.font(9, false);
@@ -149,7 +185,8 @@ void productTable(
 }
 
 void deliveryNote(Pages& p, const PrintDocument& d) {
-    header(p, d, "Delivery note");
+    const auto w = [&d](const char* english) { return PrintWord(d.language, english); };
+    header(p, d, w("Delivery note"));
     productTable(p, d, "Ordered", "Delivered", [](const PrintDocument::Row& row) {
         return std::pair{std::to_string(row.ordered), std::to_string(row.delivered)};
     });
@@ -157,7 +194,7 @@ void deliveryNote(Pages& p, const PrintDocument& d) {
     p.advance();
     if (!d.containers.empty()) {
         p.font(9, true);
-        p.text(kMargin, "Containers");
+        p.text(kMargin, w("Containers"));
         p.font(9, false);
         std::string list;
         for (const std::string& container : d.containers) {
@@ -172,22 +209,24 @@ void deliveryNote(Pages& p, const PrintDocument& d) {
     }
     p.advance(2);
     p.font(8, false);
-    p.text(kMargin, "Packed with handheld " + d.handheld +
-                        (d.employee.empty() ? std::string() : " by " + d.employee) + ", printed " +
-                        d.printedAt);
+    p.text(kMargin, w("Packed with handheld") + " " + d.handheld +
+                        (d.employee.empty() ? std::string() : " " + w("by") + " " + d.employee) +
+                        ", " + w("printed") + " " + PrintedLocalTime(d.printedAt));
     p.advance(3);
     p.font(9, false);
-    p.text(kMargin, "Received in good order: ______________________________");
+    p.text(kMargin, w("Received in good order") + ": ______________________________");
 }
 
 void orderForm(Pages& p, const PrintDocument& d) {
+    const auto w = [&d](const char* english) { return PrintWord(d.language, english); };
     p.newPage();
-    header(p, d, "Order form");
+    header(p, d, w("Order form"));
     productTable(p, d, "Last time", "Next order", [](const PrintDocument::Row& row) {
         return std::pair{std::to_string(row.delivered), std::string("______")};
     });
     p.advance(2);
-    p.text(kMargin, "Signature: ______________________________   Date: ____________");
+    p.text(kMargin,
+           w("Signature") + ": ______________________________   " + w("Date") + ": ____________");
 }
 
 // Runs the command with the file as "$1"; the file name is never part of
@@ -234,6 +273,41 @@ std::string runCommand(const std::string& command, const std::string& file) {
 }
 
 } // namespace
+
+std::string PrintWord(const std::string& language, const std::string& english) {
+    for (const PrintWords& word : kPrintWords) {
+        if (english == word.english) {
+            if (language == "Deutsch") {
+                return word.deutsch;
+            }
+            if (language == "Nederlands") {
+                return word.nederlands;
+            }
+            break;
+        }
+    }
+    return english;
+}
+
+std::string PrintedLocalTime(const std::string& utc) {
+    std::tm tm{};
+    int consumed = 0;
+    if (std::sscanf(utc.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &consumed) != 6 ||
+        utc.find('Z', static_cast<std::size_t>(consumed)) == std::string::npos) {
+        return utc;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    const std::time_t seconds = timegm(&tm);
+    std::tm local{};
+    char text[32];
+    if (seconds == static_cast<std::time_t>(-1) || localtime_r(&seconds, &local) == nullptr ||
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
+        return utc;
+    }
+    return text;
+}
 
 PdfPrinter::PdfPrinter(std::string folder, std::string command)
     : folder_(std::move(folder)), command_(std::move(command)) {}

@@ -19,7 +19,8 @@ struct PrintDocument {
     std::string remark;
     std::string handheld;
     std::string employee;
-    std::string printedAt;
+    std::string printedAt; // the time of the request, UTC ("...Z")
+    std::string language;  // the plant's: the printed words follow it
     int colli = 0;
     bool orderForm = false;
     struct Row {
@@ -40,6 +41,13 @@ struct PrintOutcome {
     std::string status; // "printed", "saved" (no print command set) or "failed"
     std::string message;
 };
+
+// A printed word in the plant's language ("Deutsch", "Nederlands"; English
+// otherwise and for words without a translation).
+std::string PrintWord(const std::string& language, const std::string& english);
+// A UTC time of the back office ("2026-12-09T18:05:00.000Z") as the plant's
+// clock reads it ("2026-12-09 19:05"); a text that is no such time as it is.
+std::string PrintedLocalTime(const std::string& utc);
 
 // Renders documents into a folder and hands them to a print command.
 class Printer {

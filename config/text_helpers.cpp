@@ -212,6 +212,20 @@ QString FormatShortDate(double oleDate) {
     return date.isValid() ? QLocale::system().toString(date, QLocale::ShortFormat) : QString();
 }
 
+QLocale LanguageLocale(const QString& language) {
+    const QLocale system = QLocale::system();
+    QLocale::Language wanted = QLocale::English;
+    QLocale::Territory territory = QLocale::UnitedKingdom;
+    if (language.compare(QLatin1String("Deutsch"), Qt::CaseInsensitive) == 0) {
+        wanted = QLocale::German;
+        territory = QLocale::Germany;
+    } else if (language.compare(QLatin1String("Nederlands"), Qt::CaseInsensitive) == 0) {
+        wanted = QLocale::Dutch;
+        territory = QLocale::Netherlands;
+    }
+    return system.language() == wanted ? system : QLocale(wanted, territory);
+}
+
 QString AlphanumericOnly(const QString& text) {
     QString out;
     out.reserve(text.size());

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 
@@ -49,6 +50,11 @@ QDate OleToDate(double oleDate);
 QString FormatDate(double oleDate, const QString& pattern);
 // The date in the system locale's short date format.
 QString FormatShortDate(double oleDate);
+
+// The locale whose day and month names a worker reads in the program's
+// language ("Deutsch", "Nederlands"; English otherwise): the system's own when
+// it already speaks that language, so its date formats stay the machine's.
+QLocale LanguageLocale(const QString& language);
 
 // Only ASCII digits and letters, judged by each character's low byte.
 QString AlphanumericOnly(const QString& text);

@@ -49,7 +49,10 @@ ScanHubButtons ScanHubButtonsFor(const RouteControl& route) {
     return {route.QN != 0, route.QN != 0, route.QP != 0, route.QC != 0};
 }
 
-void TakeNextNewNote(RouteControl& route) {
+void TakeNextNewNote(RouteControl& route, const QString& statusCode) {
+    if (statusCode != QLatin1String("10")) {
+        return;
+    }
     if (route.QN > std::numeric_limits<std::int32_t>::min()) {
         --route.QN;
     }

@@ -50,9 +50,11 @@ struct ScanHubButtons {
 };
 ScanHubButtons ScanHubButtonsFor(const RouteControl& route);
 
-// Scan next took a new note: one new note fewer, one more in progress. The
-// counters come from the back office and stop at the integer limits.
-void TakeNextNewNote(RouteControl& route);
+// Scan next answered with a note in `statusCode`: a note that was new ("10")
+// is one new note fewer and one more in progress; the same note given again
+// (already in progress, "20") changes nothing. The counters come from the back
+// office and stop at the integer limits.
+void TakeNextNewNote(RouteControl& route, const QString& statusCode);
 
 // "12 Harbour run": the route number and its description.
 QString RouteCaption(const RouteControl& route);

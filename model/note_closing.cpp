@@ -115,6 +115,19 @@ void CountHeldNote(CKorvoDoc& doc) {
     }
     if (doc.currentPackingNote->SC == QLatin1String("10")) {
         moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+        // From now on the note counts as in progress, here as at the back
+        // office: a second save or the closing counts from there, not again
+        // from new.
+        doc.currentPackingNote->SC = QStringLiteral("20");
+    }
+}
+
+void CountLeftNote(CKorvoDoc& doc, const QString& openedAs) {
+    if (!doc.currentRoute || !doc.currentPackingNote) {
+        return;
+    }
+    if (openedAs == QLatin1String("10") && doc.currentPackingNote->SC == QLatin1String("20")) {
+        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
     }
 }
 

@@ -53,7 +53,12 @@ struct NoteClosingSteps {
 QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps);
 
 // The route's counters after the worker held the note: a new note (status 10)
-// is now in progress.
+// is now in progress, and the note's status says so.
 void CountHeldNote(CKorvoDoc& doc);
+// After the worker left the note without holding it: a note he opened as new
+// (`openedAs` "10") that the back office now keeps in progress (work was
+// recorded on it: a container, a count, a pool scan) moves there; one left
+// untouched is new again and counts nothing.
+void CountLeftNote(CKorvoDoc& doc, const QString& openedAs);
 // After the note was processed: a new (10) or in-progress (20) note is done.
 void CountProcessedNote(CKorvoDoc& doc);

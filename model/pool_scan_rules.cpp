@@ -83,7 +83,7 @@ std::optional<ReturnMessageDialog> ReturnMessageAt(const std::vector<Flag>& flag
             informationFollows(flags, static_cast<std::size_t>(position)) ? "lblNext" : "lblClose";
         break;
     case kAcknowledge:
-        dialog.firstButton = "lblYes";
+        dialog.firstButton = "lblOK"; // a message to confirm, not a question
         break;
     case kConfirm:
         dialog.firstButton = "lblYes";

@@ -72,3 +72,13 @@ bool FinishCountSave(bool& quantitiesChanged, const QString& result) {
     quantitiesChanged = false;
     return true;
 }
+
+bool QuantitiesUnsaved(const std::vector<packingnoteline>& lines, const std::vector<int>& cells) {
+    const std::size_t rows = std::min(lines.size(), cells.size());
+    for (std::size_t row = 0; row < rows; ++row) {
+        if (cells[row] != lines[row].QD) {
+            return true;
+        }
+    }
+    return false;
+}

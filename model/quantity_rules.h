@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 // Decisions of the quantity lists (delivered products and counting): what a
 // typed cell means, when a quantity outside the line's range needs the worker's
@@ -35,6 +36,12 @@ struct CellEditOutcome {
 // MINQ above MAXQ has no value inside, so every value asks.
 CellEditOutcome ApplyCellEdit(packingnoteline& line, int typed, int previous,
                               bool& rangeWarningShown, const std::function<bool()>& keepOutOfRange);
+
+// Whether a quantity list holds a change the back office does not have: a
+// cell (`cells`, row by row) that differs from its line's QD, which is what
+// the back office sent or was last saved. A change typed and typed back, or
+// cancelled, is none.
+bool QuantitiesUnsaved(const std::vector<packingnoteline>& lines, const std::vector<int>& cells);
 
 // The counting screen's Save is offered while counts are unsaved.
 inline bool CountSaveEnabled(bool quantitiesChanged) {

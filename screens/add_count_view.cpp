@@ -41,7 +41,7 @@ void CAddCountView::activate() {
     layoutButtons({kSaveButtonId, kBackButtonId, 0, 0, 0, 0});
     setTabOrder(list(), save_);
     setTabOrder(save_, back_);
-    fillList({{"lblProd", 0.70}, {"lblDelivered", 0.28}});
+    fillList({{"lblProd", 0.70}, {"lblCounted", 0.28}});
     doc_.quantitiesChanged = false;
     updateSaveState();
     doc_.scanPurpose = 2;
@@ -76,9 +76,10 @@ QString CAddCountView::runOperation(ScreenOperation operation) {
 }
 
 QString CAddCountView::save() {
-    takeQuantities();
-    const QString result = sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error",
-                                      [this] { return backOffice().deliveredQuantity(); });
+    const QString result = sendQuantities([this] {
+        return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error",
+                          [this] { return backOffice().deliveredQuantity(); });
+    });
     FinishCountSave(doc_.quantitiesChanged, result);
     updateSaveState();
     return result;

@@ -1,5 +1,6 @@
 #include "screens/day_selection_view.h"
 
+#include "config/text_helpers.h"
 #include "model/korvo_doc.h"
 #include "platform/clock.h"
 #include "widgets/colour_widgets.h"
@@ -50,7 +51,7 @@ void CDaySelectionView::activate() {
         days_[static_cast<std::size_t>(k)]->setGeometry(0, area.top() + 2 + k * height,
                                                         area.width(), height);
     }
-    picture_ = DayCaptionPicture(QLocale());
+    picture_ = DayCaptionPicture(LanguageLocale(doc_.language));
     initialise();
 }
 
@@ -69,7 +70,7 @@ void CDaySelectionView::initialise() {
 
 void CDaySelectionView::showWeek(WeekShown week) {
     week_ = week;
-    const QLocale locale;
+    const QLocale locale = LanguageLocale(doc_.language);
     for (int k = 1; k <= 7; ++k) {
         dayField(k)->setText(locale.toString(DayOfWeekShown(today_, k, week), picture_));
     }

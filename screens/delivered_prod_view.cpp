@@ -66,7 +66,8 @@ void CDeliveredProdView::activate() {
     frame_.SetActionEnabled(hasLines, process_, kDeliveredProdScreen, ProcessEntry);
     arrangeButtons();
     fillList({{"lblProd", 0.48}, {"lblToDeliver", 0.28}, {"lblDelivered", 0.22}});
-    doc_.quantitiesChanged = true;
+    // Only what the worker changes asks to be saved on the way out.
+    doc_.quantitiesChanged = false;
     frame_.SetActionEnabled(true, hold_, kDeliveredProdScreen, HoldEntry);
     doc_.scanPurpose = 1;
     list()->setFocus();
@@ -116,8 +117,16 @@ QString CDeliveredProdView::runOperation(ScreenOperation operation) {
     case ScreenOperation::HoldNote:
         return hold();
     case ScreenOperation::StoreCurrentLine:
+        // The list is built anew on the way back: changes are saved or dropped
+        // by the worker's word first, as on Back.
+        if (const QString kept = leave(); kept != Result::Ok) {
+            return kept;
+        }
         return storeCurrentLine();
     case ScreenOperation::PrepareCounting:
+        if (const QString kept = leave(); kept != Result::Ok) {
+            return kept;
+        }
         return sendLogged("KORVANE DELIVERED PRODUCSTS.COUNT WEB SERVICE Error",
                           [this] { return backOffice().count(); });
     default:
@@ -126,9 +135,10 @@ QString CDeliveredProdView::runOperation(ScreenOperation operation) {
 }
 
 QString CDeliveredProdView::saveQuantities() {
-    takeQuantities();
-    return sendLogged("KORVANE DELIVEREDQUANTITY .Error",
-                      [this] { return backOffice().deliveredQuantity(); });
+    return sendQuantities([this] {
+        return sendLogged("KORVANE DELIVEREDQUANTITY .Error",
+                          [this] { return backOffice().deliveredQuantity(); });
+    });
 }
 
 QString CDeliveredProdView::hold() {

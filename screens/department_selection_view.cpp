@@ -136,6 +136,11 @@ void CDepartmentSelectionView::lookUpEmployee() {
     if (answer.answered) {
         lastAnswered_ = number;
     }
+    if (!answer.found) {
+        // The next scan of a badge replaces the refused number.
+        employeeNumber_->setFocus(Qt::OtherFocusReason);
+        employeeNumber_->selectAll();
+    }
 }
 
 QString CDepartmentSelectionView::runOperation(ScreenOperation operation) {

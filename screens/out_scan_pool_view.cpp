@@ -122,6 +122,9 @@ void COutScanPoolView::showLine() {
     size_->setText(line.SD + QLatin1Char(' ') + line.FMD);
     toDeliver_->setText(QString::number(line.QO));
     delivered_->setText(QString::number(line.QD));
+    // Red while the line is short or over, as on the list of lines.
+    delivered_->SetTextColour(
+        colourOf(line.QD == line.QO ? CKorvoDoc::colorBlack : CKorvoDoc::colorRed));
     toDo_->setText(QString::number(std::int64_t(line.QO) - line.QD));
     bundles_->setText(QString::number(line.lineFlag));
 }

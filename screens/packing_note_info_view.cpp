@@ -190,6 +190,8 @@ void CPackingNoteInfoView::scanContainer() {
         return;
     }
     if (!ContainerLabelInRange(doc_, container)) {
+        // The next scan replaces the refused label instead of joining it.
+        containerField_->selectAll();
         containerField_->setFocus();
         return;
     }

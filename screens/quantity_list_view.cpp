@@ -166,18 +166,34 @@ void CQuantityListView::finishEdit() {
     }
 }
 
-void CQuantityListView::takeQuantities() {
+std::vector<int> CQuantityListView::cellQuantities() const {
+    std::vector<int> cells;
+    cells.reserve(static_cast<std::size_t>(list_->topLevelItemCount()));
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+        cells.push_back(CellQuantity(list_->topLevelItem(row)->text(quantityColumn_)));
+    }
+    return cells;
+}
+
+QString CQuantityListView::sendQuantities(const std::function<QString()>& send) {
     finishEdit();
     std::vector<packingnoteline>* shown = lines();
     if (shown == nullptr) {
-        return;
+        return send();
     }
-    const int rows = std::min(list_->topLevelItemCount(), static_cast<int>(shown->size()));
-    for (int row = 0; row < rows; ++row) {
-        packingnoteline& line = (*shown)[static_cast<std::size_t>(row)];
-        line.editedQuantity = CellQuantity(list_->topLevelItem(row)->text(quantityColumn_));
+    const std::vector<packingnoteline> before = *shown;
+    const std::vector<int> cells = cellQuantities();
+    const std::size_t rows = std::min(cells.size(), shown->size());
+    for (std::size_t row = 0; row < rows; ++row) {
+        packingnoteline& line = (*shown)[row];
+        line.editedQuantity = cells[row];
         line.QD = line.editedQuantity;
     }
+    const QString result = send();
+    if (result != Result::Ok && lines() == shown && shown->size() == before.size()) {
+        *shown = before;
+    }
+    return result;
 }
 
 void CQuantityListView::onEditEnded(int row, int column, const QString& text, bool cancelled) {
@@ -206,6 +222,9 @@ void CQuantityListView::onEditClosed(int row, int column) {
         item->setText(column, QString::number(outcome.shown));
     }
     ending_ = EndingEdit{};
+    if (shown != nullptr) {
+        doc_.quantitiesChanged = QuantitiesUnsaved(*shown, cellQuantities());
+    }
     cellEdited();
 }
 

@@ -4,6 +4,7 @@
 #include "widgets/korvo_view.h"
 
 #include <QStyledItemDelegate>
+#include <functional>
 #include <vector>
 
 class CEditableList;
@@ -60,9 +61,11 @@ protected:
     void setNoteTitle();
     // Sets the columns and one row per line; the first row is selected.
     void fillList(const std::vector<Column>& columns);
-    // Every line's edited quantity and QD become its quantity cell's number. An
-    // edit still open ends first, so what the worker typed counts.
-    void takeQuantities();
+    // Every line's edited quantity and QD become its quantity cell's number and
+    // `send` takes them to the back office. An edit still open ends first, so
+    // what the worker typed counts; when the back office does not take them
+    // the lines keep what it had, so the cells still count as unsaved.
+    QString sendQuantities(const std::function<QString()>& send);
     bool editing() const;
     // Ends an edit still open as Enter would, so that what the worker typed
     // counts (and its range question comes) before the screen acts or leaves.
@@ -76,6 +79,7 @@ private:
     void onEditEnded(int row, int column, const QString& text, bool cancelled);
     void onEditClosed(int row, int column);
     void placeControls();
+    std::vector<int> cellQuantities() const;
 
     int quantityColumn_;
     CEditableList* list_;

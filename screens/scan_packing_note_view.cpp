@@ -78,6 +78,7 @@ QString CScanPackingNoteView::runOperation(ScreenOperation operation) {
 
 bool CScanPackingNoteView::handleKey(QKeyEvent* event) {
     switch (event->key()) {
+    case Qt::Key_Escape: // Back, as on every other screen
     case Qt::Key_Left:
         switchScreen(Cmd::ScanPnBack);
         return true;

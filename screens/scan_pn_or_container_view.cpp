@@ -242,8 +242,8 @@ void CScanPnOrContainerView::scanNext() {
     note_->setText(doc_.currentPackingNote
                        ? CheckScanInput(ScanKind::NoteNumber, doc_.currentPackingNote->NNR).text
                        : QString());
-    if (doc_.currentRoute) {
-        TakeNextNewNote(*doc_.currentRoute);
+    if (doc_.currentRoute && doc_.currentPackingNote) {
+        TakeNextNewNote(*doc_.currentRoute, doc_.currentPackingNote->SC);
     }
     showRoute();
     noteReady_ = doc_.currentPackingNote.has_value();

@@ -212,8 +212,9 @@ void CInstructionDlg::SetContainerStyle() {
 void CInstructionDlg::applyStyle() {
     bodyField_->setFont(ArialFont(containerStyle_ ? 16 : 20, false));
     QPalette palette = bodyField_->palette();
-    palette.setColor(QPalette::Base, containerStyle_ ? Qt::black : Qt::white);
-    palette.setColor(QPalette::Text, containerStyle_ ? Qt::white : QColor(0, 0, 255));
+    // The container list reads like every other list: dark on white.
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, containerStyle_ ? Qt::black : QColor(0, 0, 255));
     bodyField_->setPalette(palette);
     // The body text is centred line by line.
     QTextOption option = bodyField_->document()->defaultTextOption();
@@ -295,7 +296,8 @@ void CQuestionDlg::layoutStyle() {
     };
     static const Geometry kStyles[] = {
         {{20, 70, 200, 100}, {1, 25, 200, 80}, 70},
-        {{20, 60, 200, 145}, {0, 25, 200, 100}, 115},
+        // Room for a route change's five lines above the buttons.
+        {{20, 45, 200, 175}, {0, 25, 200, 112}, 142},
         {{20, 90, 200, 90}, {0, 25, 200, 70}, 60},
         {{30, 60, 200, 130}, {0, 25, 200, 100}, 98},
     };
@@ -347,8 +349,9 @@ void CColourMessageDlg::layoutStyle() {
     }
     const int width = screenWidthOf(this);
     title_->setGeometry(0, 0, width, kTitleHeight);
-    body_->setGeometry(0, kTitleHeight, width, 126);
     const int row = 150 - kButtonHeight - 4;
+    // The message ends above its buttons, with room to breathe.
+    body_->setGeometry(0, kTitleHeight, width, row - 6 - kTitleHeight);
     if (showFirst_ && showSecond_) {
         first_->setGeometry(width / 2 - kButtonWidth - 5, row, kButtonWidth, kButtonHeight);
         second_->setGeometry(width / 2 + 5, row, kButtonWidth, kButtonHeight);

@@ -19,6 +19,9 @@ packages=(
   chromium chromium-driver python3-selenium
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
+  # korvo under Xvfb with real key events: the X server, the key sender, a
+  # window manager, xprop, the screenshots of a failed step, the driver.
+  xvfb xdotool openbox x11-utils imagemagick python3 qt6-qpa-plugins
   # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and
   # llvm-symbolizer for readable stack traces.
   clang libclang-rt-14-dev llvm

@@ -119,6 +119,15 @@ void ServiceMessage::ShowError(const QString& text) {
     Prompter::current().messageBox({kServiceCaption, text, MessageIcon::Error, MessageButtons::Ok});
 }
 
+void ServiceMessage::logFailedExchange(const QString& shown) const {
+    QString line = FunctionCode() + QStringLiteral(".Error CallService ") + shown;
+    const QString& detail = ServiceTransport::instance().LastTransportDetail();
+    if (!detail.isEmpty()) {
+        line += QStringLiteral(" (") + detail + QLatin1Char(')');
+    }
+    WriteLog(doc_.storageLocation, ToNarrowText(line));
+}
+
 void ServiceMessage::ShowInfo(const QString& text) {
     errorText_ = text;
     Prompter::current().messageBox(
@@ -133,7 +142,16 @@ std::uint32_t ServiceMessage::ReportTransportError(std::uint32_t code, const QSt
     if (code == 0) {
         return 0;
     }
-    const QString text = TransportErrorText(code, doc_.translations);
+    QString text = TransportErrorText(code, doc_.translations);
+    if (ServiceTransport::instance().LastStepCancelled()) {
+        // Same code as the time-out it stands for, but no claim that the back
+        // office took too long.
+        text = T(QStringLiteral("msgExchangeCancelled"));
+        if (text.endsWith(QLatin1String(" Not Translated !"))) {
+            text = QStringLiteral("The exchange was cancelled.");
+        }
+    }
+    logFailedExchange(text);
     errorText_ = text;
     Prompter::current().messageBox({caption, text, MessageIcon::Error, MessageButtons::Ok});
     return code;
@@ -182,6 +200,7 @@ int ServiceMessage::callService(const QString& servicePath, bool interactive) {
         if (ReportTransportError(transport.LastTransportError(), T(QStringLiteral("msgErrInt"))) ==
             0) {
             ShowError(T(QStringLiteral("msgAddressNotAvail")));
+            logFailedExchange(errorText_);
         }
         return kServiceUnreachable;
     }
@@ -191,6 +210,7 @@ int ServiceMessage::callService(const QString& servicePath, bool interactive) {
     if (transport.Post(responseText_, envelope_.complete()) != kSOk) {
         if (transport.LastTransportError() == 12031) {
             ShowError(T(QStringLiteral("msgAddressNotAvail")));
+            logFailedExchange(errorText_);
         } else {
             ReportTransportError(transport.LastTransportError(), T(QStringLiteral("msgErrInt")));
         }
@@ -235,6 +255,7 @@ int ServiceMessage::callService(const QString& servicePath, bool interactive) {
     if (working.indexOf(QLatin1String("env:Fault")) > 0) {
         fs.writeFile(ErrDownloadPath(baseDirectory), LowBytes(working));
         ShowError(T(QStringLiteral("msgIntErrReq")));
+        logFailedExchange(errorText_);
         return kServiceFailed;
     }
     fs.removeFile(ErrDownloadPath(baseDirectory));

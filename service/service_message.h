@@ -78,6 +78,9 @@ protected:
 
 private:
     int callService(const QString& servicePath, bool interactive);
+    // One log line for an exchange that failed on the way (no connection, no
+    // answer, cancelled, a fault): what was shown and the transport's detail.
+    void logFailedExchange(const QString& shown) const;
     void runParser(const QString& document);
 
     CKorvoDoc& doc_;

@@ -401,6 +401,7 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
     std::unique_lock lock(control->mutex);
     bool inTime = false;
     bool asked = false;
+    bool abandoned = false;
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         const auto wake =
@@ -423,7 +424,8 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
             break;
         }
         if (!keepWaiting) {
-            break; // abandoned: ends like an overrun step
+            abandoned = true; // ends like an overrun step
+            break;
         }
     }
     if (!inTime) {
@@ -440,7 +442,9 @@ ServiceTransport::runStep(std::chrono::milliseconds deadline,
     if (asked) {
         Prompter::current().exchangeWaitEnded();
     }
-    return inTime ? StepOutcome::Finished : StepOutcome::TimedOut;
+    return inTime      ? StepOutcome::Finished
+           : abandoned ? StepOutcome::Abandoned
+                       : StepOutcome::TimedOut;
 }
 
 int ServiceTransport::perform(void* multiHandle, void* easyHandle, StepControl& control) {
@@ -540,6 +544,7 @@ void ServiceTransport::recordFailure(int curlCode, long osErrno, const char* det
 void ServiceTransport::connectStep(const QByteArray& url, StepControl& control) {
     connected_ = true;
     lastError_ = 0;
+    lastCancelled_ = false;
     char errors[CURL_ERROR_SIZE];
 
     handles_->client = curl_multi_init();
@@ -609,6 +614,7 @@ void ServiceTransport::connectStep(const QByteArray& url, StepControl& control) 
 HResult ServiceTransport::Connect(const QString& url) {
     closeHandles();
     lastError_ = 0;
+    lastCancelled_ = false;
     lastDetail_.clear();
     const QByteArray target = url.toUtf8();
     const StepOutcome outcome =
@@ -618,8 +624,10 @@ HResult ServiceTransport::Connect(const QString& url) {
             lastError_ = TransportCode::OutOfHandles;
         } else {
             lastError_ = TransportCode::TimeoutNoAction;
-            lastDetail_ = QStringLiteral("connection check took longer than %1 ms")
-                              .arg(connectTimeout_.count());
+            lastCancelled_ = outcome == StepOutcome::Abandoned;
+            lastDetail_ = lastCancelled_ ? QStringLiteral("connection check cancelled by the user")
+                                         : QStringLiteral("connection check took longer than %1 ms")
+                                               .arg(connectTimeout_.count());
         }
         connected_ = false;
         return kEFail;
@@ -637,6 +645,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* jobPointer);
 void ServiceTransport::sendStep(SendJob& job, StepControl& control) {
     connected_ = true;
     lastError_ = 0;
+    lastCancelled_ = false;
     QByteArray body;
     try {
         body = ToAnsi(job.body);
@@ -734,6 +743,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* jobPointer) {
 
 HResult ServiceTransport::Post(QString& response, const QString& body, const QString& soapAction) {
     lastError_ = 0;
+    lastCancelled_ = false;
     lastDetail_.clear();
     if (!handles_->client || !handles_->connection) {
         return kEFail; // no request can be opened: nothing to report
@@ -747,8 +757,11 @@ HResult ServiceTransport::Post(QString& response, const QString& body, const QSt
             lastError_ = TransportCode::OutOfHandles;
         } else {
             lastError_ = probe ? TransportCode::TimeoutNoAction : TransportCode::TimeoutWithAction;
-            lastDetail_ = QStringLiteral("no answer within %1 ms")
-                              .arg((probe ? probeTimeout_ : callTimeout_).count());
+            lastCancelled_ = outcome == StepOutcome::Abandoned;
+            lastDetail_ = lastCancelled_
+                              ? QStringLiteral("waiting for the answer cancelled by the user")
+                              : QStringLiteral("no answer within %1 ms")
+                                    .arg((probe ? probeTimeout_ : callTimeout_).count());
         }
         return kEFail;
     }

@@ -87,6 +87,9 @@ public:
                          const QString& soapAction = QString());
 
     std::uint32_t LastTransportError() const { return lastError_; }
+    // The last failure was the user abandoning the wait (Cancel, Escape held):
+    // it keeps the time-out's code, but the worker is told what happened.
+    bool LastStepCancelled() const { return lastCancelled_; }
     // libcurl's own description of the last failure, for logs and tests.
     const QString& LastTransportDetail() const { return lastDetail_; }
 
@@ -118,7 +121,7 @@ private:
     struct Handles;
     struct SendJob;
     struct StepControl;
-    enum class StepOutcome { Finished, TimedOut, NotStarted };
+    enum class StepOutcome { Finished, TimedOut, Abandoned, NotStarted };
     // Runs `work` on the worker thread and waits up to `deadline`; an overrun
     // step is cancelled, and has ended, before this returns.
     static StepOutcome runStep(std::chrono::milliseconds deadline,
@@ -136,6 +139,7 @@ private:
     quint16 port_ = 80;
     bool connected_ = false;
     std::uint32_t lastError_ = 0;
+    bool lastCancelled_ = false;
     QString lastDetail_;
 
     std::chrono::milliseconds connectTimeout_ = kDefaultConnectTimeout;

@@ -121,6 +121,8 @@ int RunKorvo(QApplication& app, const KorvoOptions& options) {
 
     frame.showFirstScreen(kStartScreen);
     frame.show();
+    // Alone on a display, nothing else would give the window the keyboard.
+    frame.activateWindow();
     frame.FillActionMenu(kStartScreen);
 
     if (!options.screenshot.isEmpty()) {

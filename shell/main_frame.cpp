@@ -10,6 +10,7 @@
 #include "widgets/korvo_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -213,6 +214,7 @@ void CMainFrame::showAbout() {
     CAboutDlg about(Translate(QStringLiteral("lblZIRPA")), Translate(QStringLiteral("lblVersion")),
                     this);
     about.exec();
+    GiveKeyboardBack(this);
 }
 
 QString CMainFrame::Translate(const QString& key) const {
@@ -338,5 +340,13 @@ void CMainFrame::showScreen(KorvoView* next, int screenId) {
     if (old) {
         old->hide();
         old->deleteLater();
+    }
+}
+
+void GiveKeyboardBack(QWidget* window) {
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* next = modal != nullptr ? modal : window;
+    if (next != nullptr && next->isVisible()) {
+        next->activateWindow();
     }
 }

@@ -105,3 +105,9 @@ private:
     const bool arrowKeysEnabled_ = true;
     const bool enterEscapeEnabled_ = true;
 };
+
+// After a dialog over `window` closed: the keyboard goes back to the dialog
+// still open, else to the window. A window manager would do this; a handheld
+// runs the program alone on its display, where the keys would otherwise go
+// nowhere until the screen is tapped.
+void GiveKeyboardBack(QWidget* window);

@@ -2,6 +2,7 @@
 
 #include "model/korvo_doc.h"
 #include "model/navigation_ids.h"
+#include "model/note_closing.h"
 #include "platform/prompter.h"
 #include "service/back_office.h"
 
@@ -79,8 +80,13 @@ int BackOfficeNavigation::call(MessageKind message, bool interactive, const QStr
 }
 
 QString BackOfficeNavigation::leavePackingNote() {
+    const QString openedAs = doc_.currentPackingNote ? doc_.currentPackingNote->SC : QString();
     doc_.packingNoteAction = 3;
-    return office_.packingNote(QString());
+    const QString result = office_.packingNote(QString());
+    if (result == Result::Ok) {
+        CountLeftNote(doc_, openedAs);
+    }
+    return result;
 }
 
 bool Navigator::operationOk(ScreenOperation operation) {

@@ -59,6 +59,9 @@ public:
     }
     void setBottomMargin(int margin) { bottomMargin_ = margin; }
 
+    // Escape is down: pressed while the line showed and not yet released.
+    bool escapeDown() const { return escapeHeld_.isValid(); }
+
     // Cancel was pressed, or Escape has been held for `hold`.
     bool abandoned(std::chrono::milliseconds hold) const {
         return cancelled_ || (escapeHeld_.isValid() && escapeHeld_.elapsed() >= hold.count());
@@ -115,6 +118,45 @@ private:
     int bottomMargin_ = 0;
 };
 
+// The Escape that abandoned a wait is used up whole: its auto-repeats, which
+// keep coming while the worker still holds the key, and its release, would
+// otherwise close the error box and press Back on the screen, starting the
+// next wait. A repeat cannot be told from a new press by its flag alone (the
+// window system pairs a repeat's release and press only when both are queued
+// already), so every Escape is taken for the held one until the key has been
+// quiet for longer than any repeat interval.
+class HeldEscapeSwallow : public QObject {
+public:
+    HeldEscapeSwallow() {
+        quiet_.start();
+        qApp->installEventFilter(this);
+    }
+    ~HeldEscapeSwallow() override { qApp->removeEventFilter(this); }
+    bool done() const { return done_ || quiet_.elapsed() > kQuietMs; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (done_ || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease &&
+                      event->type() != QEvent::ShortcutOverride)) {
+            return false;
+        }
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) {
+            return false;
+        }
+        if (quiet_.elapsed() > kQuietMs) {
+            done_ = true; // the key was let go: this is the worker's next press
+            return false;
+        }
+        quiet_.start();
+        return true;
+    }
+
+private:
+    static constexpr qint64 kQuietMs = 400;
+    QElapsedTimer quiet_;
+    bool done_ = false;
+};
+
 QtPrompter::QtPrompter(CMainFrame* frame) : frame_(frame) {}
 
 QtPrompter::~QtPrompter() = default;
@@ -125,6 +167,12 @@ void QtPrompter::setFrame(CMainFrame* frame) {
 
 QWidget* QtPrompter::owner() const {
     return frame_.data();
+}
+
+int QtPrompter::runModal(QDialog& dialog) {
+    const int result = dialog.exec();
+    GiveKeyboardBack(frame_.data());
+    return result;
 }
 
 int QtPrompter::messageBox(const MessageBoxRequest& request) {
@@ -166,7 +214,7 @@ int QtPrompter::messageBox(const MessageBoxRequest& request) {
     if (waiting) {
         QApplication::setOverrideCursor(Qt::ArrowCursor);
     }
-    const int answer = box.exec();
+    const int answer = runModal(box);
     if (waiting) {
         QApplication::restoreOverrideCursor();
     }
@@ -186,7 +234,7 @@ int QtPrompter::messageBox(const MessageBoxRequest& request) {
 
 void QtPrompter::statusPopup(const QString& caption, const QString& text) {
     StatusPopup popup(caption, text, statusMs_, owner());
-    popup.exec();
+    runModal(popup);
 }
 
 void QtPrompter::setWaitCursor(bool on) {
@@ -214,7 +262,7 @@ int QtPrompter::questionDialog(const QuestionRequest& request) {
     dialog.SetTexts(request.body, request.title, request.firstButton, request.secondButton,
                     request.showFirst, request.showSecond);
     dialog.SetWaitCursor(request.waitCursorOnClose);
-    return dialog.exec() == 1 ? 1 : 2;
+    return runModal(dialog) == 1 ? 1 : 2;
 }
 
 int QtPrompter::colourMessageDialog(const QuestionRequest& request) {
@@ -223,7 +271,7 @@ int QtPrompter::colourMessageDialog(const QuestionRequest& request) {
                     request.showFirst, request.showSecond);
     dialog.SetBackgroundColour(request.backgroundRgb);
     dialog.SetWaitCursor(request.waitCursorOnClose);
-    return dialog.exec() == 1 ? 1 : 2;
+    return runModal(dialog) == 1 ? 1 : 2;
 }
 
 int QtPrompter::instructionDialog(const InstructionRequest& request) {
@@ -232,13 +280,13 @@ int QtPrompter::instructionDialog(const InstructionRequest& request) {
     if (request.containerStyle) {
         dialog.SetContainerStyle();
     }
-    dialog.exec();
+    runModal(dialog);
     return 1;
 }
 
 int QtPrompter::colliCountDialog(const ColliCountRequest& request, int* count) {
     CNrColliPrintDialog dialog(request, owner());
-    if (dialog.exec() != 1) {
+    if (runModal(dialog) != 1) {
         return 2;
     }
     *count = dialog.value();
@@ -248,7 +296,7 @@ int QtPrompter::colliCountDialog(const ColliCountRequest& request, int* count) {
 bool QtPrompter::passwordDialog(const PasswordRequest& request,
                                 const std::function<bool(const QString&)>& accept) {
     CPasswordDlg dialog(request, accept, owner());
-    return dialog.exec() == 1;
+    return runModal(dialog) == 1;
 }
 
 QString QtPrompter::waitingText(std::chrono::milliseconds elapsed) const {
@@ -282,5 +330,10 @@ bool QtPrompter::exchangeWaiting(std::chrono::milliseconds elapsed) {
 }
 
 void QtPrompter::exchangeWaitEnded() {
+    if (statusLine_ && statusLine_->escapeDown()) {
+        escapeSwallow_ = std::make_unique<HeldEscapeSwallow>();
+    } else if (escapeSwallow_ && escapeSwallow_->done()) {
+        escapeSwallow_.reset();
+    }
     statusLine_.reset();
 }

@@ -7,8 +7,10 @@
 #include <memory>
 
 class CMainFrame;
+class QDialog;
 class QWidget;
 class ExchangeStatusLine;
+class HeldEscapeSwallow;
 
 // The Prompter of the running program: real dialogs owned by the main window.
 class QtPrompter final : public Prompter {
@@ -40,6 +42,8 @@ public:
 
 private:
     QWidget* owner() const;
+    // Runs a dialog and gives the keyboard back to the main window afterwards.
+    int runModal(QDialog& dialog);
     QString waitingText(std::chrono::milliseconds elapsed) const;
 
     QPointer<CMainFrame> frame_;
@@ -50,4 +54,5 @@ private:
     // While an exchange step runs: swallows the user's input, watches Escape
     // and shows the status line.
     std::unique_ptr<ExchangeStatusLine> statusLine_;
+    std::unique_ptr<HeldEscapeSwallow> escapeSwallow_;
 };

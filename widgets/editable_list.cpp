@@ -104,7 +104,8 @@ void CEditableList::endEdit(bool cancelled) {
     // The editor takes four characters and cuts a longer quantity of the back
     // office when it opens: a cell the worker did not touch keeps its text.
     QString text = editor->isModified() ? editor->text() : editor->startText();
-    if (text != editor->startText()) {
+    // Escape puts the cell back as it was: no change.
+    if (!cancelled && text != editor->startText()) {
         doc_.quantitiesChanged = true;
     }
     if (text.isEmpty()) {
@@ -167,6 +168,17 @@ void CEditableList::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     default:
+        // A keypad worker counts by typing: a digit on a row opens its
+        // quantity and becomes its first character.
+        if (QTreeWidgetItem* item = currentItem(); item != nullptr && event->key() >= Qt::Key_0 &&
+                                                   event->key() <= Qt::Key_9 &&
+                                                   !event->text().isEmpty()) {
+            if (startEdit(indexOfTopLevelItem(item), EditableColumn(screenId_))) {
+                editor_->insert(event->text());
+            }
+            event->accept();
+            return;
+        }
         QTreeWidget::keyPressEvent(event);
     }
 }

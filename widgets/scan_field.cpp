@@ -3,18 +3,51 @@
 #include "model/korvo_doc.h"
 #include "platform/prompter.h"
 
+#include <QApplication>
 #include <QFocusEvent>
-#include <QTimer>
+#include <QKeyEvent>
 
 namespace {
 // Bounds what a paste can bring into the field before it is filtered.
 constexpr int kRawLimit = 1024;
+// A scanner types faster than this between two keys, a person slower.
+constexpr int kBurstPauseMs = 250;
+
+bool isEnter(const QEvent* event) {
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 } // namespace
 
 CScanField::CScanField(ScanKind kind, const CKorvoDoc& doc, QWidget* parent)
     : QLineEdit(parent), kind_(kind), doc_(doc) {
     setMaxLength(kRawLimit);
+    pause_.setSingleShot(true);
+    pause_.setInterval(kBurstPauseMs);
+    connect(&pause_, &QTimer::timeout, this, &CScanField::showPending);
     connect(this, &QLineEdit::textEdited, this, &CScanField::check);
+    // Installed after the screen's own key filter, so it sees the keys first.
+    qApp->installEventFilter(this);
+}
+
+CScanField::~CScanField() {
+    qApp->removeEventFilter(this);
+}
+
+bool CScanField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != this || pending_ == ScanCheck::None ||
+        (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)) {
+        return false;
+    }
+    if (!isEnter(event)) {
+        pause_.start(); // the burst goes on
+        return false;
+    }
+    // The burst's Enter: the message instead of sending what was cut.
+    if (event->type() == QEvent::KeyPress) {
+        showPending();
+    }
+    return true;
 }
 
 void CScanField::check(const QString& raw) {
@@ -36,19 +69,39 @@ void CScanField::check(const QString& raw) {
         }
         overflowing_ = true;
     }
-    const ScanMessageKeys keys = ScanMessage(kind_, result.message);
+    // The length message says more than the character one.
+    if (pending_ != ScanCheck::TooLong) {
+        pending_ = result.message;
+    }
+    pause_.start();
+}
+
+void CScanField::showPending() {
+    pause_.stop();
+    const ScanCheck::Message message = pending_;
+    if (message == ScanCheck::None) {
+        return;
+    }
+    const ScanMessageKeys keys = ScanMessage(kind_, message);
     MessageBoxRequest box;
     box.text = doc_.T(QLatin1String(keys.text));
     box.caption = doc_.T(QLatin1String(keys.caption));
     Prompter::current().messageBox(box);
-    // The worker goes on where he was: what was kept is not selected for replacing.
+    pending_ = ScanCheck::None;
     const int position = cursorPosition();
     keepCursor_ = true;
     setFocus(Qt::OtherFocusReason);
     keepCursor_ = false;
-    deselect();
-    setCursorPosition(position);
-    emit refused(result.message);
+    if (message == ScanCheck::TooLong) {
+        // What was kept of a too-long label is no number to go on with: the
+        // next scan replaces it.
+        selectAll();
+    } else {
+        // The worker goes on typing where he was.
+        deselect();
+        setCursorPosition(position);
+    }
+    emit refused(message);
 }
 
 void CScanField::focusInEvent(QFocusEvent* event) {

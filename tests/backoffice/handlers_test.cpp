@@ -1,3 +1,4 @@
+#include "backoffice/print.h"
 #include "backoffice/xml_text.h"
 #include "backoffice_fixture.h"
 
@@ -181,6 +182,9 @@ TEST_F(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
 
     packingNote(1, 0, std::to_string(id));
     delivered(1, id, {{lines(id).front().id, 1}});
+    // Held and opened again (from the in-progress list): the handheld counted
+    // it in progress when it held it.
+    EXPECT_EQ(packingNote(1, 0, std::to_string(id))->attribute("PackingNote", "SC"), "20");
     packingNote(1, 3, "");
     EXPECT_EQ(note(kNewNote).status, bo::NoteStatus::InProgress) << "work was recorded";
 
@@ -246,8 +250,14 @@ TEST_F(Handlers, ScanNextTakesEachNewNoteOnceAndARetryGetsTheSameNote) {
     const bo::Id route = routeId(101);
     const auto first = packingNote(1, 2, "", route);
     EXPECT_EQ(first->attribute("PackingNote", "NNR"), kNewNote);
-    EXPECT_EQ(first->attribute("PackingNote", "SC"), "20") << "the handheld counted it already";
-    EXPECT_EQ(packingNote(1, 2, "", route)->attribute("PackingNote", "NNR"), kNewNote);
+    EXPECT_EQ(first->attribute("PackingNote", "SC"), "10") << "the handheld counts it from new";
+    const auto again = packingNote(1, 2, "", route);
+    EXPECT_EQ(again->attribute("PackingNote", "NNR"), kNewNote);
+    EXPECT_EQ(again->attribute("PackingNote", "SC"), "20") << "the handheld counted it already";
+    EXPECT_EQ(
+        packingNote(1, 0, first->attribute("PackingNote", "PNID"))->attribute("PackingNote", "SC"),
+        "20")
+        << "and opening it does not count it again";
     EXPECT_EQ(packingNote(2, 2, "", route)->attribute("PackingNote", "NNR"),
               bo::DemoNoteNumber(0, 101, 5));
     EXPECT_EQ(packingNote(3, 2, "", route)->attribute("PackingNote", "NNR"),
@@ -509,4 +519,28 @@ TEST(PrintCommand, GetsTheFileAloneAndNoServerSockets) {
 
     bo::PdfPrinter failing((folder.path() / "prints").string(), "exit 3;");
     EXPECT_EQ(failing.print({}, "note-2").status, "failed");
+}
+
+TEST(PrintedWords, ThePlantsLanguageAndClock) {
+    struct Row {
+        const char* name;
+        const char* language;
+        const char* english;
+        const char* printed;
+    } rows[] = {{"Dutch", "Nederlands", "Delivery note", "Afleverbon"},
+                {"German", "Deutsch", "Size", "Gr\u00f6\u00dfe"},
+                {"English", "English", "Delivered", "Delivered"},
+                {"a language without words", "Klingon", "Customer", "Customer"},
+                {"a word without translation", "Deutsch", "Qapla'", "Qapla'"}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(bo::PrintWord(row.language, row.english), row.printed) << row.name;
+    }
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1); // the rules, no time zone files needed
+    tzset();
+    EXPECT_EQ(bo::PrintedLocalTime("2026-12-09T18:05:31.250Z"), "2026-12-09 19:05");
+    EXPECT_EQ(bo::PrintedLocalTime("2026-07-01T23:30:00.000Z"), "2026-07-02 01:30")
+        << "summer time, the next day";
+    EXPECT_EQ(bo::PrintedLocalTime("not a time"), "not a time");
+    unsetenv("TZ");
+    tzset();
 }

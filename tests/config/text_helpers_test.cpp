@@ -121,3 +121,20 @@ TEST(TextHelpers, ProgramPaths) {
     TestDevice bare({}, "Korvo.exe");
     EXPECT_EQ(ProgramDirectory(), "\\");
 }
+
+TEST(TextHelpers, DayNamesInTheProgramsLanguage) {
+    const QDate wednesday(2026, 12, 9);
+    struct Row {
+        const char* name;
+        const char* language;
+        const char* day;
+    } rows[] = {{"German", "Deutsch", "Mittwoch"},
+                {"Dutch", "Nederlands", "woensdag"},
+                {"English", "English", "Wednesday"},
+                {"unknown: English", "Klingon", "Wednesday"}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(LanguageLocale(QLatin1String(row.language)).toString(wednesday, "dddd"),
+                  QLatin1String(row.day))
+            << row.name;
+    }
+}

@@ -84,7 +84,9 @@ TEST(EntryRules, ScanHubSave) {
 TEST(EntryRules, ScanHubButtonsAndScanNext) {
     RouteControl route{1, 12, "North", 1, 0, 5};
     EXPECT_EQ(ScanHubButtonsFor(route), (ScanHubButtons{true, true, false, true}));
-    TakeNextNewNote(route);
+    TakeNextNewNote(route, "20");
+    EXPECT_EQ(route.QN, 1) << "the note it gave before, already counted";
+    TakeNextNewNote(route, "10");
     EXPECT_EQ(route.QN, 0);
     EXPECT_EQ(route.QP, 1);
     EXPECT_EQ(ScanHubButtonsFor(route), (ScanHubButtons{false, false, true, true}))
@@ -93,7 +95,7 @@ TEST(EntryRules, ScanHubButtonsAndScanNext) {
     constexpr auto low = std::numeric_limits<std::int32_t>::min();
     constexpr auto high = std::numeric_limits<std::int32_t>::max();
     RouteControl huge{1, 1, "", low, high, high};
-    TakeNextNewNote(huge);
+    TakeNextNewNote(huge, "10");
     EXPECT_EQ(huge.QN, low);
     EXPECT_EQ(huge.QP, high);
     EXPECT_EQ(RouteCaption({1, 12, "Harbour <b>run</b>", 0, 0, 0}), "12 Harbour <b>run</b>");

@@ -182,9 +182,12 @@ TEST(RouteCounters, HoldMovesANewNoteToInProgress) {
     doc.currentPackingNote.emplace().SC = "10";
     doc.currentRoute = RouteControl{1, 1, "", 0, 0, 0};
     CountHeldNote(doc);
+    EXPECT_EQ(doc.currentPackingNote->SC, "20") << "held once, it counts as in progress";
+    CountHeldNote(doc);
+    EXPECT_EQ(doc.currentRoute->QP, 1) << "a second hold counts nothing";
     CountProcessedNote(doc);
     EXPECT_EQ(doc.currentRoute->QN, 0);
-    EXPECT_EQ(doc.currentRoute->QP, 1);
+    EXPECT_EQ(doc.currentRoute->QP, 0);
     EXPECT_EQ(doc.currentRoute->QC, 1);
 
     // Counts at the ends of the range (the answer's numbers saturate there)
@@ -192,6 +195,7 @@ TEST(RouteCounters, HoldMovesANewNoteToInProgress) {
     constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
     constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
     doc.currentRoute = RouteControl{1, 1, "", kMin, kMax, kMax};
+    doc.currentPackingNote->SC = "10";
     CountHeldNote(doc);
     EXPECT_EQ(doc.currentRoute->QN, 0);
     EXPECT_EQ(doc.currentRoute->QP, kMax);
@@ -202,3 +206,22 @@ TEST(RouteCounters, HoldMovesANewNoteToInProgress) {
 }
 
 } // namespace
+
+TEST(RouteCounters, LeavingCountsANoteTheBackOfficeKeepsInProgress) {
+    struct Case {
+        const char* name;
+        QString openedAs, answered;
+        int qn, qp;
+    } cases[] = {{"opened new, work recorded", "10", "20", 0, 3},
+                 {"opened new, left untouched", "10", "10", 1, 2},
+                 {"in progress already", "20", "20", 1, 2},
+                 {"no status", "", "20", 1, 2}};
+    for (const Case& c : cases) {
+        CKorvoDoc doc;
+        doc.currentPackingNote.emplace().SC = c.answered;
+        doc.currentRoute = RouteControl{1, 1, "", 1, 2, 0};
+        CountLeftNote(doc, c.openedAs);
+        EXPECT_EQ(doc.currentRoute->QN, c.qn) << c.name;
+        EXPECT_EQ(doc.currentRoute->QP, c.qp) << c.name;
+    }
+}

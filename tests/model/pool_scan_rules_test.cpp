@@ -43,7 +43,7 @@ TEST(ReturnMessageWalk, ButtonSequences) {
          {0, 0, 0, 2},
          {"lblNext", "lblNext", "lblClose", "lblYes/lblNo"}},
         {"one information message", {0}, {"lblClose"}},
-        {"acknowledge between information messages", {0, 1, 0}, {"lblNext", "lblYes", "lblClose"}},
+        {"acknowledge between information messages", {0, 1, 0}, {"lblNext", "lblOK", "lblClose"}},
         {"information the walk never reaches", {0, 3, 0}, {"lblClose", "lblReject"}},
         {"an unknown kind ends the walk", {0, 7, 0}, {"lblClose"}},
         {"a negative kind too", {-1, 0}, {}},

@@ -82,7 +82,7 @@ TEST(QuestionDialog, StylesPlaceTheDialogAndButtons) {
         QSize size;
         int buttonRow;
     };
-    for (const Case& c : {Case{0, {200, 100}, 70}, Case{1, {200, 145}, 115}, Case{2, {200, 90}, 60},
+    for (const Case& c : {Case{0, {200, 100}, 70}, Case{1, {200, 175}, 142}, Case{2, {200, 90}, 60},
                           Case{3, {200, 130}, 98}}) {
         SCOPED_TRACE(c.style);
         CQuestionDlg dialog(&owner(), c.style);

@@ -145,7 +145,7 @@ TEST_F(OutScanPool, WalkThreeInformationMessagesThenConfirm) {
     answer("30", {flag(1, "Noted"), flag(2, "Take bundle?"), flag(0, "never shown")}, 6, 0, 77);
     prompter.dialogAnswers = {1, 2};
     scan("B-79");
-    EXPECT_EQ(dialogButtons(), QStringList({"Yes", "Yes/No"}));
+    EXPECT_EQ(dialogButtons(), QStringList({"OK", "Yes/No"}));
     EXPECT_EQ(office.exchanges.size(), 1);
     EXPECT_EQ(scanColour(), kRed);
 

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 namespace {
 
@@ -26,6 +27,7 @@ protected:
             PackingNote note;
             note.PNID = e.action == 2 ? 880 : 770;
             note.NNR = e.action == 2 ? "400880" : e.input;
+            note.SC = e.action == 2 ? "10" : "20"; // Scan next's note was new
             if (e.action != 0) {
                 d.currentPackingNote = note;
             }
@@ -300,6 +302,7 @@ TEST_F(ScanRouteView, KeysAndBursts) {
     container()->setFocus();
     typeText("ABCDEFGHIJKLMNOPQRSTUVWX-ABCDEFGH");
     EXPECT_EQ(container()->text(), "ABCDEFGHIJKLMNOPQRSTUVWX");
+    QTest::qWait(400); // the message waits for the keys to pause
     EXPECT_EQ(prompter.messageTexts(), QStringList{"A container label has at most 24 characters."});
     press(Qt::Key_Left);
     press(Qt::Key_Right);

@@ -14,12 +14,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
 
 // The demonstration warehouse of this day; the handheld's clock says the same.
 constexpr char kDay[] = "2025-03-12";
+// notes.status of a done note.
+constexpr char kDoneStatus[] = "2";
 
 class WarehouseWalk : public FrameFixture<> {
 protected:
@@ -221,6 +224,75 @@ TEST_F(WarehouseWalk, ARouteFromStartToPrintedNotes) {
         << "every change this handheld made names the worker";
 }
 
+// The route screen's counts are the handheld's own arithmetic on the answers
+// (Hold, Scan next, Print); after every step they must read what the back
+// office's route answer would say.
+TEST_F(WarehouseWalk, RouteCountsAgreeWithTheBackOfficeAfterEveryStep) {
+    auto agree = [this](const char* step) {
+        ASSERT_EQ(screen(), kScanPnOrContainerScreen) << step;
+        const auto counts = office.query(
+            "SELECT sum(n.status = 0), sum(n.status = 1), sum(n.status = 2) FROM notes n "
+            "JOIN routes r ON r.id = n.route_id WHERE r.number = 102 AND r.delivery_day = ?",
+            {kDay});
+        ASSERT_EQ(counts.size(), 1u);
+        EXPECT_EQ(text("newCount") + "/" + text("inProgressCount") + "/" + text("doneCount"),
+                  QString::fromStdString(counts[0][0] + "/" + counts[0][1] + "/" + counts[0][2]))
+            << step;
+    };
+    key(Qt::Key_Return);
+    scan("employeeNumber", "1002");
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    ASSERT_EQ(screen(), kRouteScreen);
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    ASSERT_EQ(doc.currentRoute->RNR, 102);
+    agree("the route as it came");
+
+    scan("noteNumber", "4310204");
+    key(Qt::Key_Return);
+    ASSERT_EQ(screen(), kDeliveredProdScreen);
+    click("hold");
+    agree("a new note held");
+
+    // The held note again, from the in-progress list, and printed.
+    click("inProgressList");
+    ASSERT_EQ(screen(), kPackingNotesScreen);
+    auto* notes = child<QTreeWidget>("notes");
+    for (int row = 0; row < notes->topLevelItemCount(); ++row) {
+        if (notes->topLevelItem(row)->text(0).contains("4310204")) {
+            notes->setCurrentItem(notes->topLevelItem(row));
+        }
+    }
+    key(Qt::Key_Return);
+    ASSERT_EQ(doc.currentPackingNote->NNR, "4310204");
+    key(Qt::Key_Return);
+    ASSERT_EQ(screen(), kDeliveredProdScreen);
+    prompter.dialogAnswers = {2};
+    prompter.colliAnswers = {1};
+    click("print");
+    ASSERT_EQ(screen(), kPackingNotesScreen);
+    key(Qt::Key_Escape);
+    agree("the held note printed");
+
+    // Scan next twice: the same note, counted once; opened and left again.
+    click("scanNext");
+    agree("scan next");
+    click("scanNext");
+    agree("scan next again");
+    click("save");
+    ASSERT_EQ(screen(), kPackingNoteInfoScreen);
+    key(Qt::Key_Escape);
+    agree("the taken note left");
+
+    // A new note with a container scanned, left without Hold: it stays in progress.
+    scan("noteNumber", "4310206");
+    ASSERT_EQ(screen(), kPackingNoteInfoScreen);
+    scan("container", "20500077");
+    key(Qt::Key_Escape);
+    agree("a note left with a container");
+}
+
 class PackingNoteMode : public WarehouseWalk {
 protected:
     void SetUp() override {
@@ -236,10 +308,16 @@ TEST_F(PackingNoteMode, AScannedNoteStraightToItsLinesAndBack) {
     ASSERT_EQ(screen(), kScanPackingNoteScreen) << "this plant asks for no employee number";
     scan("noteNumber", "5200001");
     ASSERT_EQ(screen(), kDeliveredProdScreen) << "no instructions: straight to the lines";
-    const char* close = child<CImageButton>("print")->isVisible() ? "print" : "process";
-    click(close);
+    ASSERT_TRUE(child<CImageButton>("print")->isVisible()) << "this plant prints";
+    click("print");
     ASSERT_EQ(screen(), kScanPackingNoteScreen);
-    EXPECT_NE(db("SELECT count(*) FROM print_jobs") + noteStatus("5200001"), "00");
+    // Print closes the note: processed, then printed; it cannot be opened again.
+    EXPECT_EQ(noteStatus("5200001"), kDoneStatus);
+    EXPECT_EQ(db("SELECT count(*) FROM print_jobs"), "1");
+    prompter.clear();
+    scan("noteNumber", "5200001");
+    EXPECT_EQ(screen(), kScanPackingNoteScreen);
+    EXPECT_FALSE(prompter.shown.isEmpty()) << "a done note is refused";
     // An unknown number keeps the screen, with the back office's reason.
     prompter.clear();
     scan("noteNumber", "5299999");

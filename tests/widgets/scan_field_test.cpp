@@ -25,10 +25,14 @@ protected:
 
     CScanField* field(ScanKind kind) {
         auto* f = new CScanField(kind, doc, &window);
+        f->setBurstPause(10);
         f->show();
         f->setFocus();
         return f;
     }
+
+    // The keys paused: a message waiting for the end of a burst shows.
+    static void pause() { QTest::qWait(60); }
 
     ScriptedPrompter prompter;
     ScopedPrompter scope{prompter};
@@ -41,6 +45,7 @@ TEST_F(ScanFieldTest, TypingKeepsDigitsAndSaysWhyOnce) {
     CScanField* note = field(ScanKind::NoteNumber);
     QTest::keyClicks(note, "12a34");
     EXPECT_EQ(note->text(), "1234");
+    pause();
     EXPECT_EQ(prompter.messageTexts(), QStringList({"Digits only"}));
     EXPECT_EQ(prompter.shown.last().caption, "Invalid");
     EXPECT_EQ(note->cursorPosition(), 4);
@@ -50,18 +55,29 @@ TEST_F(ScanFieldTest, TypingKeepsDigitsAndSaysWhyOnce) {
     EXPECT_TRUE(prompter.shown.isEmpty()) << "18 digits are fine";
     QTest::keyClick(note, Qt::Key_9);
     EXPECT_EQ(note->text(), "123456789012345678");
+    pause();
     EXPECT_EQ(prompter.messageTexts(), QStringList({"18 max"}));
     EXPECT_EQ(QApplication::focusWidget(), note);
+    EXPECT_EQ(note->selectedText(), note->text()) << "what was cut is replaced by the next scan";
 }
 
 TEST_F(ScanFieldTest, ABurstOfTwoLabelsKeepsTheFirstWithOneMessage) {
     CScanField* note = field(ScanKind::NoteNumber);
     QTest::keyClicks(note, "123456789012345678876543210987654321");
     EXPECT_EQ(note->text(), "123456789012345678");
+    EXPECT_TRUE(prompter.shown.isEmpty()) << "nothing in the middle of a burst";
+    // The burst's Enter brings the message up and goes no further.
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(note, &enter);
+    EXPECT_TRUE(enter.isAccepted());
     EXPECT_EQ(prompter.messageTexts(), QStringList({"18 max"}));
+    EXPECT_FALSE(note->messagePending());
     // Taking characters away ends the burst: the next overflow is told again.
+    note->deselect();
+    note->end(false);
     QTest::keyClick(note, Qt::Key_Backspace);
     QTest::keyClicks(note, "12");
+    pause();
     EXPECT_EQ(prompter.messageTexts().size(), 2);
 }
 
@@ -71,6 +87,7 @@ TEST_F(ScanFieldTest, PasteOverTheLimitIsCut) {
     container->selectAll();
     QTest::keyClick(container, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(container->text(), "ABCDEFGHIJKLMNOPQRSTUVWX");
+    pause();
     EXPECT_EQ(prompter.messageTexts(), QStringList({"24 max"}));
 }
 
@@ -93,6 +110,7 @@ TEST_F(ScanFieldTest, FocusSelectsAllAndRaisesTheKeyboardWhenAsked) {
 TEST_F(ScanFieldTest, FocusComingBackAfterABoxKeepsTheTypedText) {
     CScanField* note = field(ScanKind::NoteNumber);
     QTest::keyClicks(note, "12a");
+    pause();
     EXPECT_EQ(note->selectedText(), "") << "the kept digits are not up for replacing";
     other->setFocus();
     QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
