@@ -9,7 +9,7 @@ packages=(
   build-essential make cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
-  libsqlite3-dev libcairo2-dev
+  libsqlite3-dev libcairo2-dev libcli11-dev sqlite3
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
   # The fuzz entries: clang with libFuzzer and the sanitizer runtimes, and
