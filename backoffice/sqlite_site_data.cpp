@@ -564,17 +564,19 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
 }
 
 // The files hold the day completely: what they no longer name goes, unless a
-// handheld worked on it. Only plants with routes of that day in the files.
+// handheld worked on it. Only plants with routes or notes of that day in the
+// files: a file of another plant says nothing about this one.
 void SqliteImportSession::replaceDay(const std::string& day, ImportSummary& summary) {
-    const std::string plants = "(SELECT plant_id FROM stage_routes WHERE delivery_day = ?)";
+    // ?1 is the day throughout.
+    const std::string plants = "(SELECT plant_id FROM stage_routes WHERE delivery_day = ?1 UNION "
+                               "SELECT plant_id FROM stage_notes WHERE delivery_day = ?1)";
     db_->execute("CREATE TEMP TABLE gone_notes(id INTEGER PRIMARY KEY)");
     db_->query("INSERT INTO gone_notes SELECT n.id FROM main.notes n JOIN main.routes r ON r.id = "
-               "n.route_id WHERE r.delivery_day = ? AND r.plant_id IN " +
+               "n.route_id WHERE r.delivery_day = ?1 AND r.plant_id IN " +
                plants +
                " AND n.id NOT IN (SELECT target FROM stage_notes) AND n.status = 0 AND n.held_by "
                "IS NULL")
         .bind(1, day)
-        .bind(2, day)
         .run();
     db_->execute("DELETE FROM main.instructions WHERE note_id IN gone_notes;"
                  "DELETE FROM main.note_containers WHERE note_id IN gone_notes;"
@@ -583,17 +585,16 @@ void SqliteImportSession::replaceDay(const std::string& day, ImportSummary& summ
                  "DELETE FROM main.notes WHERE id IN gone_notes;");
     summary.kinds["notes"].removed += db_->changes();
     db_->query("DELETE FROM main.lines WHERE note_id IN (SELECT s.target FROM stage_notes s JOIN "
-               "main.notes n ON n.id = s.target WHERE s.delivery_day = ? AND NOT " +
+               "main.notes n ON n.id = s.target WHERE s.delivery_day = ?1 AND NOT " +
                std::string(kWorkedNote) +
                ") AND id NOT IN (SELECT target FROM stage_lines WHERE target IS NOT NULL)")
         .bind(1, day)
         .run();
     summary.kinds["lines"].removed += db_->changes();
-    db_->query("DELETE FROM main.routes WHERE delivery_day = ? AND plant_id IN " + plants +
+    db_->query("DELETE FROM main.routes WHERE delivery_day = ?1 AND plant_id IN " + plants +
                " AND id NOT IN (SELECT target FROM stage_routes) AND NOT EXISTS(SELECT 1 FROM "
                "main.notes n WHERE n.route_id = routes.id)")
         .bind(1, day)
-        .bind(2, day)
         .run();
     summary.kinds["routes"].removed += db_->changes();
     db_->execute("DROP TABLE gone_notes");
