@@ -234,7 +234,11 @@ std::string FormatRecord(const std::vector<std::string>& fields, char separator)
             out += separator;
         }
         const std::string& f = fields[i];
-        const bool quote = f.find_first_of(std::string("\"\r\n") + separator) != std::string::npos;
+        // Either separator is quoted, so a reader that guesses the separator
+        // from the header counts only the real ones; a lone empty field is
+        // quoted so that it is no blank line.
+        const bool quote =
+            f.find_first_of("\"\r\n,;") != std::string::npos || (f.empty() && fields.size() == 1);
         if (!quote) {
             out += f;
             continue;

@@ -58,7 +58,8 @@ private:
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsUtf8(const std::string& text);
 
-// One record as CSV with `separator`: fields quoted only when they must be.
+// One record as CSV with `separator` and CRLF: fields quoted only when they
+// hold a quote, a line break or either separator.
 std::string FormatRecord(const std::vector<std::string>& fields, char separator = ',');
 
 } // namespace backoffice::csv

@@ -37,11 +37,14 @@ struct KindPlan {
     const char* guardStaged = nullptr;
     const char* guardTable = nullptr;
     const char* guardWhat = nullptr;
+    // A table the values read from besides `s`, and how its row is found.
+    const char* joinTable = nullptr;
+    const char* joinOn = nullptr;
 };
 
-#define PRODUCT(field)                                                                             \
-    "COALESCE((SELECT " field " FROM stage_products WHERE target = s.ref2_id), (SELECT " field     \
-    " FROM main.products WHERE id = s.ref2_id))"
+// What the lines need of their products, those of the files over those
+// already there (filled once the products are resolved).
+#define PRODUCT(field) "p." field
 
 const char* const kWorkedNote = "(n.status <> 0 OR n.held_by IS NOT NULL)";
 
@@ -227,7 +230,9 @@ const std::vector<KindPlan>& Plans() {
          "n.held_by IS NOT NULL))",
          "EXISTS(SELECT 1 FROM main.notes n WHERE n.id = t.note_id AND (n.status <> 0 OR "
          "n.held_by IS NOT NULL))",
-         "the line's note is open or done on a handheld: left as it is"},
+         "the line's note is open or done on a handheld: left as it is",
+         "import_products p",
+         "p.id = s.ref2_id"},
         {"pool",
          "pool_units",
          true,
@@ -354,8 +359,20 @@ std::string KeyEquality(const ImportKind& kind, const char* a, const char* b) {
     return out;
 }
 
-// Keys, references and new ids, on the snapshot of the read transaction.
+std::string Substitute(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// Keys, references and new ids, on the snapshot of the read transaction: one
+// pass over each kind's staged rows (what one value needs of another is
+// written out in it, since SET sees the row as it was).
 void SqliteImportSession::resolve(ImportSummary& summary) {
+    const std::string plant = "COALESCE((SELECT id FROM main.plants WHERE code = s.plant), "
+                              "(SELECT target FROM stage_plants WHERE plant = s.plant))";
     for (const KindPlan& plan : Plans()) {
         const ImportKind& kind = KindNamed(plan.kind);
         const std::string stage = Stage(plan.kind);
@@ -363,43 +380,59 @@ void SqliteImportSession::resolve(ImportSummary& summary) {
         for (std::size_t i = 0; i < kind.keyColumns; ++i) {
             keys += (i ? ", " : "") + std::string(kind.columns[i].name);
         }
-        db_->execute("CREATE INDEX " + stage + "_key ON " + stage + "(" + keys + ")");
-        db_->execute("CREATE INDEX " + stage + "_target ON " + stage + "(target)");
-        report(summary,
-               "SELECT s.file, s.line, MIN(f.file || ':' || f.line) FROM " + stage + " s JOIN " +
-                   stage + " f ON " + KeyEquality(kind, "f", "s") +
-                   " AND f.rowid < s.rowid GROUP BY s.rowid",
-               kind.columns[kind.keyColumns - 1].name, "duplicate key, first at ");
+        try {
+            db_->execute("CREATE UNIQUE INDEX " + stage + "_key ON " + stage + "(" + keys + ")");
+        } catch (const sqlite::Error&) {
+            db_->execute("CREATE INDEX " + stage + "_key ON " + stage + "(" + keys + ")");
+            report(summary,
+                   "SELECT s.file, s.line, MIN(f.file || ':' || f.line) FROM " + stage +
+                       " s JOIN " + stage + " f ON " + KeyEquality(kind, "f", "s") +
+                       " AND f.rowid < s.rowid GROUP BY s.rowid",
+                   kind.columns[kind.keyColumns - 1].name, "duplicate key, first at ");
+        }
         const bool isPlant = std::string(plan.kind) == "plants";
+        const std::string plantId = isPlant ? "NULL" : "(" + plant + ")";
+        const std::string ref =
+            plan.ref && !isPlant ? "(" + Substitute(plan.ref, "s.plant_id", plantId) + ")" : "NULL";
+        const std::string ref2 =
+            plan.ref2
+                ? "(" + Substitute(Substitute(plan.ref2, "s.plant_id", plantId), "s.ref_id", ref) +
+                      ")"
+                : "NULL";
+        std::string target =
+            "(" + Substitute(Substitute(plan.lookup, "s.plant_id", plantId), "s.ref_id", ref) + ")";
+        if (plan.explicitIds) {
+            // New rows take ids above everything there: only imports insert
+            // into these tables, and a concurrent one fails on the key.
+            target = "COALESCE(" + target + ", (SELECT COALESCE(MAX(id), 0) FROM main." +
+                     plan.table + ") + s.rowid)";
+        }
+        db_->execute("UPDATE " + stage + " AS s SET plant_id = " + (isPlant ? target : plantId) +
+                     ", ref_id = " + ref + ", ref2_id = " + ref2 + ", target = " + target);
+        db_->execute("CREATE INDEX " + stage + "_target ON " + stage + "(target)");
+        if (std::string(plan.kind) == "products") {
+            db_->execute("CREATE TEMP TABLE import_products(id INTEGER PRIMARY KEY, description, "
+                         "size, packaging, pool);"
+                         "INSERT INTO import_products SELECT target, description, size, packaging, "
+                         "pool FROM stage_products;"
+                         "INSERT OR IGNORE INTO import_products SELECT id, description, size, "
+                         "packaging, pool FROM main.products;");
+        }
         if (!isPlant) {
-            db_->execute("UPDATE " + stage +
-                         " AS s SET plant_id = COALESCE((SELECT id FROM main.plants WHERE code = "
-                         "s.plant), (SELECT target FROM stage_plants WHERE plant = s.plant))");
             report(summary, "SELECT file, line, plant FROM " + stage + " WHERE plant_id IS NULL",
                    "plant", "unknown plant ");
         }
         if (plan.ref && !isPlant) {
-            db_->execute("UPDATE " + stage + " AS s SET ref_id = (" + plan.ref + ")");
-            report(summary, "SELECT file, line FROM " + stage + " WHERE ref_id IS NULL",
+            report(summary,
+                   "SELECT file, line FROM " + stage +
+                       " WHERE ref_id IS NULL AND plant_id IS NOT NULL",
                    plan.refColumn, plan.refWhat);
         }
-        if (plan.ref2) {
-            db_->execute("UPDATE " + stage + " AS s SET ref2_id = (" + plan.ref2 + ")");
-            if (plan.ref2Column) {
-                report(summary, "SELECT file, line FROM " + stage + " WHERE ref2_id IS NULL",
-                       plan.ref2Column, plan.ref2What);
-            }
-        }
-        db_->execute("UPDATE " + stage + " AS s SET target = (" + plan.lookup + ")");
-        if (plan.explicitIds) {
-            // New rows take ids above everything there: only imports insert
-            // into these tables, and a concurrent one fails on the key.
-            db_->execute("UPDATE " + stage +
-                         " SET target = (SELECT COALESCE(MAX(id), 0) FROM main." + plan.table +
-                         ") + rowid WHERE target IS NULL");
-        }
-        if (isPlant) {
-            db_->execute("UPDATE stage_plants SET plant_id = target");
+        if (plan.ref2 && plan.ref2Column) {
+            report(summary,
+                   "SELECT file, line FROM " + stage +
+                       " WHERE ref2_id IS NULL AND plant_id IS NOT NULL",
+                   plan.ref2Column, plan.ref2What);
         }
     }
     // The default department refers to departments, which come after plants.
@@ -413,8 +446,10 @@ void SqliteImportSession::resolve(ImportSummary& summary) {
 void SqliteImportSession::decide(ImportSummary& summary) {
     for (const KindPlan& plan : Plans()) {
         const std::string stage = Stage(plan.kind);
-        std::string same =
-            "EXISTS(SELECT 1 FROM main." + std::string(plan.table) + " t WHERE t.id = s.target";
+        std::string same = "EXISTS(SELECT 1 FROM main." + std::string(plan.table) + " t" +
+                           (plan.joinTable ? std::string(", ") + plan.joinTable : "") +
+                           " WHERE t.id = s.target" +
+                           (plan.joinOn ? std::string(" AND ") + plan.joinOn : "");
         for (const Mapping& m : plan.columns) {
             same += std::string(" AND t.") + m.column + " IS " + m.value;
         }
@@ -483,6 +518,9 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
         }
         KindCount& count = found->second;
         const std::string guard = plan.guardStaged ? plan.guardStaged : "0";
+        const std::string join = plan.joinTable
+                                     ? std::string(" JOIN ") + plan.joinTable + " ON " + plan.joinOn
+                                     : std::string();
         std::string columns = plan.explicitIds ? "id" : "";
         std::string values = plan.explicitIds ? "s.target" : "";
         std::string sets;
@@ -492,14 +530,15 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
             sets += (sets.empty() ? "" : ", ") + std::string(m.column) + " = " + m.value;
         }
         db_->execute("INSERT INTO main." + std::string(plan.table) + "(" + columns + ") SELECT " +
-                     values + " FROM " + stage + " AS s WHERE s.action = 'insert' AND NOT " +
-                     guard + " ORDER BY s.rowid");
+                     values + " FROM " + stage + " AS s" + join +
+                     " WHERE s.action = 'insert' AND NOT " + guard + " ORDER BY s.rowid");
         const long late = count.inserted - db_->changes();
         count.inserted -= late;
         count.skipped += late;
         if (count.updated > 0) {
             db_->execute("UPDATE main." + std::string(plan.table) + " AS t SET " + sets + " FROM " +
-                         stage + " AS s WHERE s.action = 'update' AND t.id = s.target AND NOT " +
+                         stage + " AS s" + join +
+                         " WHERE s.action = 'update' AND t.id = s.target AND NOT " +
                          (plan.guardTable ? plan.guardTable : "0"));
             const long lateUpdates = count.updated - db_->changes();
             count.updated -= lateUpdates;
