@@ -150,7 +150,12 @@ int Import(const ImportOptions& options) {
                   << " problems\n";
         return 1;
     }
-    std::cout << (summary.applied ? "imported" : "checked, nothing written") << '\n';
+    if (summary.applied) {
+        std::cout << "imported; the handhelds' writes waited " << summary.switchMilliseconds
+                  << " ms for the switch\n";
+    } else {
+        std::cout << "checked, nothing written\n";
+    }
     return 0;
 }
 

@@ -65,6 +65,7 @@ struct ImportSummary {
     long moreProblems = 0;               // beyond those listed
     std::vector<ImportProblem> skipped;  // worked-on rows left as they are
     bool applied = false;
+    long switchMilliseconds = 0; // how long the writers (handhelds) waited for the switch
 };
 
 // The rows of one import, staged apart from the live tables; finish() checks
