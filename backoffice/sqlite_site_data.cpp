@@ -270,13 +270,14 @@ std::string Stage(const char* kind) {
 class SqliteImportSession : public ImportSession {
 public:
     SqliteImportSession(SqliteStore& store) : store_(store), db_(store.connect()) {
-        // The staged rows may be many: on disk, not in memory, with a
-        // cache of a fixed size for them and for the live tables (SQLite's
-        // default of 2 MB makes the switch of a large import re-read its
-        // indexes from the disk again and again).
+        // The staged rows may be many: on disk, not in memory, behind caches
+        // of a fixed size (SQLite's default of 2 MB has the resolving and the
+        // switch of a large import read the staged indexes from the disk
+        // again and again: 15 s instead of 6 s for 600,000 rows, and a switch
+        // four times as long). At most 256 + 64 MiB, whatever the files' size.
         db_->execute("PRAGMA temp_store = FILE");
         db_->execute("PRAGMA main.cache_size = -65536");
-        db_->execute("PRAGMA temp.cache_size = -65536");
+        db_->execute("PRAGMA temp.cache_size = -262144");
         for (const ImportKind& kind : ImportKinds()) {
             std::string sql = "CREATE TEMP TABLE " + Stage(kind.name) + "(file TEXT, line INTEGER";
             for (const ImportColumn& c : kind.columns) {
