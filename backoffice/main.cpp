@@ -175,10 +175,6 @@ int Export(const ExportOptions& options) {
 }
 
 int Backup(const BackupOptions& options) {
-    if (!std::filesystem::exists(options.database)) {
-        std::cerr << "korvane-backoffice: no database " << options.database << '\n';
-        return 1;
-    }
     SqliteStore store(options.database);
     SqliteSiteData(store).backup(options.file);
     std::cout << options.file << '\n';
@@ -207,6 +203,16 @@ int main(int argc, char** argv) {
         return parsed.exitCode;
     }
     const CommandLine& line = *parsed.options;
+    // Reading commands never create a database (a mistyped --db would
+    // otherwise export or back up an empty one and report success).
+    const std::string* existing = line.command == Command::Export   ? &line.exportDay.database
+                                  : line.command == Command::Backup ? &line.backup.database
+                                  : line.command == Command::Prune  ? &line.prune.database
+                                                                    : nullptr;
+    if (existing && !std::filesystem::is_regular_file(*existing)) {
+        std::cerr << "korvane-backoffice: no database " << *existing << '\n';
+        return 1;
+    }
     try {
         switch (line.command) {
         case Command::Serve:

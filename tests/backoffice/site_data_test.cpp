@@ -405,3 +405,44 @@ TEST_F(SiteData, PruningKeepsTheFileFromGrowing) {
 }
 
 } // namespace
+
+namespace {
+
+// The example site imported beside the demonstration warehouse, a note of it
+// worked by one of its handhelds, exported, and the files imported again: the
+// worked note stays as the handheld left it, the export shows the work.
+TEST_F(SiteExport, ImportedSiteWorkedExportedAndImportedAgain) {
+    bo::SqliteSiteData data(*store_);
+    bo::ImportRequest request;
+    request.files = ExampleFiles();
+    ASSERT_TRUE(bo::ImportFiles(data, request).applied);
+    bo::Id device = 0, noteId = 0;
+    {
+        auto tx = store_->begin(false);
+        const bo::Plant plant = tx->plantByCode("3000").value();
+        device = tx->deviceByCode(plant.id, "TS01").value().id;
+        noteId = tx->noteByNumber(plant.id, "7110002").value().id;
+    }
+    ASSERT_EQ(packingNote(static_cast<int>(device), 0, std::to_string(noteId))->outcome, "OK");
+    const std::vector<bo::Line> noteLines = lines(noteId);
+    ASSERT_EQ(noteLines.size(), 2u);
+    ASSERT_EQ(delivered(static_cast<int>(device), noteId, {{noteLines[0].id, 11}})->outcome, "OK");
+    ASSERT_EQ(containerScan(static_cast<int>(device), noteId, "30000001")->outcome, "OK");
+
+    const bo::ImportSummary again = bo::ImportFiles(data, request);
+    ASSERT_TRUE(again.applied);
+    EXPECT_EQ(again.kinds.at("notes").unchanged, 5) << "a worked note as imported is unchanged";
+    EXPECT_EQ(lines(noteId)[0].delivered, 11);
+
+    const std::vector<bo::ExportNote> day = data.exportDay("2026-03-04", "3000");
+    ASSERT_EQ(day.size(), 5u);
+    const bo::ExportNote& worked = day[1];
+    EXPECT_EQ(worked.number, "7110002");
+    EXPECT_EQ(worked.status, "in progress");
+    EXPECT_EQ(worked.openedBy, "TS01");
+    EXPECT_EQ(worked.lines[0].delivered, 11);
+    EXPECT_EQ(worked.lines[0].ordered, 12);
+    EXPECT_EQ(worked.containers.at(0).code, "30000001");
+}
+
+} // namespace
