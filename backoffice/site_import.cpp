@@ -45,9 +45,8 @@ bool Digits(const std::string& text, std::size_t from, std::size_t to) {
 }
 
 // Checks that concern more than one field, or a field's form beyond its type.
-std::string CheckRow(const ImportKind& kind, const std::vector<std::string>& v,
-                     std::string& column) {
-    const std::string name = kind.name;
+std::string CheckRow(const ImportKind& kind, const std::string& name,
+                     const std::vector<std::string>& v, std::string& column) {
     if (name == "notes" || name == "lines") {
         // The handheld takes a note number of digits only, at most 18.
         if (!Digits(v[1], 1, 18)) {
@@ -131,6 +130,7 @@ long ReadFile(const std::string& file, ImportSession& session, ImportSummary& su
             }
         }
     }
+    const std::string kindName = kind->name;
     csv::Record record;
     std::vector<std::string> values(kind->columns.size());
     long rows = 0;
@@ -184,7 +184,7 @@ long ReadFile(const std::string& file, ImportSession& session, ImportSummary& su
             continue;
         }
         std::string column;
-        const std::string why = CheckRow(*kind, values, column);
+        const std::string why = CheckRow(*kind, kindName, values, column);
         if (!why.empty()) {
             Report(summary, {file, record.line, column, why});
             continue;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sqlite3.h>
 
 namespace backoffice {
@@ -302,11 +303,14 @@ public:
 
     void stage(const ImportKind& kind, const std::string& file, long line,
                const std::vector<std::string>& values) override {
-        std::string sql = "INSERT INTO " + Stage(kind.name) + " VALUES(?, ?";
-        for (std::size_t i = 0; i < kind.columns.size(); ++i) {
-            sql += ", ?";
+        std::string& sql = insertText_[&kind];
+        if (sql.empty()) {
+            sql = "INSERT INTO " + Stage(kind.name) + " VALUES(?, ?";
+            for (std::size_t i = 0; i < kind.columns.size(); ++i) {
+                sql += ", ?";
+            }
+            sql += ", NULL, NULL, NULL, NULL, NULL)";
         }
-        sql += ", NULL, NULL, NULL, NULL, NULL)";
         auto q = db_->query(sql);
         q.bind(1, file).bind(2, std::int64_t{line});
         for (std::size_t i = 0; i < kind.columns.size(); ++i) {
@@ -346,6 +350,7 @@ private:
 
     SqliteStore& store_;
     std::unique_ptr<sqlite::Database> db_;
+    std::map<const ImportKind*, std::string> insertText_; // the staging insert of each kind
 };
 
 const ImportKind& KindNamed(const char* name) {
