@@ -280,7 +280,8 @@ public:
         db_->execute("PRAGMA main.cache_size = -65536");
         db_->execute("PRAGMA temp.cache_size = -262144");
         for (const ImportKind& kind : ImportKinds()) {
-            std::string sql = "CREATE TEMP TABLE " + Stage(kind.name) + "(file TEXT, line INTEGER";
+            std::string sql =
+                "CREATE TEMP TABLE " + Stage(kind.name) + "(file INTEGER, line INTEGER";
             for (const ImportColumn& c : kind.columns) {
                 sql += std::string(", ") + c.name +
                        (c.type == ColumnType::Text || c.type == ColumnType::Day ? " TEXT"
@@ -312,7 +313,12 @@ public:
             sql += ", NULL, NULL, NULL, NULL, NULL)";
         }
         auto q = db_->query(sql);
-        q.bind(1, file).bind(2, std::int64_t{line});
+        // The file by its number: the name once per row would make every
+        // staged row and index larger for nothing.
+        if (files_.empty() || files_.back() != file) {
+            files_.push_back(file);
+        }
+        q.bind(1, static_cast<std::int64_t>(files_.size() - 1)).bind(2, std::int64_t{line});
         for (std::size_t i = 0; i < kind.columns.size(); ++i) {
             const int index = static_cast<int>(i) + 3;
             if (kind.columns[i].type == ColumnType::Integer ||
@@ -332,9 +338,12 @@ private:
                 const std::string& reason) {
         auto q = db_->query(sql);
         while (q.next()) {
-            ImportProblem p{q.text(0), static_cast<long>(q.integer(1)), column, reason};
-            if (q.columns() > 2 && !q.isNull(2)) {
+            ImportProblem p{fileName(q.integer(0)), static_cast<long>(q.integer(1)), column,
+                            reason};
+            if (q.columns() == 3 && !q.isNull(2)) {
                 p.reason += q.text(2);
+            } else if (q.columns() == 4) { // where the first of a duplicate key is
+                p.reason += fileName(q.integer(2)) + ":" + std::to_string(q.integer(3));
             }
             if (summary.problems.size() < 1000) {
                 summary.problems.push_back(std::move(p));
@@ -342,6 +351,11 @@ private:
                 ++summary.moreProblems;
             }
         }
+    }
+    std::string fileName(std::int64_t index) const {
+        return index >= 0 && static_cast<std::size_t>(index) < files_.size()
+                   ? files_[static_cast<std::size_t>(index)]
+                   : std::string("?");
     }
     void resolve(ImportSummary& summary);
     void decide(ImportSummary& summary);
@@ -351,6 +365,7 @@ private:
     SqliteStore& store_;
     std::unique_ptr<sqlite::Database> db_;
     std::map<const ImportKind*, std::string> insertText_; // the staging insert of each kind
+    std::vector<std::string> files_;                      // staged rows' files by number
 };
 
 const ImportKind& KindNamed(const char* name) {
@@ -397,9 +412,9 @@ void SqliteImportSession::resolve(ImportSummary& summary) {
         } catch (const sqlite::Error&) {
             db_->execute("CREATE INDEX " + stage + "_key ON " + stage + "(" + keys + ")");
             report(summary,
-                   "SELECT s.file, s.line, MIN(f.file || ':' || f.line) FROM " + stage +
-                       " s JOIN " + stage + " f ON " + KeyEquality(kind, "f", "s") +
-                       " AND f.rowid < s.rowid GROUP BY s.rowid",
+                   "SELECT s.file, s.line, f.file, f.line FROM " + stage + " s JOIN " + stage +
+                       " f ON f.rowid = (SELECT MIN(g.rowid) FROM " + stage + " g WHERE " +
+                       KeyEquality(kind, "g", "s") + ") WHERE f.rowid < s.rowid",
                    kind.columns[kind.keyColumns - 1].name, "duplicate key, first at ");
         }
         const bool isPlant = std::string(plan.kind) == "plants";
@@ -495,7 +510,8 @@ void SqliteImportSession::decide(ImportSummary& summary) {
             auto skipped = db_->query("SELECT file, line FROM " + stage +
                                       " WHERE action = 'skip' ORDER BY rowid LIMIT 1000");
             while (skipped.next()) {
-                summary.skipped.push_back({skipped.text(0), static_cast<long>(skipped.integer(1)),
+                summary.skipped.push_back({fileName(skipped.integer(0)),
+                                           static_cast<long>(skipped.integer(1)),
                                            kind.columns[kind.keyColumns - 1].name, plan.guardWhat});
             }
         }
