@@ -32,14 +32,6 @@ const char* const kJson = "application/json; charset=utf-8";
 const char* const kCookie = "korvane_session";
 constexpr std::uintmax_t kMaxPdf = 32 * 1024 * 1024;
 
-std::optional<int> wholeNumber(const std::string& text, int low, int high) {
-    const std::optional<std::int64_t> n = ParseInteger(text);
-    if (!n || *n < low || *n > high) {
-        return std::nullopt;
-    }
-    return static_cast<int>(*n);
-}
-
 // Appends one well-formed UTF-8 sequence from `text` at `i`, or '?' for a
 // byte that starts none, and returns the next position.
 size_t appendUtf8(std::string& out, std::string_view text, size_t i) {
@@ -245,102 +237,6 @@ const LoginTexts& loginTexts(const httplib::Request& request) {
 // ---------------------------------------------------------------------------
 // Command line
 
-DashboardArguments SplitDashboardOptions(const std::vector<std::string>& arguments) {
-    DashboardArguments parsed;
-    DashboardOptions& o = parsed.options;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= arguments.size()) {
-                parsed.error = argument + " needs a value";
-                return std::nullopt;
-            }
-            return arguments[++i];
-        };
-        const auto minutes = [&](int& into) {
-            const std::optional<std::string> v = value();
-            const std::optional<int> n = v ? wholeNumber(*v, 1, 24 * 60) : std::nullopt;
-            if (!n) {
-                if (parsed.error.empty()) {
-                    parsed.error = argument + " wants minutes from 1 to 1440";
-                }
-                return false;
-            }
-            into = *n;
-            return true;
-        };
-        if (argument == "--tls-cert" || argument == "--tls-key" ||
-            argument == "--dashboard-users") {
-            const std::optional<std::string> v = value();
-            if (!v) {
-                return parsed;
-            }
-            (argument == "--tls-cert"  ? o.tlsCert
-             : argument == "--tls-key" ? o.tlsKey
-                                       : o.usersFile) = *v;
-        } else if (argument == "--tls-listen") {
-            const std::optional<std::string> v = value();
-            const size_t colon = v ? v->rfind(':') : std::string::npos;
-            const std::optional<int> port = colon == std::string::npos
-                                                ? std::nullopt
-                                                : wholeNumber(v->substr(colon + 1), 0, 65535);
-            if (!port) {
-                parsed.error = "--tls-listen wants ADDR:PORT, for example 0.0.0.0:8443";
-                return parsed;
-            }
-            o.tlsHost = v->substr(0, colon);
-            if (o.tlsHost.size() > 2 && o.tlsHost.front() == '[' && o.tlsHost.back() == ']') {
-                o.tlsHost = o.tlsHost.substr(1, o.tlsHost.size() - 2);
-            }
-            o.tlsPort = *port;
-        } else if (argument == "--stale-minutes") {
-            if (!minutes(o.staleMinutes)) {
-                return parsed;
-            }
-        } else if (argument == "--silent-minutes") {
-            if (!minutes(o.silentMinutes)) {
-                return parsed;
-            }
-        } else if (argument == "--plan-hours") {
-            const std::optional<std::string> v = value();
-            int from = -1, to = -1;
-            char tail = 0;
-            if (!v || std::sscanf(v->c_str(), "%d-%d%c", &from, &to, &tail) != 2 || from < 0 ||
-                to > 24 || from >= to) {
-                parsed.error = "--plan-hours wants FROM-TO in whole hours, for example 6-14";
-                return parsed;
-            }
-            o.planFrom = from;
-            o.planTo = to;
-        } else if (argument == "--dashboard-plain-login") {
-            o.plainLogin = true;
-        } else if (argument == "--hash-password") {
-            o.hashPassword = true;
-        } else {
-            parsed.rest.push_back(argument);
-        }
-    }
-    if (o.tlsCert.empty() != o.tlsKey.empty()) {
-        parsed.error = "--tls-cert and --tls-key go together";
-    }
-    return parsed;
-}
-
-std::string DashboardUsage() {
-    return R"(
-The supervisor's dashboard (http://ADDR:PORT/dashboard, JSON under /api/v1):
-  --stale-minutes N     mark a route with notes in progress that has not moved for N minutes (20)
-  --silent-minutes N    mark a handheld without exchange for N minutes (120, the hold time)
-  --plan-hours FROM-TO  the hours in which the day's notes are planned to be done (6-14)
-  --dashboard-users FILE  name:hash lines; beyond loopback the dashboard needs a login,
-                        and without this file it is off
-  --tls-cert FILE --tls-key FILE  serve the dashboard over HTTPS as well (PEM files)
-  --tls-listen ADDR:PORT  where HTTPS listens (default: the --listen address, port 8443)
-  --dashboard-plain-login  take a login over plain HTTP (behind a TLS-ending reverse proxy)
-  --hash-password       read a password from standard input, print its hash for the users file
-)";
-}
-
 int HashPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err) {
     std::string password;
     std::getline(in, password);
@@ -380,19 +276,6 @@ std::string HostName(const std::string& hostHeader) {
         return close == std::string::npos ? std::string() : hostHeader.substr(1, close - 1);
     }
     return hostHeader.substr(0, hostHeader.find(':'));
-}
-
-bool ValidDay(const std::string& day) {
-    int y = 0, m = 0, d = 0;
-    char tail = 0;
-    if (day.size() != 10 || day[4] != '-' || day[7] != '-' ||
-        std::sscanf(day.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || y < 1900 || m < 1 ||
-        m > 12 || d < 1) {
-        return false;
-    }
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
 std::optional<TimePoint> ParseIsoUtc(const std::string& text) {
@@ -1088,7 +971,7 @@ Dashboard::Reply Dashboard::api(const std::string& endpoint,
         if (day.empty()) {
             day = LocalToday();
         }
-        if (!ValidDay(day)) {
+        if (!IsDay(day)) {
             return fail(400, "day wants YYYY-MM-DD");
         }
         if (endpoint == "routes") {

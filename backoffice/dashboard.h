@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backoffice/dashboard_data.h"
+#include "backoffice/options.h"
 
 #include <atomic>
 #include <chrono>
@@ -22,42 +23,13 @@ class Logins;
 // The supervisor's dashboard: read-only pages under /dashboard and their
 // JSON under /api/v1 on the handhelds' listener, and over TLS on a listener
 // of its own when a certificate is given.
-struct DashboardOptions {
-    std::string tlsCert;
-    std::string tlsKey;
-    std::string tlsHost; // empty: the handhelds' listening address
-    int tlsPort = 8443;
-    // "name:hash" lines; needed whenever the back office listens beyond
-    // loopback, where nobody sees the pages without logging in.
-    std::string usersFile;
-    // A login over plain HTTP, for a site whose reverse proxy ends TLS.
-    bool plainLogin = false;
-    int staleMinutes = 20;   // a route with notes in progress that has not moved
-    int silentMinutes = 120; // a handheld without exchange (the hold time)
-    int planFrom = 6;        // the hours in which the day's notes are planned
-    int planTo = 14;
-    bool hashPassword = false; // print a hash of the password on standard input
-    // Wrong passwords in a row before a name is locked, and for how long.
-    int lockAfter = 5;
-    int lockMinutes = 15;
-};
 
-struct DashboardArguments {
-    DashboardOptions options;
-    std::vector<std::string> rest; // the arguments that are not the dashboard's
-    std::string error;
-};
-// Takes the dashboard's options out of a command line.
-DashboardArguments SplitDashboardOptions(const std::vector<std::string>& arguments);
-std::string DashboardUsage();
-// --hash-password: reads a password line, writes its hash; the exit code.
+// `hash-password`: reads a password line, writes its hash; the exit code.
 int HashPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err);
 
 bool LoopbackHost(const std::string& host);
 // The name in a Host header, without the port and the brackets of IPv6.
 std::string HostName(const std::string& hostHeader);
-// "YYYY-MM-DD" with a month and a day that exist.
-bool ValidDay(const std::string& day);
 // "YYYY-MM-DDTHH:MM:SS[.fff]Z"; nullopt for anything else.
 std::optional<std::chrono::system_clock::time_point> ParseIsoUtc(const std::string& text);
 

@@ -7,8 +7,13 @@
 #include "backoffice/print.h"
 #include "backoffice/server.h"
 #include "backoffice/service_notify.h"
+#include "backoffice/site_export.h"
+#include "backoffice/site_import.h"
+#include "backoffice/sqlite_site_data.h"
 #include "backoffice/sqlite_store.h"
+#include "backoffice/upkeep.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -17,36 +22,17 @@
 #include <mutex>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 #ifndef KORVANE_VERSION
 #define KORVANE_VERSION "0"
 #endif
 
-int main(int argc, char** argv) {
-    using namespace backoffice;
-    const DashboardArguments dashboardArguments =
-        SplitDashboardOptions(std::vector<std::string>(argv + 1, argv + argc));
-    const ParsedCommandLine parsed = ParseCommandLine(dashboardArguments.rest);
-    if (!parsed.options || !dashboardArguments.error.empty()) {
-        std::cerr << "korvane-backoffice: "
-                  << (dashboardArguments.error.empty() ? parsed.error : dashboardArguments.error)
-                  << "\n\n"
-                  << Usage() << DashboardUsage();
-        return 2;
-    }
-    const CommandLine& options = *parsed.options;
-    if (options.help) {
-        std::cout << Usage() << DashboardUsage();
-        return 0;
-    }
-    if (dashboardArguments.options.hashPassword) {
-        return HashPasswordCommand(std::cin, std::cout, std::cerr);
-    }
-    if (options.version) {
-        std::cout << "korvane-backoffice " KORVANE_VERSION "\n";
-        return 0;
-    }
+namespace {
 
+using namespace backoffice;
+
+int Serve(const ServeOptions& options) {
     // Signals are taken by one thread, which stops the server; every other
     // thread inherits the blocked mask.
     sigset_t stopSignals;
@@ -95,8 +81,7 @@ int main(int argc, char** argv) {
     }
     serverOptions.heartbeat = NotifyWatchdog;
     SqliteDashboardQueries dashboardQueries(*store);
-    Dashboard dashboard(dashboardQueries, dashboardArguments.options, options.host, printFolder,
-                        log);
+    Dashboard dashboard(dashboardQueries, options.dashboard, options.host, printFolder, log);
     if (!dashboard.error().empty()) {
         std::cerr << "korvane-backoffice: " << dashboard.error() << '\n';
         return 1;
@@ -122,6 +107,11 @@ int main(int argc, char** argv) {
         options.path + "/QVRGenericWebService database=" + options.database);
     NotifyReady();
 
+    SqliteSiteData siteData(*store);
+    Upkeep upkeep(siteData,
+                  {options.backupFolder, options.backupEvery, options.backupKeep, options.keepDays},
+                  log);
+
     std::thread signals([&server, &stopSignals, &log] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
@@ -134,4 +124,131 @@ int main(int argc, char** argv) {
     dashboard.stop();
     log("event=stopped");
     return 0;
+}
+
+int Import(const ImportOptions& options) {
+    SqliteStore store(options.database);
+    SqliteSiteData data(store);
+    ImportRequest request;
+    request.files = options.files;
+    request.checkOnly = options.check;
+    request.replaceDay = options.replaceDay;
+    request.time = NowIso();
+    const bool terminal = !options.quiet && isatty(STDERR_FILENO);
+    const auto started = std::chrono::steady_clock::now();
+    ImportProgress progress;
+    if (terminal) {
+        progress = [started](long rows, std::uintmax_t read, std::uintmax_t total) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            const double rate = seconds > 0 ? rows / seconds : 0;
+            const double left =
+                read > 0 && total > read ? seconds * static_cast<double>(total - read) / read : 0;
+            std::fprintf(stderr, "\r%ld rows, %.0f rows/s, %.1f of %.1f MB, about %.0f s left   ",
+                         rows, rate, read / 1e6, total / 1e6, left);
+        };
+    }
+    const ImportSummary summary = ImportFiles(data, request, progress);
+    if (terminal) {
+        std::fputs("\n", stderr);
+    }
+    for (const ImportProblem& problem : summary.problems) {
+        std::cerr << problem.text() << '\n';
+    }
+    if (summary.moreProblems > 0) {
+        std::cerr << "... and " << summary.moreProblems << " more problems\n";
+    }
+    for (const ImportProblem& skipped : summary.skipped) {
+        std::cerr << skipped.text() << '\n';
+    }
+    std::cout << FormatSummary(summary);
+    if (!summary.problems.empty()) {
+        std::cerr << "korvane-backoffice: nothing imported: "
+                  << summary.problems.size() + static_cast<std::size_t>(summary.moreProblems)
+                  << " problems\n";
+        return 1;
+    }
+    if (summary.applied) {
+        std::cout << "imported; the handhelds' writes waited " << summary.switchMilliseconds
+                  << " ms for the switch\n";
+    } else {
+        std::cout << "checked, nothing written\n";
+    }
+    return 0;
+}
+
+int Export(const ExportOptions& options) {
+    SqliteStore store(options.database);
+    SqliteSiteData data(store);
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<ExportNote> notes = data.exportDay(options.day, options.plant);
+    for (const std::string& file :
+         WriteExport(notes, options.day, options.format, options.folder)) {
+        std::cout << file << '\n';
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    std::cerr << notes.size() << " notes in " << ms.count() << " ms\n";
+    return 0;
+}
+
+int Backup(const BackupOptions& options) {
+    SqliteStore store(options.database);
+    SqliteSiteData(store).backup(options.file);
+    std::cout << options.file << '\n';
+    return 0;
+}
+
+int Prune(const PruneOptions& options) {
+    SqliteStore store(options.database);
+    const std::string today = options.today.empty() ? LocalToday() : options.today;
+    const std::string before = AddDays(today, -options.keepDays);
+    const PruneSummary s = SqliteSiteData(store).prune(before, NowIso());
+    std::cout << "delivered before " << before << ": removed " << s.routes << " routes, " << s.notes
+              << " notes, " << s.lines << " lines, " << s.containers << " containers, "
+              << s.poolUnits << " pool scans, " << s.printJobs << " print jobs, " << s.auditEntries
+              << " audit entries; kept " << s.keptInProgress << " notes in progress\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const ParsedCommandLine parsed =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), KORVANE_VERSION);
+    if (!parsed.options) {
+        (parsed.exitCode == 0 ? std::cout : std::cerr) << parsed.output;
+        return parsed.exitCode;
+    }
+    const CommandLine& line = *parsed.options;
+    // Reading commands never create a database (a mistyped --db would
+    // otherwise export or back up an empty one and report success).
+    const std::string* existing = line.command == Command::Export   ? &line.exportDay.database
+                                  : line.command == Command::Backup ? &line.backup.database
+                                  : line.command == Command::Prune  ? &line.prune.database
+                                                                    : nullptr;
+    if (existing && !std::filesystem::is_regular_file(*existing)) {
+        std::cerr << "korvane-backoffice: no database " << *existing << '\n';
+        return 1;
+    }
+    try {
+        switch (line.command) {
+        case Command::Serve:
+            return Serve(line.serve);
+        case Command::Import:
+            return Import(line.import);
+        case Command::Export:
+            return Export(line.exportDay);
+        case Command::Backup:
+            return Backup(line.backup);
+        case Command::Prune:
+            return Prune(line.prune);
+        case Command::HashPassword:
+            return HashPasswordCommand(std::cin, std::cout, std::cerr);
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "korvane-backoffice: " << error.what() << '\n';
+        return 1;
+    }
+    return 1;
 }

@@ -260,6 +260,23 @@ WHEN NEW.delivered <> OLD.delivered BEGIN
       AND e.kind = 1 AND e.at >= strftime('%Y-%m-%dT%H:%M:%fZ', 'now', '-1 seconds'));
 END;
 )sql",
+    // Keys of the ERP's data for the import, products for the lines, and the
+    // lookups of export and retention.
+    R"sql(
+CREATE TABLE products(
+  id INTEGER PRIMARY KEY,
+  plant_id INTEGER NOT NULL REFERENCES plants(id),
+  code TEXT NOT NULL,
+  description TEXT NOT NULL,
+  size TEXT NOT NULL DEFAULT '',
+  packaging TEXT NOT NULL DEFAULT '',
+  pool INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(plant_id, code));
+CREATE UNIQUE INDEX departments_key ON departments(plant_id, number);
+CREATE UNIQUE INDEX routes_key ON routes(plant_id, delivery_day, number);
+CREATE INDEX print_jobs_by_note ON print_jobs(note_id);
+CREATE INDEX pool_units_by_note ON pool_units(note_id) WHERE note_id IS NOT NULL;
+)sql",
 };
 
 constexpr int kVersion = static_cast<int>(std::size(kMigrations));
@@ -1044,6 +1061,10 @@ std::unique_ptr<sqlite::Database> SqliteStore::open() {
     db->execute("PRAGMA mmap_size = 268435456");
     sqlite3_wal_hook(db->handle(), &SqliteStore::walHook, this);
     return db;
+}
+
+std::unique_ptr<sqlite::Database> SqliteStore::connect() {
+    return open();
 }
 
 std::unique_ptr<sqlite::Database> SqliteStore::acquire() {

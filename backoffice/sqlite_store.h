@@ -46,6 +46,12 @@ public:
     static int currentVersion();
     int version();
 
+    // For the import, export, retention and backup (sqlite_site_data): a
+    // connection of their own, and the writers' turn, taken while an import
+    // switches its staged rows in.
+    std::unique_ptr<sqlite::Database> connect();
+    std::unique_lock<std::mutex> writerTurn() { return std::unique_lock(writer_); }
+
 private:
     friend class SqliteTransaction;
     std::unique_ptr<sqlite::Database> acquire();

@@ -73,7 +73,7 @@ UsersFile ParseUsers(std::string_view text) {
             return out;
         }
         if (hash.rfind("$argon2id$", 0) != 0 || hash.size() >= crypto_pwhash_STRBYTES) {
-            out.error = where + "the hash is no Argon2id hash (korvane-backoffice --hash-password)";
+            out.error = where + "the hash is no Argon2id hash (korvane-backoffice hash-password)";
             return out;
         }
         if (!out.hashes.emplace(name, hash).second) {

@@ -11,7 +11,7 @@
 namespace backoffice {
 
 // The dashboard's users: one "name:hash" per line, the hash an Argon2id
-// string as `korvane-backoffice --hash-password` writes it; '#' starts a
+// string as `korvane-backoffice hash-password` writes it; '#' starts a
 // comment line.
 struct UsersFile {
     std::map<std::string, std::string> hashes; // by name

@@ -163,15 +163,9 @@ free_port() {
 conf() { sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]]*//p" "$CONF" | tail -n 1; }
 start_server() {
   port=$(free_port)
-  if korvane-backoffice serve --help >/dev/null 2>&1; then
-    # The unit's own command line, with the port overridden.
-    read -r -a command <<< "$(sed -n 's/^ExecStart=//p' "$UNIT")"
-    command+=(--host 127.0.0.1 --port "$port")
-  else
-    # A server without the configuration file: the same settings as options.
-    command=(korvane-backoffice --db "$(conf database)" --listen "127.0.0.1:$port"
-      --path "$(conf path)" --print-dir "$(conf print-folder)")
-  fi
+  # The unit's own command line, with the address overridden.
+  read -r -a command <<< "$(sed -n 's/^ExecStart=//p' "$UNIT")"
+  command+=(--listen "127.0.0.1:$port")
   user=$(sed -n 's/^User=//p' "$UNIT")
   (cd "$STATE" && exec setpriv --reuid="$user" --regid="$user" --init-groups --no-new-privs \
     --inh-caps=-all --bounding-set=-all "${command[@]}") 2>"$work/server.log" &
@@ -211,9 +205,9 @@ status=$(settings_answer)
 [ "$status" = 200 ] && grep -q 'KorvaneSettingsResponse' "$work/answer.xml" ||
   { cat "$work/answer.xml" >&2; fail "the settings message got HTTP $status without an answer"; }
 stop_server
-database=$(conf database)
+database=$(conf db)
 [ "$(stat -c %U "$database")" = korvane ] || fail "$database is not the service user's"
-[ -d "$(conf print-folder)" ] || fail "the print folder $(conf print-folder) is missing"
+[ -d "$(conf print-dir)" ] || fail "the print folder $(conf print-dir) is missing"
 
 if [ -d /run/systemd/system ]; then
   step "the service under systemd"
@@ -222,7 +216,7 @@ if [ -d /run/systemd/system ]; then
     sleep 0.1
   done
   systemctl is-active --quiet korvane-backoffice || fail "the service is not running: journalctl -u korvane-backoffice"
-  port=$(conf port)
+  port=$(conf listen); port=${port##*:}
   [ "$(settings_answer)" = 200 ] || fail "the service does not answer on 127.0.0.1:$port"
   systemd-analyze security --no-pager korvane-backoffice | tail -n 1
 fi
@@ -232,11 +226,8 @@ install -d -o korvane -g korvane "$work/newer-db"
 cp "$database" "$work/newer-db/office.db"
 sqlite3 "$work/newer-db/office.db" "UPDATE schema_version SET version = version + 1"
 chown korvane: "$work/newer-db/office.db"
-if korvane-backoffice serve --help >/dev/null 2>&1; then
-  refused=(korvane-backoffice serve --config "$CONF" --database "$work/newer-db/office.db" --port 0)
-else
-  refused=(korvane-backoffice --db "$work/newer-db/office.db" --listen 127.0.0.1:0)
-fi
+refused=(korvane-backoffice serve --config "$CONF" --db "$work/newer-db/office.db"
+  --listen 127.0.0.1:0)
 if setpriv --reuid=korvane --regid=korvane --init-groups "${refused[@]}" 2>"$work/refused.log"; then
   fail "a database of a newer schema was served"
 fi

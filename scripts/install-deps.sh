@@ -9,7 +9,7 @@ packages=(
   build-essential make cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpugixml-dev libcpp-httplib-dev
-  libsqlite3-dev libcairo2-dev
+  libsqlite3-dev libcairo2-dev libcli11-dev sqlite3
   # The back office's ready and watchdog notifications to systemd; the Debian
   # packages (`make package`: file lets CPack compute their dependencies).
   libsystemd-dev file

@@ -307,7 +307,7 @@ def tls_back_office(folder, driver):
                     "-keyout", "key.pem", "-out", "cert.pem", "-subj", "/CN=127.0.0.1",
                     "-addext", "subjectAltName=IP:127.0.0.1"],
                    cwd=folder, check=True, capture_output=True, timeout=60)
-    hashed = subprocess.run([BINARY, "--hash-password"], input=b"right horse\n",
+    hashed = subprocess.run([BINARY, "hash-password"], input=b"right horse\n",
                             capture_output=True, check=True, timeout=30).stdout.decode().strip()
     with open(os.path.join(folder, "users"), "w") as users:
         users.write("# the dock's supervisors\nanna:%s\n" % hashed)

@@ -93,9 +93,9 @@ TEST(DashboardJson, StaleRoutesAndDays) {
         EXPECT_EQ(bo::RouteStale(route, now, 20), c.stale);
     }
     for (const char* day : {"2026-02-29", "2026-13-01", "2026-3-4", "2026-03-04x", ""}) {
-        EXPECT_FALSE(bo::ValidDay(day)) << day;
+        EXPECT_FALSE(bo::IsDay(day)) << day;
     }
-    EXPECT_TRUE(bo::ValidDay("2028-02-29"));
+    EXPECT_TRUE(bo::IsDay("2028-02-29"));
 }
 
 TEST(DashboardJson, OpenOnlyUnderALoopbackName) {
@@ -389,45 +389,38 @@ TEST_F(Dashboard, AThousandRoutesOfADay) {
     EXPECT_TRUE(has(api("scans", {{"plant", "4000"}}), "\"notes\":3000"));
 }
 
-TEST(DashboardOptions, TakenFromTheCommandLine) {
+TEST(DashboardOptions, TakenFromServesCommandLine) {
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
-        std::string error;
-        std::vector<std::string> rest;
+        std::string error; // part of the output; empty: parsed
     } cases[] = {
-        {"the others' options stay",
-         {"--db", "x.db", "--stale-minutes", "5", "--demo"},
-         "",
-         {"--db", "x.db", "--demo"}},
-        {"TLS wants both files",
-         {"--tls-cert", "c.pem"},
-         "--tls-cert and --tls-key go together",
-         {}},
-        {"minutes are whole and positive",
-         {"--stale-minutes", "0"},
-         "--stale-minutes wants minutes from 1 to 1440",
-         {}},
-        {"plan hours in order",
-         {"--plan-hours", "14-6"},
-         "--plan-hours wants FROM-TO in whole hours, for example 6-14",
-         {}},
-        {"a value is missing", {"--dashboard-users"}, "--dashboard-users needs a value", {}},
+        {"beside the others", {"--db", "x.db", "--stale-minutes", "5", "--demo"}, ""},
+        {"TLS wants both files", {"--tls-cert", "c.pem"}, "--tls-cert requires --tls-key"},
+        {"minutes are whole and positive", {"--stale-minutes", "0"}, "minutes from 1 to 1440"},
+        {"plan hours in order", {"--plan-hours", "14-6"}, "FROM-TO in whole hours"},
+        {"a value is missing", {"--dashboard-users"}, "--dashboard-users"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const bo::DashboardArguments parsed = bo::SplitDashboardOptions(c.arguments);
-        EXPECT_EQ(parsed.error, c.error);
+        const bo::ParsedCommandLine parsed = bo::ParseCommandLine(c.arguments);
         if (c.error.empty()) {
-            EXPECT_EQ(parsed.rest, c.rest);
+            ASSERT_TRUE(parsed.options) << parsed.output;
+            EXPECT_EQ(parsed.options->serve.dashboard.staleMinutes, 5);
+            EXPECT_TRUE(parsed.options->serve.demo);
+        } else {
+            EXPECT_FALSE(parsed.options);
+            EXPECT_EQ(parsed.exitCode, 2);
+            EXPECT_NE(parsed.output.find(c.error), std::string::npos) << parsed.output;
         }
     }
-    const bo::DashboardArguments tls =
-        bo::SplitDashboardOptions({"--tls-cert", "c", "--tls-key", "k", "--tls-listen",
-                                   "[::1]:9443", "--plan-hours", "5-13"});
-    EXPECT_EQ(tls.options.tlsHost, "::1");
-    EXPECT_EQ(tls.options.tlsPort, 9443);
-    EXPECT_EQ(tls.options.planFrom, 5);
+    const bo::ParsedCommandLine tls =
+        bo::ParseCommandLine({"serve", "--tls-cert", "c", "--tls-key", "k", "--tls-listen",
+                              "[::1]:9443", "--plan-hours", "5-13"});
+    ASSERT_TRUE(tls.options) << tls.output;
+    EXPECT_EQ(tls.options->serve.dashboard.tlsHost, "::1");
+    EXPECT_EQ(tls.options->serve.dashboard.tlsPort, 9443);
+    EXPECT_EQ(tls.options->serve.dashboard.planFrom, 5);
 }
 
 TEST(DashboardUsers, TheUsersFile) {
@@ -444,7 +437,7 @@ TEST(DashboardUsers, TheUsersFile) {
         {"a name with a blank", "an na:" + hash,
          "line 1: a name is 1 to 64 letters, digits, '.', '_', '-' or '@'"},
         {"a plain password is no hash", "anna:secret",
-         "line 1: the hash is no Argon2id hash (korvane-backoffice --hash-password)"},
+         "line 1: the hash is no Argon2id hash (korvane-backoffice hash-password)"},
         {"twice", "anna:" + hash + "\nanna:" + hash, "line 2: the user anna is there twice"},
         {"empty", "# nobody\n", "no user in the file"},
     };

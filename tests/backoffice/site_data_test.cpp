@@ -1,0 +1,448 @@
+// Import, export, backup and retention against the SQLite store.
+#include "backoffice/csv_reader.h"
+#include "backoffice/site_export.h"
+#include "backoffice/site_import.h"
+#include "backoffice/sqlite.h"
+#include "backoffice/sqlite_site_data.h"
+#include "backoffice_fixture.h"
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+const std::filesystem::path kExamples = BACKOFFICE_EXAMPLES;
+
+std::vector<std::string> ExampleFiles() {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
+        files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class SiteData : public ::testing::Test {
+protected:
+    SiteData()
+        : path_((folder_.path() / "site.db").string()),
+          store_(std::make_unique<bo::SqliteStore>(path_)) {}
+
+    bo::ImportSummary import(std::vector<std::string> files, bool check = false,
+                             const std::string& replaceDay = "") {
+        bo::ImportRequest request;
+        request.files = std::move(files);
+        request.checkOnly = check;
+        request.replaceDay = replaceDay;
+        request.time = "2026-03-04T06:00:00";
+        bo::SqliteSiteData data(*store_);
+        return bo::ImportFiles(data, request);
+    }
+    std::string write(const std::string& name, const std::string& text) {
+        const std::string file = (folder_.path() / name).string();
+        std::ofstream(file, std::ios::binary) << text;
+        return file;
+    }
+    std::string scalar(const std::string& sql) {
+        bo::sqlite::Database db(path_);
+        auto q = db.query(sql);
+        return q.next() ? q.text(0) : std::string();
+    }
+    void execute(const std::string& sql) { bo::sqlite::Database(path_).execute(sql); }
+    // Every table but the audit trail, row by row, to compare states.
+    std::string dump() {
+        bo::sqlite::Database db(path_);
+        std::string out;
+        std::vector<std::string> tables;
+        auto names = db.query("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
+                              "IN ('audit', 'schema_version') ORDER BY name");
+        while (names.next()) {
+            tables.push_back(names.text(0));
+        }
+        for (const std::string& table : tables) {
+            auto q = db.query("SELECT * FROM " + table + " ORDER BY 1");
+            out += "[" + table + "]\n";
+            while (q.next()) {
+                for (int c = 0; c < q.columns(); ++c) {
+                    out += q.text(c) + "|";
+                }
+                out += "\n";
+            }
+        }
+        return out;
+    }
+
+    TemporaryFolder folder_;
+    std::string path_;
+    std::unique_ptr<bo::SqliteStore> store_;
+};
+
+TEST_F(SiteData, EveryExampleFileGoesIn) {
+    const bo::ImportSummary summary = import(ExampleFiles());
+    ASSERT_TRUE(summary.problems.empty()) << summary.problems.front().text();
+    EXPECT_TRUE(summary.applied);
+    const struct {
+        const char* what;
+        const char* sql;
+        const char* expected;
+    } checks[] = {
+        {"plant", "SELECT name || '/' || aord || dnpp || pof || pcs || spn FROM plants",
+         "Korvane Test Site/21110"},
+        {"default department",
+         "SELECT d.number FROM plants p JOIN departments d ON d.id = "
+         "p.default_department",
+         "10"},
+        {"handhelds", "SELECT group_concat(code) FROM devices", "TS01,TS02"},
+        {"quoted department", "SELECT description FROM departments WHERE number = 20",
+         "Chilled, dairy & eggs"},
+        {"employees (semicolons, BOM)", "SELECT group_concat(name, '/') FROM employees",
+         "Ada Vos/Jan \"JJ\" de Boer/Zo\xC3\xAB Lammers"},
+        {"ranges", "SELECT COUNT(*) FROM container_ranges", "2"},
+        {"routes", "SELECT group_concat(number) FROM routes WHERE delivery_day = '2026-03-04'",
+         "11,12,21"},
+        {"note's department from its route",
+         "SELECT d.number FROM notes n JOIN departments d ON d.id = n.department_id WHERE "
+         "n.number = '7210001'",
+         "20"},
+        {"instructions, one per line",
+         "SELECT group_concat(text, '|') FROM instructions i JOIN notes n ON n.id = i.note_id "
+         "WHERE n.number = '7110002'",
+         "Deliver at the back door.|Ring twice."},
+        {"cash customer", "SELECT process_mode FROM notes WHERE number = '7110003'", "1"},
+        {"line from its product",
+         "SELECT description || '/' || delivered FROM lines WHERE "
+         "product_code = 'P-110' AND ordered = 6",
+         "Vine tomatoes/6"},
+        {"a pool product starts at 0", "SELECT delivered FROM lines WHERE product_code = 'P-300'",
+         "0"},
+        {"bundle", "SELECT quantity || needs_confirm FROM pool_units WHERE bundle = 1", "21"},
+        {"audit names the files", "SELECT instr(after, 'notes.csv') > 0 FROM audit", "1"},
+    };
+    for (const auto& check : checks) {
+        EXPECT_EQ(scalar(check.sql), check.expected) << check.what;
+    }
+}
+
+TEST_F(SiteData, AgainChangesNothingAChangedRowUpdatesAMissingOneStays) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    const std::string first = dump();
+    const bo::ImportSummary again = import(ExampleFiles());
+    EXPECT_EQ(dump(), first);
+    for (const auto& [kind, count] : again.kinds) {
+        EXPECT_EQ(count.inserted + count.updated + count.skipped, 0) << kind;
+    }
+    const std::string notes =
+        write("notes.csv", "plant,note,route,delivery_day,stop,customer\n"
+                           "3000,7110001,11,2026-03-04,1,Bakery Smit & Sons\n");
+    const bo::ImportSummary changed = import({notes});
+    EXPECT_EQ(changed.kinds.at("notes").updated, 1);
+    EXPECT_EQ(scalar("SELECT customer FROM notes WHERE number = '7110001'"), "Bakery Smit & Sons");
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM notes"), "5") << "left out is not removed";
+
+    // Unless the day is declared complete: then what is left out goes.
+    const std::string routes =
+        write("routes.csv", "plant,route,delivery_day,production_day,"
+                            "department\n3000,11,2026-03-04,2026-03-03,10\n");
+    const bo::ImportSummary replaced = import({routes, notes}, false, "2026-03-04");
+    EXPECT_EQ(replaced.kinds.at("notes").removed, 4);
+    EXPECT_EQ(replaced.kinds.at("routes").removed, 2);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM lines"), "0")
+        << "the kept note's lines were not in the files either";
+}
+
+TEST_F(SiteData, WorkOfAHandheldIsNeverOverwritten) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    execute("UPDATE notes SET status = 1 WHERE number = '7110001';"
+            "UPDATE notes SET status = 2 WHERE number = '7110002';"
+            "UPDATE lines SET delivered = 9 WHERE note_id = (SELECT id FROM notes WHERE number = "
+            "'7110001') AND position = 1;"
+            "UPDATE pool_units SET note_id = 1 WHERE code = '9500001'");
+    const std::string notes = write("notes.csv", "plant,note,route,delivery_day,stop,customer\n"
+                                                 "3000,7110001,11,2026-03-04,1,Changed\n"
+                                                 "3000,7110002,11,2026-03-04,2,Changed\n");
+    const std::string lines = write("lines.csv", "plant,note,position,product,ordered\n"
+                                                 "3000,7110001,1,P-100,99\n"
+                                                 "3000,7110001,7,P-100,1\n"
+                                                 "3000,7110002,1,P-120,99\n");
+    const std::string pool = write("pool.csv", "plant,code,product,quantity\n"
+                                               "3000,9500001,P-300,5\n");
+    const bo::ImportSummary summary = import({notes, lines, pool}, false, "2026-03-04");
+    ASSERT_TRUE(summary.applied);
+    EXPECT_EQ(summary.kinds.at("notes").skipped, 2);
+    EXPECT_EQ(summary.kinds.at("lines").skipped, 3) << "no new line on a worked note either";
+    EXPECT_EQ(summary.kinds.at("pool").skipped, 1);
+    ASSERT_EQ(summary.skipped.size(), 6u);
+    EXPECT_EQ(summary.skipped[0].text().rfind(notes + ":2: note: the note is open", 0), 0u)
+        << summary.skipped[0].text();
+    // The day's other notes went (--replace-day); the worked ones did not.
+    EXPECT_EQ(scalar("SELECT group_concat(number) FROM notes ORDER BY number"), "7110001,7110002");
+    EXPECT_EQ(summary.kinds.at("notes").removed, 3);
+    EXPECT_EQ(scalar("SELECT group_concat(number) FROM routes"), "11");
+    EXPECT_EQ(scalar("SELECT customer FROM notes WHERE number = '7110001'"), "Bakery Smit");
+    EXPECT_EQ(scalar("SELECT delivered FROM lines WHERE position = 1 AND note_id = (SELECT id FROM "
+                     "notes WHERE number = '7110001')"),
+              "9");
+}
+
+TEST_F(SiteData, AnyProblemAnywhereAndNothingIsWritten) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    const std::string before = dump();
+    const std::string lines = "plant,note,position,product,ordered\n";
+    const struct {
+        const char* name;
+        std::string text;
+        std::string problem; // the start of the first problem after "file:"
+    } cases[] = {
+        {"unknown note", lines + "3000,7999999,1,P-100,1\n", "2: note: unknown note"},
+        {"unknown product", lines + "3000,7110001,9,X-1,1\n", "2: product: unknown product"},
+        {"unknown plant", lines + "9999,7110001,9,P-100,1\n", "2: plant: unknown plant 9999"},
+        {"duplicate key", lines + "3000,7110001,9,P-100,1\n3000,7110001,9,P-100,2\n",
+         "3: position: duplicate key, first at"},
+        {"below zero", lines + "3000,7110001,9,P-100,-3\n", "2: ordered: below zero"},
+        {"out of range", lines + "3000,7110001,9,P-100,123456789012\n", "2: ordered: out of range"},
+        {"not a number", lines + "3000,7110001,9,P-100,ten\n", "2: ordered: not a whole number"},
+        {"missing value", lines + "3000,7110001,9,,1\n", "2: product: missing"},
+        {"a field too many", lines + "3000,7110001,9,P-100,1,2\n", "2: 6 fields"},
+        {"note number", lines + "3000,71-10,9,P-100,1\n", "2: note: a note number is"},
+        {"not a day",
+         "plant,route,delivery_day,production_day,department\n3000,1,2026-02-30,"
+         "2026-02-28,10\n",
+         "2: delivery_day: not a day"},
+        {"unknown header", "plant,colour\n3000,red\n", "1: no CSV file of a known kind"},
+        {"not text", std::string("\x89PNG\r\n\x1a\n\0\0", 10), "1: "},
+        {"stray quote", lines + "3000,\"7110001,9,P-100,1\n", "2: a quoted field is not closed"},
+        {"line too long", lines + "3000,7110001,9," + std::string(1100000, 'P') + ",1\n",
+         "2: a line longer than 1024 KiB"},
+        {"empty file", "", "0: empty"},
+    };
+    for (const auto& c : cases) {
+        // The bad file comes last: everything before it was good.
+        const std::string bad = write("bad.csv", c.text);
+        std::vector<std::string> files = ExampleFiles();
+        files.push_back(bad);
+        const bo::ImportSummary summary = import(files);
+        ASSERT_FALSE(summary.problems.empty()) << c.name;
+        EXPECT_FALSE(summary.applied) << c.name;
+        EXPECT_EQ(summary.problems.front().text().rfind(bad + ":" + c.problem, 0), 0u)
+            << c.name << ": " << summary.problems.front().text();
+        EXPECT_EQ(dump(), before) << c.name;
+    }
+    const std::string missing = (folder_.path() / "missing.csv").string();
+    EXPECT_EQ(import({missing}).problems.at(0).text(), missing + ":0: no such file");
+    EXPECT_EQ(import({folder_.path().string()}).problems.at(0).reason,
+              "a directory, not a CSV file");
+
+    // Many problems: some listed, all counted, still nothing written.
+    std::string many = lines;
+    for (int i = 0; i < 100000; ++i) {
+        many += "3000,7110001,1,P-100,-1\n";
+    }
+    const bo::ImportSummary flood = import({write("many.csv", many)});
+    EXPECT_EQ(flood.problems.size() + static_cast<std::size_t>(flood.moreProblems), 100000u);
+    EXPECT_EQ(flood.problems.size(), bo::kMaxListedProblems);
+    EXPECT_EQ(dump(), before);
+
+    // --check reports what would happen and writes nothing.
+    const bo::ImportSummary check =
+        import({write("notes.csv", "plant,note,route,delivery_day,stop,customer\n"
+                                   "3000,7110001,11,2026-03-04,1,Changed\n")},
+               true);
+    EXPECT_EQ(check.kinds.at("notes").updated, 1);
+    EXPECT_FALSE(check.applied);
+    EXPECT_EQ(dump(), before);
+}
+
+class SiteExport : public OfficeTest {};
+
+std::vector<std::vector<std::string>> ReadCsv(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    bo::csv::Reader reader(in);
+    std::vector<std::vector<std::string>> rows;
+    bo::csv::Record record;
+    while (reader.next(record)) {
+        rows.push_back(record.fields);
+    }
+    EXPECT_EQ(reader.error(), "") << file;
+    return rows;
+}
+
+// A worked note goes out with who did what, and the files read back as the
+// records they were written from.
+TEST_F(SiteExport, WhatWasPackedReadsBackLossless) {
+    const bo::Note worked = note(bo::DemoNoteNumber(0, 101, 4));
+    ASSERT_EQ(packingNote(1, 0, std::to_string(worked.id))->outcome, "OK");
+    const bo::Line first = lines(worked.id).front();
+    ASSERT_EQ(delivered(1, worked.id, {{first.id, first.ordered - 1}})->outcome, "OK");
+    ASSERT_EQ(containerScan(1, worked.id, "20500001")->outcome, "OK");
+
+    bo::SqliteSiteData data(*store_);
+    const std::vector<bo::ExportNote> notes = data.exportDay(kDay, "1000");
+    ASSERT_EQ(notes.size(), 9u * bo::demo::kNotesPerRoute);
+    const auto it = std::find_if(notes.begin(), notes.end(), [&](const bo::ExportNote& n) {
+        return n.number == worked.number;
+    });
+    ASSERT_NE(it, notes.end());
+    EXPECT_EQ(it->status, "in progress");
+    EXPECT_EQ(it->openedBy, "HH01");
+    EXPECT_FALSE(it->openedAt.empty());
+    EXPECT_EQ(it->lines.front().delivered, first.ordered - 1);
+    EXPECT_EQ(it->containers.at(0).code, "20500001");
+
+    const std::string out = (folder_.path() / "export").string();
+    const std::vector<std::string> files = bo::WriteExport(notes, kDay, "csv", out);
+    ASSERT_EQ(files.size(), 4u);
+    const auto noteRows = ReadCsv(files[0]);
+    const auto lineRows = ReadCsv(files[1]);
+    ASSERT_EQ(noteRows.size(), notes.size() + 1);
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const bo::ExportNote& n = notes[i];
+        EXPECT_EQ(noteRows[i + 1][1], n.number);
+        EXPECT_EQ(noteRows[i + 1][5], n.customer);
+        EXPECT_EQ(noteRows[i + 1][6], n.status);
+        EXPECT_EQ(noteRows[i + 1][8], n.openedBy);
+        for (const bo::ExportLine& l : n.lines) {
+            ASSERT_LT(line, lineRows.size());
+            EXPECT_EQ(lineRows[line][1], n.number);
+            EXPECT_EQ(lineRows[line][3], l.product);
+            EXPECT_EQ(lineRows[line][4], l.description) << "quotes and commas survive";
+            EXPECT_EQ(lineRows[line][6], std::to_string(l.delivered));
+            ++line;
+        }
+    }
+    EXPECT_EQ(line, lineRows.size());
+    std::size_t containers = 1;
+    for (const bo::ExportNote& n : notes) {
+        containers += n.containers.size();
+    }
+    EXPECT_EQ(ReadCsv(files[2]).size(), containers);
+    const std::string json = bo::WriteExport(notes, kDay, "json", out).at(0);
+    std::ifstream in(json);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("\"Flower bouquet \\\"Spring\\\"\""), std::string::npos);
+}
+
+// A backup taken while a writer keeps changing holds every change that was
+// acknowledged before it began, and opens as a store of its own.
+TEST_F(SiteData, BackupUnderLoadHoldsEveryAcknowledgedChange) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    std::atomic<int> acknowledged{0};
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int i = 1; !stop && i < 100000; ++i) {
+            store_->write([i](bo::StoreTransaction& tx) {
+                bo::Note before = tx.noteByNumber(1, "7110001").value();
+                bo::Note after = before;
+                after.colli = i;
+                tx.updateNote(before, after);
+            });
+            acknowledged = i;
+        }
+    });
+    while (acknowledged < 50) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const int before = acknowledged;
+    const std::string copy = (folder_.path() / "copy.db").string();
+    bo::SqliteSiteData(*store_).backup(copy);
+    stop = true;
+    writer.join();
+    // Restored: the copy in place of the database.
+    store_.reset();
+    std::filesystem::remove(path_ + "-wal");
+    std::filesystem::remove(path_ + "-shm");
+    std::filesystem::copy_file(copy, path_, std::filesystem::copy_options::overwrite_existing);
+    bo::SqliteStore restored(path_);
+    EXPECT_GE(restored.begin(false)->noteByNumber(1, "7110001")->colli, before);
+    EXPECT_EQ(scalar("PRAGMA integrity_check"), "ok");
+}
+
+// Ninety days of a site: each morning the day's routes come in, a day's
+// work is done, and everything older than a week is pruned. The file stops
+// growing once a week's data are in it; a route with a note in progress stays.
+TEST_F(SiteData, PruningKeepsTheFileFromGrowing) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    const int routes = 10, notesPerRoute = 6, linesPerNote = 5;
+    std::uintmax_t sizeAtDay30 = 0;
+    for (int d = 0; d < 90; ++d) {
+        const std::string day = bo::AddDays("2026-01-01", d);
+        std::string r = "plant,route,delivery_day,production_day,department\n";
+        std::string n = "plant,note,route,delivery_day,stop,customer\n";
+        std::string l = "plant,note,position,product,ordered\n";
+        for (int route = 1; route <= routes; ++route) {
+            r += "3000," + std::to_string(route) + "," + day + "," + day + ",10\n";
+            for (int stop = 1; stop <= notesPerRoute; ++stop) {
+                const std::string number = std::to_string(8000000 + d * 1000 + route * 10 + stop);
+                n += "3000," + number + "," + std::to_string(route) + "," + day + "," +
+                     std::to_string(stop) + ",Customer " + number + "\n";
+                for (int p = 1; p <= linesPerNote; ++p) {
+                    l += "3000," + number + "," + std::to_string(p) + ",P-100," +
+                         std::to_string(p) + "\n";
+                }
+            }
+        }
+        ASSERT_TRUE(import({write("r.csv", r), write("n.csv", n), write("l.csv", l)}).applied);
+        execute("UPDATE notes SET status = 2 WHERE route_id IN (SELECT id FROM routes WHERE "
+                "delivery_day = '" +
+                day + "')");
+        if (d == 0) {
+            execute("UPDATE notes SET status = 1 WHERE number = '8000011'");
+        }
+        bo::SqliteSiteData(*store_).prune(bo::AddDays(day, -7), day + "T23:00:00");
+        if (d == 30) {
+            store_.reset();
+            sizeAtDay30 = std::filesystem::file_size(path_);
+            store_ = std::make_unique<bo::SqliteStore>(path_);
+        }
+    }
+    store_.reset();
+    EXPECT_LE(std::filesystem::file_size(path_), sizeAtDay30 * 11 / 10);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM routes WHERE delivery_day < '2026-03-24'"), "1")
+        << "the route with a note in progress";
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM routes"), std::to_string(8 * routes + 1));
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM audit WHERE action = 'prune'"), "82");
+}
+
+} // namespace
+
+namespace {
+
+// The example site imported beside the demonstration warehouse, a note of it
+// worked by one of its handhelds, exported, and the files imported again: the
+// worked note stays as the handheld left it, the export shows the work.
+TEST_F(SiteExport, ImportedSiteWorkedExportedAndImportedAgain) {
+    bo::SqliteSiteData data(*store_);
+    bo::ImportRequest request;
+    request.files = ExampleFiles();
+    ASSERT_TRUE(bo::ImportFiles(data, request).applied);
+    bo::Id device = 0, noteId = 0;
+    {
+        auto tx = store_->begin(false);
+        const bo::Plant plant = tx->plantByCode("3000").value();
+        device = tx->deviceByCode(plant.id, "TS01").value().id;
+        noteId = tx->noteByNumber(plant.id, "7110002").value().id;
+    }
+    ASSERT_EQ(packingNote(static_cast<int>(device), 0, std::to_string(noteId))->outcome, "OK");
+    const std::vector<bo::Line> noteLines = lines(noteId);
+    ASSERT_EQ(noteLines.size(), 2u);
+    ASSERT_EQ(delivered(static_cast<int>(device), noteId, {{noteLines[0].id, 11}})->outcome, "OK");
+    ASSERT_EQ(containerScan(static_cast<int>(device), noteId, "30000001")->outcome, "OK");
+
+    const bo::ImportSummary again = bo::ImportFiles(data, request);
+    ASSERT_TRUE(again.applied);
+    EXPECT_EQ(again.kinds.at("notes").unchanged, 5) << "a worked note as imported is unchanged";
+    EXPECT_EQ(lines(noteId)[0].delivered, 11);
+
+    const std::vector<bo::ExportNote> day = data.exportDay("2026-03-04", "3000");
+    ASSERT_EQ(day.size(), 5u);
+    const bo::ExportNote& worked = day[1];
+    EXPECT_EQ(worked.number, "7110002");
+    EXPECT_EQ(worked.status, "in progress");
+    EXPECT_EQ(worked.openedBy, "TS01");
+    EXPECT_EQ(worked.lines[0].delivered, 11);
+    EXPECT_EQ(worked.lines[0].ordered, 12);
+    EXPECT_EQ(worked.containers.at(0).code, "30000001");
+}
+
+} // namespace
