@@ -11,6 +11,10 @@ FUZZ_SECONDS ?= 60
 # The compiler cache, when there is one, for every build folder.
 CCACHE := $(shell command -v ccache 2>/dev/null)
 LAUNCHER_ARGS := $(if $(CCACHE),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths inside the checkout count relative to it and the build folder's own path
+# not at all, so every clone and worktree of the project shares one cache.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: all build configure deps run test test-sanitize fuzz bench pad package check-packages format clean
 
