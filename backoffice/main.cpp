@@ -163,9 +163,10 @@ int Import(const ImportOptions& options) {
     }
     std::cout << FormatSummary(summary);
     if (!summary.problems.empty()) {
-        std::cerr << "korvane-backoffice: nothing imported: "
-                  << summary.problems.size() + static_cast<std::size_t>(summary.moreProblems)
-                  << " problems\n";
+        const std::size_t count =
+            summary.problems.size() + static_cast<std::size_t>(summary.moreProblems);
+        std::cerr << "korvane-backoffice: nothing imported: " << count
+                  << (count == 1 ? " problem\n" : " problems\n");
         return 1;
     }
     if (summary.applied) {
