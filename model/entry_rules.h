@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/work_kinds.h"
 
 #include <QString>
 #include <cstdint>
@@ -60,8 +61,6 @@ void TakeNextNewNote(RouteControl& route, const QString& statusCode);
 QString RouteCaption(const RouteControl& route);
 
 // ---- the packing-note list ------------------------------------------------------
-
-enum class NoteListKind { New, InProgress, Done };
 
 // The list the navigation fetched last; it sets one of the three flags.
 NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown);

@@ -4,6 +4,7 @@
 #include "config/translation_table.h"
 #include "model/navigation_ids.h"
 #include "model/records.h"
+#include "model/work_kinds.h"
 
 #include <QString>
 #include <array>
@@ -81,13 +82,11 @@ public:
     std::int32_t packingNoteIndex = -1;
     std::int32_t packingNoteId = 0;
     std::int16_t colliCount = 0;
-    std::uint8_t packingNoteAction = 0; // 0 new, 1 in progress / scanned, 2 done, 3 leave
-    std::uint8_t listOrigin = 0;        // 0 scanned, 1 list of new notes, 2 list in progress
+    std::uint8_t listOrigin = 0; // 0 scanned, 1 list of new notes, 2 list in progress
     bool newListShown = false;
     bool inProgressListShown = false;
     bool doneListShown = false;
     bool employeeConfirmed = false;
-    std::uint8_t scanPurpose = 1; // 1 delivered products, 2 counting
     bool routeCountsCurrent = true;
     bool quantitiesChanged = false;
     bool rangeWarningShown = true;

@@ -44,7 +44,6 @@ void CAddCountView::activate() {
     fillList({{"lblProd", 0.70}, {"lblCounted", 0.28}});
     doc_.quantitiesChanged = false;
     updateSaveState();
-    doc_.scanPurpose = 2;
     list()->setFocus();
 }
 
@@ -77,8 +76,9 @@ QString CAddCountView::runOperation(ScreenOperation operation) {
 
 QString CAddCountView::save() {
     const QString result = sendQuantities([this] {
-        return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error",
-                          [this] { return backOffice().deliveredQuantity(); });
+        return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error", [this] {
+            return backOffice().deliveredQuantity(QuantityPurpose::Counting);
+        });
     });
     FinishCountSave(doc_.quantitiesChanged, result);
     updateSaveState();

@@ -69,7 +69,6 @@ void CDeliveredProdView::activate() {
     // Only what the worker changes asks to be saved on the way out.
     doc_.quantitiesChanged = false;
     frame_.SetActionEnabled(true, hold_, kDeliveredProdScreen, HoldEntry);
-    doc_.scanPurpose = 1;
     list()->setFocus();
 }
 
@@ -136,8 +135,9 @@ QString CDeliveredProdView::runOperation(ScreenOperation operation) {
 
 QString CDeliveredProdView::saveQuantities() {
     return sendQuantities([this] {
-        return sendLogged("KORVANE DELIVEREDQUANTITY .Error",
-                          [this] { return backOffice().deliveredQuantity(); });
+        return sendLogged("KORVANE DELIVEREDQUANTITY .Error", [this] {
+            return backOffice().deliveredQuantity(QuantityPurpose::Delivered);
+        });
     });
 }
 

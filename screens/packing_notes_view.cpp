@@ -112,9 +112,8 @@ QString CPackingNotesView::takeNote() {
     doc_.packingNoteId = note->PNID;
     doc_.packingNoteIndex = selected_;
     doc_.listOrigin = ListOriginFor(kind_);
-    doc_.packingNoteAction = 0;
     return sendLogged("Packing Notes View.Error CallPackingNoteWebService",
-                      [&] { return backOffice().packingNote(QString()); });
+                      [&] { return backOffice().packingNote(NoteAction::CurrentById, QString()); });
 }
 
 QString CPackingNotesView::printNote() {

@@ -184,14 +184,13 @@ void CScanPnOrContainerView::updateSaveState() {
         kScanPnOrContainerScreen, 0);
 }
 
-QString CScanPnOrContainerView::sendPackingNote(std::uint8_t action, const QString& number) {
-    doc_.packingNoteAction = action;
-    return sendLogged(kNoteLog, [&] { return backOffice().packingNote(number); });
+QString CScanPnOrContainerView::sendPackingNote(NoteAction action, const QString& number) {
+    return sendLogged(kNoteLog, [&] { return backOffice().packingNote(action, number); });
 }
 
 void CScanPnOrContainerView::lookUpNote() {
     inputPanel(false);
-    if (sendPackingNote(1, note_->text()) == Result::Ok) {
+    if (sendPackingNote(NoteAction::ScannedNumber, note_->text()) == Result::Ok) {
         // The answer may have moved the worker to the note's route.
         showRoute();
         noteReady_ = doc_.currentPackingNote.has_value();
@@ -235,7 +234,7 @@ void CScanPnOrContainerView::lookUpContainer() {
 
 void CScanPnOrContainerView::scanNext() {
     scanNext_->ResetButton();
-    if (sendPackingNote(2, QString()) != Result::Ok) {
+    if (sendPackingNote(NoteAction::NextNew, QString()) != Result::Ok) {
         return;
     }
     // The note number as the field holds numbers, whatever the answer carried.
@@ -258,7 +257,7 @@ QString CScanPnOrContainerView::runOperation(ScreenOperation operation) {
     if (!doc_.currentPackingNote) {
         return Result::NotOk;
     }
-    return sendPackingNote(0, QString());
+    return sendPackingNote(NoteAction::CurrentById, QString());
 }
 
 void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {

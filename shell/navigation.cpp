@@ -79,10 +79,14 @@ int BackOfficeNavigation::call(MessageKind message, bool interactive, const QStr
     return office_.call(message, interactive, servicePath);
 }
 
+int BackOfficeNavigation::packingNoteList(NoteListKind kind) {
+    WaitCursor wait;
+    return office_.packingNoteList(kind);
+}
+
 QString BackOfficeNavigation::leavePackingNote() {
     const QString openedAs = doc_.currentPackingNote ? doc_.currentPackingNote->SC : QString();
-    doc_.packingNoteAction = 3;
-    const QString result = office_.packingNote(QString());
+    const QString result = office_.packingNote(NoteAction::Leave, QString());
     if (result == Result::Ok) {
         CountLeftNote(doc_, openedAs);
     }
@@ -100,9 +104,8 @@ bool Navigator::callOk(MessageKind message, bool interactive, const QString& ser
 
 int Navigator::ReturnFromPackingNote() {
     // A note opened from a list goes back to that list, fetched again.
-    auto list = [this](std::uint8_t action, bool& shown) {
-        doc_.packingNoteAction = action;
-        if (!callOk(MessageKind::PackingNoteList, false, doc_.webServicePath)) {
+    auto list = [this](NoteListKind kind, bool& shown) {
+        if (services_->packingNoteList(kind) != 0) {
             return int(kNoScreen);
         }
         shown = true;
@@ -110,9 +113,9 @@ int Navigator::ReturnFromPackingNote() {
     };
     switch (doc_.listOrigin) {
     case 1:
-        return list(0, doc_.newListShown);
+        return list(NoteListKind::New, doc_.newListShown);
     case 2:
-        return list(1, doc_.inProgressListShown);
+        return list(NoteListKind::InProgress, doc_.inProgressListShown);
     default:
         return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
     }
@@ -189,8 +192,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
     case Cmd::NewList:
     case Cmd::InProgressList:
     case Cmd::DoneList:
-        doc_.packingNoteAction = static_cast<std::uint8_t>(command - Cmd::NewList);
-        if (!callOk(MessageKind::PackingNoteList, false, path)) {
+        if (services_->packingNoteList(static_cast<NoteListKind>(command - Cmd::NewList)) != 0) {
             return kNoScreen;
         }
         if (command == Cmd::NewList) {

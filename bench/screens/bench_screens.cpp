@@ -219,13 +219,13 @@ public:
     explicit InstantOffice(CKorvoDoc& doc) : doc_(doc) {}
     int settings(bool, const QString&) override { return 0; }
     int route() override { return 0; }
-    int packingNoteList() override { return 0; }
+    int packingNoteList(NoteListKind) override { return 0; }
     EmployeeAnswer employee(std::int32_t) override { return {}; }
-    QString packingNote(const QString&) override { return Result::Ok; }
+    QString packingNote(NoteAction, const QString&) override { return Result::Ok; }
     QString packingNoteContainer(const QString&) override { return Result::Ok; }
     QString packingNoteLines() override { return Result::Ok; }
     QString containerScan(const QString&) override { return Result::Ok; }
-    QString deliveredQuantity() override { return Result::Ok; }
+    QString deliveredQuantity(QuantityPurpose) override { return Result::Ok; }
     QString poolScan(const QString&, std::int32_t, std::int32_t, std::int32_t) override {
         PoolScanResult& result = doc_.poolScanResult.emplace();
         result.StatusCode = kAccepted;
