@@ -65,16 +65,6 @@ QString RouteCaption(const RouteControl& route) {
     return QString::number(route.RNR) + QLatin1Char(' ') + route.D;
 }
 
-NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown) {
-    if (newShown) {
-        return NoteListKind::New;
-    }
-    if (inProgressShown) {
-        return NoteListKind::InProgress;
-    }
-    return doneShown ? NoteListKind::Done : NoteListKind::New;
-}
-
 NoteListLook NoteListLookFor(NoteListKind kind, int DNPP) {
     switch (kind) {
     case NoteListKind::InProgress:

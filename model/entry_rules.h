@@ -62,9 +62,6 @@ QString RouteCaption(const RouteControl& route);
 
 // ---- the packing-note list ------------------------------------------------------
 
-// The list the navigation fetched last; it sets one of the three flags.
-NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown);
-
 // Title, status label and buttons of a list. New and in-progress notes are
 // opened (Save); done notes are reprinted (Print), unless the plant prints
 // done notes itself (DNPP 2 or 4), which leaves only Back.

@@ -83,9 +83,7 @@ public:
     std::int32_t packingNoteId = 0;
     std::int16_t colliCount = 0;
     std::uint8_t listOrigin = 0; // 0 scanned, 1 list of new notes, 2 list in progress
-    bool newListShown = false;
-    bool inProgressListShown = false;
-    bool doneListShown = false;
+    NoteListKind shownList = NoteListKind::New; // fetched last; the list screen shows it
     bool employeeConfirmed = false;
     bool routeCountsCurrent = true;
     bool quantitiesChanged = false;

@@ -43,9 +43,8 @@ void CPackingNotesView::activate() {
         return;
     }
     firstActivation_ = false;
-    // The navigation raised the flag of the list it fetched; it is read once.
-    kind_ = ShownNoteList(doc_.newListShown, doc_.inProgressListShown, doc_.doneListShown);
-    doc_.newListShown = doc_.inProgressListShown = doc_.doneListShown = false;
+    // The list the navigation fetched.
+    kind_ = doc_.shownList;
     look_ = NoteListLookFor(kind_, doc_.currentSettings ? doc_.currentSettings->DNPP : 0);
 
     setTitle(T(QLatin1String(look_.titleKey)));

@@ -102,20 +102,22 @@ bool Navigator::callOk(MessageKind message, bool interactive, const QString& ser
     return services_->call(message, interactive, servicePath) == 0;
 }
 
+int Navigator::ShowNoteList(NoteListKind kind) {
+    if (services_->packingNoteList(kind) != 0) {
+        return kNoScreen;
+    }
+    doc_.shownList = kind;
+    return kPackingNotesScreen;
+}
+
 int Navigator::ReturnFromPackingNote() {
     // A note opened from a list goes back to that list, fetched again.
-    auto list = [this](NoteListKind kind, bool& shown) {
-        if (services_->packingNoteList(kind) != 0) {
-            return int(kNoScreen);
-        }
-        shown = true;
-        return int(kPackingNotesScreen);
-    };
+    auto list = [this](NoteListKind kind) { return ShowNoteList(kind); };
     switch (doc_.listOrigin) {
     case 1:
-        return list(NoteListKind::New, doc_.newListShown);
+        return list(NoteListKind::New);
     case 2:
-        return list(NoteListKind::InProgress, doc_.inProgressListShown);
+        return list(NoteListKind::InProgress);
     default:
         return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
     }
@@ -192,17 +194,9 @@ int Navigator::execute(int command, ScreenOperations* screen) {
     case Cmd::NewList:
     case Cmd::InProgressList:
     case Cmd::DoneList:
-        if (services_->packingNoteList(static_cast<NoteListKind>(command - Cmd::NewList)) != 0) {
-            return kNoScreen;
-        }
-        if (command == Cmd::NewList) {
-            doc_.newListShown = true;
-        } else if (command == Cmd::InProgressList) {
-            doc_.inProgressListShown = true;
-        } else {
-            doc_.doneListShown = true;
-        }
-        return kPackingNotesScreen;
+        return ShowNoteList(command == Cmd::NewList          ? NoteListKind::New
+                            : command == Cmd::InProgressList ? NoteListKind::InProgress
+                                                             : NoteListKind::Done);
 
     case Cmd::ListSave:
         if (!operationOk(ScreenOperation::TakeListedNote)) {

@@ -64,6 +64,8 @@ public:
 private:
     bool operationOk(ScreenOperation operation);
     bool callOk(MessageKind message, bool interactive, const QString& servicePath);
+    // Fetches a list and shows it; kNoScreen when the fetch failed.
+    int ShowNoteList(NoteListKind kind);
     int ReturnFromPackingNote();
     int AfterPackingNoteScanned();
     int BackFromDeliveredProducts();

@@ -134,9 +134,6 @@ TEST(EntryRules, NoteListLooks) {
         EXPECT_EQ(look.print, c.print);
         EXPECT_EQ(ListOriginFor(c.kind), c.origin);
     }
-    EXPECT_EQ(ShownNoteList(false, true, false), NoteListKind::InProgress);
-    EXPECT_EQ(ShownNoteList(false, false, true), NoteListKind::Done);
-    EXPECT_EQ(ShownNoteList(false, false, false), NoteListKind::New);
 }
 
 } // namespace

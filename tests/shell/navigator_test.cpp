@@ -415,8 +415,7 @@ TEST(Navigator, ListCommandsMarkTheListShownAndScanSaveTakesTheNote) {
     Operations screen;
     Navigator navigator(doc, services);
     navigator.execute(Cmd::InProgressList, &screen);
-    EXPECT_TRUE(doc.inProgressListShown);
-    EXPECT_FALSE(doc.newListShown || doc.doneListShown);
+    EXPECT_EQ(doc.shownList, NoteListKind::InProgress);
 
     doc.currentPackingNote.emplace().PNID = 42;
     doc.listOrigin = 2;
