@@ -100,10 +100,16 @@ public:
     ActionMenuTable actionMenus;
 
     QString T(const QString& key) const { return translations.T(key); }
+
+    // Route mode only when the device's settings say so; any other word, an
+    // unknown one included, runs the packing-note workflow, from Start to the
+    // last screen.
+    bool IsRouteMode() const;
 };
 
 // The program version, shown to the user and sent with every exchange.
 inline const QString ApplicationVersion = QStringLiteral("1.35");
 
+// The words of the device settings' OperatingMode.
 inline const QString kRouteMode = QStringLiteral("ROUTEMODE");
 inline const QString kPackingNoteMode = QStringLiteral("PACKINGNOTEMODE");

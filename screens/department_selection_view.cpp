@@ -52,7 +52,7 @@ void CDepartmentSelectionView::activate() {
     }
     firstActivation_ = false;
     doc_.employeeConfirmed = false;
-    routeMode_ = doc_.operatingMode != kPackingNoteMode;
+    routeMode_ = doc_.IsRouteMode();
     employeeWanted_ = doc_.currentSettings && doc_.currentSettings->DNENR;
 
     setTitle(T(routeMode_ ? QStringLiteral("lblSelectDepartment") : QStringLiteral("lblEmployee")));

@@ -306,7 +306,7 @@ void CSettingView::fillLanguageCombo() {
 void CSettingView::setUserRadios() {
     (doc_.viewBy == QLatin1String("PRODUCTION") ? productionRadio_ : deliveryRadio_)
         ->setChecked(true);
-    (doc_.operatingMode == kPackingNoteMode ? packingNoteRadio_ : routeRadio_)->setChecked(true);
+    (doc_.IsRouteMode() ? routeRadio_ : packingNoteRadio_)->setChecked(true);
 }
 
 void CSettingView::setPathRadios() {

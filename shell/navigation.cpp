@@ -51,8 +51,7 @@ int MapNavigationCommand(int screenId, int command) {
 namespace {
 
 bool employeeNumberWanted(const CKorvoDoc& doc) {
-    return doc.operatingMode == kRouteMode || (doc.operatingMode == kPackingNoteMode &&
-                                               doc.currentSettings && doc.currentSettings->DNENR);
+    return doc.IsRouteMode() || (doc.currentSettings && doc.currentSettings->DNENR);
 }
 
 } // namespace
@@ -119,21 +118,19 @@ int Navigator::ReturnFromPackingNote() {
     case 2:
         return list(NoteListKind::InProgress);
     default:
-        return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
+        return doc_.IsRouteMode() ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
     }
 }
 
 int Navigator::AfterPackingNoteScanned() {
-    if (doc_.operatingMode == kPackingNoteMode &&
-        (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
+    if (!doc_.IsRouteMode() && (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
         return kPackingNoteInfoScreen;
     }
     return operationOk(ScreenOperation::ScannedNoteLines) ? kDeliveredProdScreen : kNoScreen;
 }
 
 int Navigator::BackFromDeliveredProducts() {
-    if (doc_.operatingMode == kPackingNoteMode && !InformationAfterScan(doc_) &&
-        !NoteHasInstructions(doc_)) {
+    if (!doc_.IsRouteMode() && !InformationAfterScan(doc_) && !NoteHasInstructions(doc_)) {
         return services_->leavePackingNote() == Result::Ok ? kScanPackingNoteScreen : kNoScreen;
     }
     return kPackingNoteInfoScreen;
@@ -163,7 +160,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
         return kNoScreen;
 
     case Cmd::DepartmentSave:
-        if (doc_.operatingMode != kRouteMode) {
+        if (!doc_.IsRouteMode()) {
             return kScanPackingNoteScreen;
         }
         return operationOk(ScreenOperation::StoreDepartment) ? kDayScreen : kNoScreen;
