@@ -1,6 +1,6 @@
 #include "model/entry_rules.h"
 
-#include <limits>
+#include "model/note_closing.h"
 
 int PreselectedDepartment(const std::vector<PlantDepartments>& departments,
                           std::int32_t defaultId) {
@@ -53,12 +53,7 @@ void TakeNextNewNote(RouteControl& route, const QString& statusCode) {
     if (statusCode != QLatin1String("10")) {
         return;
     }
-    if (route.QN > std::numeric_limits<std::int32_t>::min()) {
-        --route.QN;
-    }
-    if (route.QP < std::numeric_limits<std::int32_t>::max()) {
-        ++route.QP;
-    }
+    MoveOneNote(route.QN, route.QP);
 }
 
 QString RouteCaption(const RouteControl& route) {

@@ -53,8 +53,8 @@ ScanHubButtons ScanHubButtonsFor(const RouteControl& route);
 
 // Scan next answered with a note in `statusCode`: a note that was new ("10")
 // is one new note fewer and one more in progress; the same note given again
-// (already in progress, "20") changes nothing. The counters come from the back
-// office and stop at the integer limits.
+// (already in progress, "20") changes nothing. The counters move as when a
+// note is closed (MoveOneNote): never below 0.
 void TakeNextNewNote(RouteControl& route, const QString& statusCode);
 
 // "12 Harbour run": the route number and its description.

@@ -12,16 +12,16 @@ bool processMode(const Settings& settings, bool noteProcessFlag) {
     return settings.DNPP == 2 || noteProcessFlag;
 }
 
+} // namespace
+
 // A count never goes below zero, whatever the back office counted before, and
 // one the back office sent at the top of the range stays there.
-void moveOne(std::int32_t& from, std::int32_t& to) {
+void MoveOneNote(std::int32_t& from, std::int32_t& to) {
     from = from > 0 ? from - 1 : 0;
     if (to < std::numeric_limits<std::int32_t>::max()) {
         ++to;
     }
 }
-
-} // namespace
 
 std::vector<int> DeliveredButtons::order() const {
     std::vector<int> commands;
@@ -114,7 +114,7 @@ void CountHeldNote(CKorvoDoc& doc) {
         return;
     }
     if (doc.currentPackingNote->SC == QLatin1String("10")) {
-        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+        MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
         // From now on the note counts as in progress, here as at the back
         // office: a second save or the closing counts from there, not again
         // from new.
@@ -127,7 +127,7 @@ void CountLeftNote(CKorvoDoc& doc, const QString& openedAs) {
         return;
     }
     if (openedAs == QLatin1String("10") && doc.currentPackingNote->SC == QLatin1String("20")) {
-        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+        MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
     }
 }
 
@@ -137,8 +137,8 @@ void CountProcessedNote(CKorvoDoc& doc) {
     }
     const QString& status = doc.currentPackingNote->SC;
     if (status == QLatin1String("10")) {
-        moveOne(doc.currentRoute->QN, doc.currentRoute->QC);
+        MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QC);
     } else if (status == QLatin1String("20")) {
-        moveOne(doc.currentRoute->QP, doc.currentRoute->QC);
+        MoveOneNote(doc.currentRoute->QP, doc.currentRoute->QC);
     }
 }
