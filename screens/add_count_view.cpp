@@ -33,10 +33,6 @@ QString CAddCountView::cellText(const packingnoteline& line, int column) const {
 }
 
 void CAddCountView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     setNoteTitle();
     layoutButtons({kSaveButtonId, kBackButtonId, 0, 0, 0, 0});
     setTabOrder(list(), save_);

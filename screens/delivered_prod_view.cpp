@@ -51,10 +51,6 @@ QString CDeliveredProdView::cellText(const packingnoteline& line, int column) co
 }
 
 void CDeliveredProdView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     // The colli-count dialog starts from the number of containers the note was packed into.
     if (doc_.currentPackingNote && doc_.currentPackingNote->details) {
         doc_.currentPackingNote->PNCN =

@@ -89,10 +89,6 @@ CPackingNoteInfoView::CPackingNoteInfoView(ScreenFrame& frame, CKorvoDoc& doc, Q
 }
 
 void CPackingNoteInfoView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     containerCaption_->setText(T(QStringLiteral("msgScanContainer")));
     showContainers_->setText(T(QStringLiteral("lblShowContainers")));
     const bool stepping = NoteSteppingFor(doc_.listOrigin, doc_.packingNoteIndex,

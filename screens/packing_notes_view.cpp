@@ -39,10 +39,6 @@ CPackingNotesView::CPackingNotesView(ScreenFrame& frame, CKorvoDoc& doc, QWidget
 }
 
 void CPackingNotesView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     // The list the navigation fetched.
     kind_ = doc_.shownList;
     look_ = NoteListLookFor(kind_, doc_.currentSettings ? doc_.currentSettings->DNPP : 0);

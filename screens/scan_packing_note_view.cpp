@@ -22,10 +22,6 @@ CScanPackingNoteView::CScanPackingNoteView(ScreenFrame& frame, CKorvoDoc& doc, Q
 }
 
 void CScanPackingNoteView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     doc_.currentPackingNote.reset();
     doc_.listOrigin = 0;
     setTitle(T(QStringLiteral("lblScanPnTitle")));

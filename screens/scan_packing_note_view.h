@@ -29,7 +29,6 @@ private:
     // The packing-note request for the number in the field, with `action`.
     QString sendPackingNote(NoteAction action);
 
-    bool firstActivation_ = true;
     QLabel* caption_;
     CScanField* note_;
     CImageButton* back_;

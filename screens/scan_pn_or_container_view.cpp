@@ -87,10 +87,6 @@ CScanPnOrContainerView::CountRow CScanPnOrContainerView::makeCountRow(const char
 }
 
 void CScanPnOrContainerView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     doc_.currentPackingNote.reset();
 
     noteCaption_->setText(T(QStringLiteral("lblScanNote")));
@@ -195,8 +191,7 @@ void CScanPnOrContainerView::lookUpNote() {
         showRoute();
         noteReady_ = doc_.currentPackingNote.has_value();
         updateSaveState();
-        switchScreen(Cmd::ScanRouteSave);
-        if (!isVisible()) {
+        if (switchScreen(Cmd::ScanRouteSave)) {
             return; // the note is open
         }
     } else {
@@ -222,8 +217,7 @@ void CScanPnOrContainerView::lookUpContainer() {
     containerReady_ = result == Result::Ok && doc_.currentPackingNote.has_value();
     if (containerReady_) {
         updateSaveState();
-        switchScreen(Cmd::ScanRouteSave);
-        if (!isVisible()) {
+        if (switchScreen(Cmd::ScanRouteSave)) {
             return; // the note is open
         }
     }

@@ -42,7 +42,6 @@ private:
     void scanNext();
     QString sendPackingNote(NoteAction action, const QString& number);
 
-    bool firstActivation_ = true;
     bool noteReady_ = false;      // a note was found by number or taken with Scan next
     bool containerReady_ = false; // the back office accepted a container
 

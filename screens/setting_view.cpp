@@ -221,10 +221,6 @@ bool CSettingView::AskAccessPassword(const CKorvoDoc& doc) {
 }
 
 void CSettingView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     filling_ = true;
 
     tabs_->setTabText(0, T(QStringLiteral("lblUser")));

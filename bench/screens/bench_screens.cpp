@@ -62,7 +62,7 @@ public:
         host.resize(240, 320);
         host.show();
     }
-    void SwitchScreen(int) override {}
+    bool SwitchScreen(int) override { return false; }
     QString Translate(const QString& key) const override { return doc_.T(key); }
     void LayoutScreen(QWidget* screen, const std::array<int, 6>& ids, int titleHeight,
                       int gap) override {
