@@ -45,10 +45,14 @@ public:
     void statusPopup(const QString&, const QString&) override {}
     void setWaitCursor(bool) override {}
     void setInputPanel(bool) override {}
-    int questionDialog(const QuestionRequest&) override { return 1; }
-    int colourMessageDialog(const QuestionRequest&) override { return 1; }
-    int instructionDialog(const InstructionRequest&) override { return 1; }
-    int colliCountDialog(const ColliCountRequest&, int*) override { return 2; }
+    DialogAnswer questionDialog(const QuestionRequest&) override { return DialogAnswer::First; }
+    DialogAnswer colourMessageDialog(const QuestionRequest&) override {
+        return DialogAnswer::First;
+    }
+    DialogAnswer instructionDialog(const InstructionRequest&) override {
+        return DialogAnswer::First;
+    }
+    std::optional<int> colliCountDialog(const ColliCountRequest&) override { return std::nullopt; }
     bool passwordDialog(const PasswordRequest&,
                         const std::function<bool(const QString&)>&) override {
         return false;

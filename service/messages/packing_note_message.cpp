@@ -69,7 +69,7 @@ bool PackingNoteMessage::askRouteChange(const RouteChange& change) const {
         blank + QString::number(d.currentRoute->RNR) + blank + T(QStringLiteral("msgRouteDay")) +
         blank + change.FD + QStringLiteral(".") + lineBreak + T(QStringLiteral("msgPnContinue")) +
         blank + QString::number(change.RNR) + blank + QStringLiteral("?");
-    return Prompter::current().questionDialog(question) == 1;
+    return Prompter::current().questionDialog(question) == DialogAnswer::First;
 }
 
 void PackingNoteMessage::ParseResponse(const QString& document) {
