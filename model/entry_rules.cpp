@@ -42,7 +42,8 @@ ScanHubFields ScanHubFieldsFor(bool ACS, int SPN) {
 }
 
 bool ScanHubSaveEnabled(bool containerReady, bool noteReady, int AORD, bool routeCountsCurrent) {
-    return containerReady || (noteReady && (AORD != 2 || routeCountsCurrent));
+    return containerReady ||
+           (noteReady && (RouteChangeRuleOf(AORD) != RouteChangeRule::Ask || routeCountsCurrent));
 }
 
 ScanHubButtons ScanHubButtonsFor(const RouteControl& route) {
@@ -64,8 +65,13 @@ NoteListLook NoteListLookFor(NoteListKind kind, int DNPP) {
     switch (kind) {
     case NoteListKind::InProgress:
         return {"lblPnInProgTitle", "lblPnInProg", true, false};
-    case NoteListKind::Done:
-        return {"lblDnForReprintTitle", "lblPnDone", false, DNPP != 2 && DNPP != 4};
+    case NoteListKind::Done: {
+        // Where the back office or the plant prints done notes, nothing is reprinted here.
+        const DoneNotePrinting printing = DoneNotePrintingOf(DNPP);
+        return {"lblDnForReprintTitle", "lblPnDone", false,
+                printing != DoneNotePrinting::ProcessOnly &&
+                    printing != DoneNotePrinting::PlantPrints};
+    }
     case NoteListKind::New:
         break;
     }

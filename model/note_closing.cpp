@@ -9,7 +9,7 @@
 namespace {
 
 bool processMode(const Settings& settings, bool noteProcessFlag) {
-    return settings.DNPP == 2 || noteProcessFlag;
+    return DoneNotePrintingOf(settings.DNPP) == DoneNotePrinting::ProcessOnly || noteProcessFlag;
 }
 
 } // namespace
@@ -62,7 +62,7 @@ DeliveredButtons ArrangeDeliveredButtons(const Settings& settings, bool noteProc
     DeliveredButtons b;
     b.outScanPool = settings.OPI;
     b.counting = settings.DNC != 0;
-    if (settings.DNPP != 4) {
+    if (DoneNotePrintingOf(settings.DNPP) != DoneNotePrinting::PlantPrints) {
         const bool process = processMode(settings, noteProcessFlag);
         b.process = process;
         b.print = !process;
@@ -75,8 +75,8 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         return Result::NotOk;
     }
     const PackingNote& note = *doc.currentPackingNote;
-    const int dnpp = doc.currentSettings->DNPP;
-    if (dnpp == 3 && note.SP) {
+    const DoneNotePrinting printing = DoneNotePrintingOf(doc.currentSettings->DNPP);
+    if (printing == DoneNotePrinting::PrintOnce && note.SP) {
         steps.tell("lblZIRPA", "msgDelNotesNotPrinted");
         return Result::NotOk;
     }
@@ -85,7 +85,8 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
     }
     // A note of process mode is processed whatever the print mode: its screen
     // offers Process, and an Ok must mean the back office took it.
-    const bool processes = dnpp == 1 || dnpp == 2 || note.SP;
+    const bool processes = printing == DoneNotePrinting::ProcessThenPrint ||
+                           printing == DoneNotePrinting::ProcessOnly || note.SP;
     if (processes) {
         const std::vector<packingnoteline>* lines =
             doc.packingNoteLines ? &doc.packingNoteLines->lines : nullptr;
@@ -99,7 +100,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         }
         CountProcessedNote(doc);
     }
-    if (dnpp == 2 || note.SP) {
+    if (printing == DoneNotePrinting::ProcessOnly || note.SP) {
         return Result::Ok;
     }
     const NoteClosingSteps::Printed printed = steps.print();

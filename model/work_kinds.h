@@ -27,3 +27,63 @@ constexpr int WireValue(NoteAction action) {
 constexpr int WireValue(NoteListKind kind) {
     return static_cast<int>(kind);
 }
+
+// The plant's settings that choose a behaviour arrive as small numbers; each
+// is read through its rule here, so a number the device does not know lands on
+// one named case instead of on whichever comparison a screen wrote.
+
+// A scanned note of another route (the plant's AORD).
+enum class RouteChangeRule {
+    KeepRoute, // 0: the worker stays on his route; its counters stop being current
+    TakeOver,  // 1: the route becomes the note's
+    Ask,       // 2: the worker is asked
+    Unknown,   // anything else: the route and its counters stay as they are
+};
+constexpr RouteChangeRule RouteChangeRuleOf(int aord) {
+    switch (aord) {
+    case 0:
+        return RouteChangeRule::KeepRoute;
+    case 1:
+        return RouteChangeRule::TakeOver;
+    case 2:
+        return RouteChangeRule::Ask;
+    default:
+        return RouteChangeRule::Unknown;
+    }
+}
+
+// The order form printed with a note's documents (the plant's POF).
+enum class OrderFormRule { Never, Ask, Always };
+constexpr OrderFormRule OrderFormRuleOf(int pof) {
+    switch (pof) {
+    case 1:
+        return OrderFormRule::Ask;
+    case 2:
+        return OrderFormRule::Always;
+    default:
+        return OrderFormRule::Never;
+    }
+}
+
+// How a done note is printed and processed (the plant's DNPP).
+enum class DoneNotePrinting {
+    ProcessThenPrint, // 1: processed, then its documents printed
+    ProcessOnly,      // 2: processed; the back office prints (process mode)
+    PrintOnce,        // 3: printed, and a note printed before is refused
+    PlantPrints,      // 4: neither Print nor Process is offered
+    PrintOnly,        // anything else: printed, not processed here
+};
+constexpr DoneNotePrinting DoneNotePrintingOf(int dnpp) {
+    switch (dnpp) {
+    case 1:
+        return DoneNotePrinting::ProcessThenPrint;
+    case 2:
+        return DoneNotePrinting::ProcessOnly;
+    case 3:
+        return DoneNotePrinting::PrintOnce;
+    case 4:
+        return DoneNotePrinting::PlantPrints;
+    default:
+        return DoneNotePrinting::PrintOnly;
+    }
+}

@@ -147,14 +147,15 @@ bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label) {
 }
 
 bool WantsOrderForm(int pof, const std::function<bool()>& ask) {
-    switch (pof) {
-    case 1:
+    switch (OrderFormRuleOf(pof)) {
+    case OrderFormRule::Ask:
         return ask();
-    case 2:
+    case OrderFormRule::Always:
         return true;
-    default:
-        return false;
+    case OrderFormRule::Never:
+        break;
     }
+    return false;
 }
 
 PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {

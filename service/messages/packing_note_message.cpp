@@ -106,13 +106,13 @@ void PackingNoteMessage::ParseResponse(const QString& document) {
     }
 
     if (action_ == NoteAction::ScannedNumber && d.currentSettings && d.currentRoute) {
-        const std::int16_t rule = d.currentSettings->AORD;
-        if (rule == 0) {
+        const RouteChangeRule rule = RouteChangeRuleOf(d.currentSettings->AORD);
+        if (rule == RouteChangeRule::KeepRoute) {
             d.routeCountsCurrent = false;
-        } else if (rule == 1 || rule == 2) {
+        } else if (rule == RouteChangeRule::TakeOver || rule == RouteChangeRule::Ask) {
             RouteChange& change = note.routeChange ? *note.routeChange : note.routeChange.emplace();
             readRouteChange(root.FindChild("RouteChange"), change);
-            if (rule == 1) {
+            if (rule == RouteChangeRule::TakeOver) {
                 d.routeCountsCurrent = true;
                 takeOverRoute(change, *d.currentRoute);
             } else if (change.RCID != d.currentRoute->RCID) {
