@@ -9,8 +9,8 @@
 
 namespace {
 
-template <typename M> std::unique_ptr<ServiceMessage> make(CKorvoDoc& doc) {
-    return std::make_unique<M>(doc, false);
+template <typename M, auto... What> std::unique_ptr<ServiceMessage> make(CKorvoDoc& doc) {
+    return std::make_unique<M>(doc, false, What...);
 }
 
 } // namespace
@@ -20,14 +20,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString answer =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     using Make = std::function<std::unique_ptr<ServiceMessage>(CKorvoDoc&)>;
-    static const Make makers[] = {make<SettingsMessage>,        make<EmployeeMessage>,
-                                  make<RouteMessage>,           make<PackingNoteMessage>,
-                                  make<PackingNoteListMessage>, make<PackingNoteContainerMessage>,
-                                  make<PackingNoteLineMessage>, make<ContainerScanMessage>,
-                                  make<PoolScanMessage>,        make<CountMessage>};
+    // The first byte chooses how the note is asked for, which decides what is parsed.
+    const auto action = static_cast<NoteAction>(size > 0 ? data[0] % 3 : 0);
+    const Make makers[] = {make<SettingsMessage>,
+                           make<EmployeeMessage>,
+                           make<RouteMessage>,
+                           [action](CKorvoDoc& doc) {
+                               return std::make_unique<PackingNoteMessage>(doc, false, action);
+                           },
+                           make<PackingNoteListMessage, NoteListKind::New>,
+                           make<PackingNoteContainerMessage>,
+                           make<PackingNoteLineMessage>,
+                           make<ContainerScanMessage>,
+                           make<PoolScanMessage>,
+                           make<CountMessage>};
     for (const Make& maker : makers) {
         CKorvoDoc doc;
-        doc.packingNoteAction = size > 0 ? data[0] % 3 : 0;
         doc.currentSettings.emplace().AORD = 2;
         doc.currentRoute.emplace();
         const auto message = maker(doc);

@@ -26,7 +26,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <scribane/scribane.h>
@@ -37,25 +36,20 @@ constexpr int kPadWidth = 480;
 constexpr int kPadHeight = 220;
 
 // The site the control is placed on: it tells the control it runs in user mode.
-class PadSite final : public IOleClientSite, public IDispatch {
+class PadSite final : public scribane::Counted<IOleClientSite>, public IDispatch {
 public:
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite)
-            *object = static_cast<IOleClientSite*>(this);
-        else if (riid == IID_IDispatch)
-            *object = static_cast<IDispatch*>(this);
-        else
-            return *object = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
+            return answer(object, static_cast<IOleClientSite*>(this));
+        }
+        if (riid == IID_IDispatch) {
+            return answer(object, static_cast<IDispatch*>(this));
+        }
+        return answer(object, nullptr);
     }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    // One count for both interfaces.
+    ULONG AddRef() override { return Counted::AddRef(); }
+    ULONG Release() override { return Counted::Release(); }
     HRESULT SaveObject() override { return S_OK; }
     HRESULT GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
     HRESULT GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
@@ -70,37 +64,24 @@ public:
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                    UINT*) override {
-        if (id != DISPID_AMBIENT_USERMODE || !result)
+        if (id != DISPID_AMBIENT_USERMODE || !result) {
             return DISP_E_MEMBERNOTFOUND;
+        }
         result->vt = VT_BOOL;
         result->boolVal = VARIANT_TRUE;
         return S_OK;
     }
-
-private:
-    std::atomic<ULONG> refs_{1};
 };
 
 // Receives MouseDown/MouseMove/MouseUp.
-class EventSink final : public IDispatch {
+class EventSink final : public scribane::Counted<IDispatch> {
 public:
     explicit EventSink(std::function<void(DISPID, int, int, int, int)> onEvent)
         : onEvent_(std::move(onEvent)) {}
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_IInkControlEvents) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+        const bool known =
+            riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_IInkControlEvents;
+        return answer(object, known ? static_cast<IDispatch*>(this) : nullptr);
     }
     HRESULT GetTypeInfoCount(UINT* n) override {
         *n = 0;
@@ -110,37 +91,25 @@ public:
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
                    UINT*) override {
-        if (!p || p->cArgs != 4)
+        if (!p || p->cArgs != 4) {
             return DISP_E_BADPARAMCOUNT;
+        }
         // Arguments arrive last first: Y, X, Shift, Button.
         onEvent_(id, p->rgvarg[3].iVal, p->rgvarg[2].iVal, p->rgvarg[1].lVal, p->rgvarg[0].lVal);
         return S_OK;
     }
 
 private:
-    std::atomic<ULONG> refs_{1};
     std::function<void(DISPID, int, int, int, int)> onEvent_;
 };
 
 // Hears about property changes.
-class ChangeSink final : public IPropertyNotifySink {
+class ChangeSink final : public scribane::Counted<IPropertyNotifySink> {
 public:
     explicit ChangeSink(std::function<void(DISPID)> onChanged) : onChanged_(std::move(onChanged)) {}
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IPropertyNotifySink) {
-            *object = static_cast<IPropertyNotifySink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+        const bool known = riid == IID_IUnknown || riid == IID_IPropertyNotifySink;
+        return answer(object, known ? static_cast<IPropertyNotifySink*>(this) : nullptr);
     }
     HRESULT OnChanged(DISPID id) override {
         onChanged_(id);
@@ -149,7 +118,6 @@ public:
     HRESULT OnRequestEdit(DISPID) override { return S_OK; }
 
 private:
-    std::atomic<ULONG> refs_{1};
     std::function<void(DISPID)> onChanged_;
 };
 

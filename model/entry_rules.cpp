@@ -1,6 +1,6 @@
 #include "model/entry_rules.h"
 
-#include <limits>
+#include "model/note_closing.h"
 
 int PreselectedDepartment(const std::vector<PlantDepartments>& departments,
                           std::int32_t defaultId) {
@@ -42,7 +42,8 @@ ScanHubFields ScanHubFieldsFor(bool ACS, int SPN) {
 }
 
 bool ScanHubSaveEnabled(bool containerReady, bool noteReady, int AORD, bool routeCountsCurrent) {
-    return containerReady || (noteReady && (AORD != 2 || routeCountsCurrent));
+    return containerReady ||
+           (noteReady && (RouteChangeRuleOf(AORD) != RouteChangeRule::Ask || routeCountsCurrent));
 }
 
 ScanHubButtons ScanHubButtonsFor(const RouteControl& route) {
@@ -53,34 +54,24 @@ void TakeNextNewNote(RouteControl& route, const QString& statusCode) {
     if (statusCode != QLatin1String("10")) {
         return;
     }
-    if (route.QN > std::numeric_limits<std::int32_t>::min()) {
-        --route.QN;
-    }
-    if (route.QP < std::numeric_limits<std::int32_t>::max()) {
-        ++route.QP;
-    }
+    MoveOneNote(route.QN, route.QP);
 }
 
 QString RouteCaption(const RouteControl& route) {
     return QString::number(route.RNR) + QLatin1Char(' ') + route.D;
 }
 
-NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown) {
-    if (newShown) {
-        return NoteListKind::New;
-    }
-    if (inProgressShown) {
-        return NoteListKind::InProgress;
-    }
-    return doneShown ? NoteListKind::Done : NoteListKind::New;
-}
-
 NoteListLook NoteListLookFor(NoteListKind kind, int DNPP) {
     switch (kind) {
     case NoteListKind::InProgress:
         return {"lblPnInProgTitle", "lblPnInProg", true, false};
-    case NoteListKind::Done:
-        return {"lblDnForReprintTitle", "lblPnDone", false, DNPP != 2 && DNPP != 4};
+    case NoteListKind::Done: {
+        // Where the back office or the plant prints done notes, nothing is reprinted here.
+        const DoneNotePrinting printing = DoneNotePrintingOf(DNPP);
+        return {"lblDnForReprintTitle", "lblPnDone", false,
+                printing != DoneNotePrinting::ProcessOnly &&
+                    printing != DoneNotePrinting::PlantPrints};
+    }
     case NoteListKind::New:
         break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/work_kinds.h"
 
 #include <QString>
 #include <cstdint>
@@ -52,19 +53,14 @@ ScanHubButtons ScanHubButtonsFor(const RouteControl& route);
 
 // Scan next answered with a note in `statusCode`: a note that was new ("10")
 // is one new note fewer and one more in progress; the same note given again
-// (already in progress, "20") changes nothing. The counters come from the back
-// office and stop at the integer limits.
+// (already in progress, "20") changes nothing. The counters move as when a
+// note is closed (MoveOneNote): never below 0.
 void TakeNextNewNote(RouteControl& route, const QString& statusCode);
 
 // "12 Harbour run": the route number and its description.
 QString RouteCaption(const RouteControl& route);
 
 // ---- the packing-note list ------------------------------------------------------
-
-enum class NoteListKind { New, InProgress, Done };
-
-// The list the navigation fetched last; it sets one of the three flags.
-NoteListKind ShownNoteList(bool newShown, bool inProgressShown, bool doneShown);
 
 // Title, status label and buttons of a list. New and in-progress notes are
 // opened (Save); done notes are reprinted (Print), unless the plant prints

@@ -30,3 +30,7 @@ ActionMenuTable::ActionMenuTable() {
     set(kAddCountScreen, {{Cmd::CountSave, "miSave"}, {Cmd::CountBack, "miBack"}});
     set(kScanPackingNoteScreen, {{Cmd::ScanPnBack, "miBack"}});
 }
+
+bool CKorvoDoc::IsRouteMode() const {
+    return operatingMode == kRouteMode;
+}

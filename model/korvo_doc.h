@@ -4,6 +4,7 @@
 #include "config/translation_table.h"
 #include "model/navigation_ids.h"
 #include "model/records.h"
+#include "model/work_kinds.h"
 
 #include <QString>
 #include <array>
@@ -81,13 +82,9 @@ public:
     std::int32_t packingNoteIndex = -1;
     std::int32_t packingNoteId = 0;
     std::int16_t colliCount = 0;
-    std::uint8_t packingNoteAction = 0; // 0 new, 1 in progress / scanned, 2 done, 3 leave
-    std::uint8_t listOrigin = 0;        // 0 scanned, 1 list of new notes, 2 list in progress
-    bool newListShown = false;
-    bool inProgressListShown = false;
-    bool doneListShown = false;
+    std::uint8_t listOrigin = 0; // 0 scanned, 1 list of new notes, 2 list in progress
+    NoteListKind shownList = NoteListKind::New; // fetched last; the list screen shows it
     bool employeeConfirmed = false;
-    std::uint8_t scanPurpose = 1; // 1 delivered products, 2 counting
     bool routeCountsCurrent = true;
     bool quantitiesChanged = false;
     bool rangeWarningShown = true;
@@ -103,10 +100,16 @@ public:
     ActionMenuTable actionMenus;
 
     QString T(const QString& key) const { return translations.T(key); }
+
+    // Route mode only when the device's settings say so; any other word, an
+    // unknown one included, runs the packing-note workflow, from Start to the
+    // last screen.
+    bool IsRouteMode() const;
 };
 
 // The program version, shown to the user and sent with every exchange.
 inline const QString ApplicationVersion = QStringLiteral("1.35");
 
+// The words of the device settings' OperatingMode.
 inline const QString kRouteMode = QStringLiteral("ROUTEMODE");
 inline const QString kPackingNoteMode = QStringLiteral("PACKINGNOTEMODE");

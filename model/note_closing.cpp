@@ -9,19 +9,19 @@
 namespace {
 
 bool processMode(const Settings& settings, bool noteProcessFlag) {
-    return settings.DNPP == 2 || noteProcessFlag;
+    return DoneNotePrintingOf(settings.DNPP) == DoneNotePrinting::ProcessOnly || noteProcessFlag;
 }
+
+} // namespace
 
 // A count never goes below zero, whatever the back office counted before, and
 // one the back office sent at the top of the range stays there.
-void moveOne(std::int32_t& from, std::int32_t& to) {
+void MoveOneNote(std::int32_t& from, std::int32_t& to) {
     from = from > 0 ? from - 1 : 0;
     if (to < std::numeric_limits<std::int32_t>::max()) {
         ++to;
     }
 }
-
-} // namespace
 
 std::vector<int> DeliveredButtons::order() const {
     std::vector<int> commands;
@@ -62,7 +62,7 @@ DeliveredButtons ArrangeDeliveredButtons(const Settings& settings, bool noteProc
     DeliveredButtons b;
     b.outScanPool = settings.OPI;
     b.counting = settings.DNC != 0;
-    if (settings.DNPP != 4) {
+    if (DoneNotePrintingOf(settings.DNPP) != DoneNotePrinting::PlantPrints) {
         const bool process = processMode(settings, noteProcessFlag);
         b.process = process;
         b.print = !process;
@@ -75,8 +75,8 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         return Result::NotOk;
     }
     const PackingNote& note = *doc.currentPackingNote;
-    const int dnpp = doc.currentSettings->DNPP;
-    if (dnpp == 3 && note.SP) {
+    const DoneNotePrinting printing = DoneNotePrintingOf(doc.currentSettings->DNPP);
+    if (printing == DoneNotePrinting::PrintOnce && note.SP) {
         steps.tell("lblZIRPA", "msgDelNotesNotPrinted");
         return Result::NotOk;
     }
@@ -85,7 +85,8 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
     }
     // A note of process mode is processed whatever the print mode: its screen
     // offers Process, and an Ok must mean the back office took it.
-    const bool processes = dnpp == 1 || dnpp == 2 || note.SP;
+    const bool processes = printing == DoneNotePrinting::ProcessThenPrint ||
+                           printing == DoneNotePrinting::ProcessOnly || note.SP;
     if (processes) {
         const std::vector<packingnoteline>* lines =
             doc.packingNoteLines ? &doc.packingNoteLines->lines : nullptr;
@@ -99,7 +100,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         }
         CountProcessedNote(doc);
     }
-    if (dnpp == 2 || note.SP) {
+    if (printing == DoneNotePrinting::ProcessOnly || note.SP) {
         return Result::Ok;
     }
     const NoteClosingSteps::Printed printed = steps.print();
@@ -114,7 +115,7 @@ void CountHeldNote(CKorvoDoc& doc) {
         return;
     }
     if (doc.currentPackingNote->SC == QLatin1String("10")) {
-        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+        MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
         // From now on the note counts as in progress, here as at the back
         // office: a second save or the closing counts from there, not again
         // from new.
@@ -127,7 +128,7 @@ void CountLeftNote(CKorvoDoc& doc, const QString& openedAs) {
         return;
     }
     if (openedAs == QLatin1String("10") && doc.currentPackingNote->SC == QLatin1String("20")) {
-        moveOne(doc.currentRoute->QN, doc.currentRoute->QP);
+        MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
     }
 }
 
@@ -137,8 +138,8 @@ void CountProcessedNote(CKorvoDoc& doc) {
     }
     const QString& status = doc.currentPackingNote->SC;
     if (status == QLatin1String("10")) {
-        moveOne(doc.currentRoute->QN, doc.currentRoute->QC);
+        MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QC);
     } else if (status == QLatin1String("20")) {
-        moveOne(doc.currentRoute->QP, doc.currentRoute->QC);
+        MoveOneNote(doc.currentRoute->QP, doc.currentRoute->QC);
     }
 }

@@ -52,6 +52,9 @@ struct NoteClosingSteps {
 // printed).
 QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps);
 
+// The one rule of the route's counters: one note leaves `from`, which never
+// goes below 0, and arrives in `to`, which stops at the integer limit.
+void MoveOneNote(std::int32_t& from, std::int32_t& to);
 // The route's counters after the worker held the note: a new note (status 10)
 // is now in progress, and the note's status says so.
 void CountHeldNote(CKorvoDoc& doc);

@@ -100,15 +100,15 @@ std::optional<ReturnMessageDialog> ReturnMessageAt(const std::vector<Flag>& flag
     return dialog;
 }
 
-WalkStep AnswerReturnMessage(int kind, int dialogResult) {
+WalkStep AnswerReturnMessage(int kind, DialogAnswer answer) {
     switch (kind) {
     case kInformation:
     case kAcknowledge:
         // Closing the dialog without its button ends the walk: the worker can
         // always get out of a long list of messages.
-        return dialogResult == 1 ? WalkStep::Continue : WalkStep::End;
+        return answer == DialogAnswer::First ? WalkStep::Continue : WalkStep::End;
     case kConfirm:
-        return dialogResult == 1 ? WalkStep::Confirm : WalkStep::Refuse;
+        return answer == DialogAnswer::First ? WalkStep::Confirm : WalkStep::Refuse;
     default:
         return WalkStep::End;
     }

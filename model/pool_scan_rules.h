@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "platform/prompter.h"
 
 #include <QString>
 #include <optional>
@@ -54,15 +55,15 @@ std::optional<ReturnMessageDialog> ReturnMessageAt(const std::vector<Flag>& flag
 // else white.
 QString MessageColour(const QString& colour);
 
-// What the walk does after the worker answered a message (1 first button, 2
-// second button or the dialog closed without a button).
+// What the walk does after the worker answered a message (the second button
+// also stands for the dialog closed without a button).
 enum class WalkStep {
     Continue, // the next message
     Confirm,  // confirm the item or bundle, then stop
     Refuse,   // the scan failed, stop
     End,      // stop
 };
-WalkStep AnswerReturnMessage(int kind, int dialogResult);
+WalkStep AnswerReturnMessage(int kind, DialogAnswer answer);
 
 // The second pool scan that confirms an item (preferred) or a bundle; nothing
 // is sent when the answer named neither.

@@ -14,12 +14,15 @@ public:
     void statusPopup(const QString&, const QString&) override {}
     void setWaitCursor(bool) override {}
     void setInputPanel(bool) override {}
-    int questionDialog(const QuestionRequest&) override { return 1; }
-    int colourMessageDialog(const QuestionRequest&) override { return 1; }
-    int instructionDialog(const InstructionRequest&) override { return 1; }
-    int colliCountDialog(const ColliCountRequest& request, int* count) override {
-        *count = request.initial;
-        return 1;
+    DialogAnswer questionDialog(const QuestionRequest&) override { return DialogAnswer::First; }
+    DialogAnswer colourMessageDialog(const QuestionRequest&) override {
+        return DialogAnswer::First;
+    }
+    DialogAnswer instructionDialog(const InstructionRequest&) override {
+        return DialogAnswer::First;
+    }
+    std::optional<int> colliCountDialog(const ColliCountRequest& request) override {
+        return request.initial;
     }
     bool passwordDialog(const PasswordRequest&,
                         const std::function<bool(const QString&)>&) override {

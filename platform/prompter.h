@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // Everything the program shows to the user besides its screens goes through this
 // interface: message boxes, questions, the timed status pop-up, the wait cursor,
@@ -66,6 +67,9 @@ struct PasswordRequest {
     bool raiseInputPanel = false; // the field raises the on-screen keyboard
 };
 
+// The button that closed a two-button dialog (its values are the dialog's result).
+enum class DialogAnswer { First = 1, Second = 2 };
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
@@ -79,12 +83,12 @@ public:
     // Raises or lowers the on-screen keyboard.
     virtual void setInputPanel(bool up) = 0;
 
-    // 1 for the first button, 2 for the second.
-    virtual int questionDialog(const QuestionRequest& request) = 0;
-    virtual int colourMessageDialog(const QuestionRequest& request) = 0;
-    virtual int instructionDialog(const InstructionRequest& request) = 0;
-    // 1 with the chosen number (0 to 999) in *count, 2 when cancelled.
-    virtual int colliCountDialog(const ColliCountRequest& request, int* count) = 0;
+    // Which button closed the dialog; a dialog closed without one answers Second.
+    virtual DialogAnswer questionDialog(const QuestionRequest& request) = 0;
+    virtual DialogAnswer colourMessageDialog(const QuestionRequest& request) = 0;
+    virtual DialogAnswer instructionDialog(const InstructionRequest& request) = 0;
+    // The chosen number (0 to 999), or none when cancelled.
+    virtual std::optional<int> colliCountDialog(const ColliCountRequest& request) = 0;
     // Asks until `accept` takes the typed text (true) or the user cancels (false).
     // A refused text shows request.errorText with request.label as caption.
     virtual bool passwordDialog(const PasswordRequest& request,

@@ -33,10 +33,6 @@ QString CAddCountView::cellText(const packingnoteline& line, int column) const {
 }
 
 void CAddCountView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     setNoteTitle();
     layoutButtons({kSaveButtonId, kBackButtonId, 0, 0, 0, 0});
     setTabOrder(list(), save_);
@@ -44,7 +40,6 @@ void CAddCountView::activate() {
     fillList({{"lblProd", 0.70}, {"lblCounted", 0.28}});
     doc_.quantitiesChanged = false;
     updateSaveState();
-    doc_.scanPurpose = 2;
     list()->setFocus();
 }
 
@@ -77,8 +72,9 @@ QString CAddCountView::runOperation(ScreenOperation operation) {
 
 QString CAddCountView::save() {
     const QString result = sendQuantities([this] {
-        return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error",
-                          [this] { return backOffice().deliveredQuantity(); });
+        return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error", [this] {
+            return backOffice().deliveredQuantity(QuantityPurpose::Counting);
+        });
     });
     FinishCountSave(doc_.quantitiesChanged, result);
     updateSaveState();

@@ -29,7 +29,6 @@ private:
     QString save();
     void updateSaveState();
 
-    bool firstActivation_ = true;
     CImageButton* save_;
     CImageButton* back_;
 };

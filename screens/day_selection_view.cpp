@@ -39,10 +39,6 @@ QLineEdit* CDaySelectionView::dayField(int weekday) const {
 }
 
 void CDaySelectionView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     layoutButtons({kOkButtonId, kBackButtonId, kPreviousWeekButtonId, kNextWeekButtonId, 0, 0});
     // Seven fields of equal height fill the space between title and buttons.
     const QRect area = contentArea();

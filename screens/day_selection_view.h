@@ -43,7 +43,6 @@ private:
     void stepDays(bool up);
     int focusedDay() const;
 
-    bool firstActivation_ = true;
     bool startAtToday_ = true;
     WeekShown week_ = WeekShown::Current;
     // The day the captions were computed from: OK stores the day the worker saw.

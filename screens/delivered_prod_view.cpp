@@ -51,10 +51,6 @@ QString CDeliveredProdView::cellText(const packingnoteline& line, int column) co
 }
 
 void CDeliveredProdView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     // The colli-count dialog starts from the number of containers the note was packed into.
     if (doc_.currentPackingNote && doc_.currentPackingNote->details) {
         doc_.currentPackingNote->PNCN =
@@ -69,7 +65,6 @@ void CDeliveredProdView::activate() {
     // Only what the worker changes asks to be saved on the way out.
     doc_.quantitiesChanged = false;
     frame_.SetActionEnabled(true, hold_, kDeliveredProdScreen, HoldEntry);
-    doc_.scanPurpose = 1;
     list()->setFocus();
 }
 
@@ -136,8 +131,9 @@ QString CDeliveredProdView::runOperation(ScreenOperation operation) {
 
 QString CDeliveredProdView::saveQuantities() {
     return sendQuantities([this] {
-        return sendLogged("KORVANE DELIVEREDQUANTITY .Error",
-                          [this] { return backOffice().deliveredQuantity(); });
+        return sendLogged("KORVANE DELIVEREDQUANTITY .Error", [this] {
+            return backOffice().deliveredQuantity(QuantityPurpose::Delivered);
+        });
     });
 }
 

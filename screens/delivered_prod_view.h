@@ -39,7 +39,6 @@ private:
     QString printAndProcess();
     QString storeCurrentLine();
 
-    bool firstActivation_ = true;
     CImageButton* print_;
     CImageButton* process_;
     CImageButton* back_;

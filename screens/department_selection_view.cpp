@@ -47,12 +47,8 @@ CDepartmentSelectionView::CDepartmentSelectionView(ScreenFrame& frame, CKorvoDoc
 }
 
 void CDepartmentSelectionView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     doc_.employeeConfirmed = false;
-    routeMode_ = doc_.operatingMode != kPackingNoteMode;
+    routeMode_ = doc_.IsRouteMode();
     employeeWanted_ = doc_.currentSettings && doc_.currentSettings->DNENR;
 
     setTitle(T(routeMode_ ? QStringLiteral("lblSelectDepartment") : QStringLiteral("lblEmployee")));

@@ -37,7 +37,6 @@ private:
     void updateSaveState();
     void lookUpEmployee();
 
-    bool firstActivation_ = true;
     bool routeMode_ = true;
     bool employeeWanted_ = false;
     // The ids behind the combo's rows, as they were shown.

@@ -218,7 +218,7 @@ void COutScanPoolView::showReturnMessage() {
     }
     request.backgroundRgb = message->colour;
     const int walk = walk_;
-    const int answer = Prompter::current().colourMessageDialog(request);
+    const DialogAnswer answer = Prompter::current().colourMessageDialog(request);
     if (walk != walk_) {
         return; // another scan started meanwhile
     }

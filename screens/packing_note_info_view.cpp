@@ -89,10 +89,6 @@ CPackingNoteInfoView::CPackingNoteInfoView(ScreenFrame& frame, CKorvoDoc& doc, Q
 }
 
 void CPackingNoteInfoView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     containerCaption_->setText(T(QStringLiteral("msgScanContainer")));
     showContainers_->setText(T(QStringLiteral("lblShowContainers")));
     const bool stepping = NoteSteppingFor(doc_.listOrigin, doc_.packingNoteIndex,
@@ -203,8 +199,8 @@ void CPackingNoteInfoView::scanContainer() {
         containerField_->clear();
         showContainers();
         // The note comes back with the container in its list.
-        doc_.packingNoteAction = 0;
-        sendLogged(kReloadLog, [this] { return backOffice().packingNote(QString()); });
+        sendLogged(kReloadLog,
+                   [this] { return backOffice().packingNote(NoteAction::CurrentById, QString()); });
         showNote();
     }
     containerField_->selectAll();
@@ -225,9 +221,9 @@ void CPackingNoteInfoView::stepNote(int step) {
     doc_.packingNoteIndex = target;
     // Print sends this id: it follows the note shown.
     doc_.packingNoteId = listed.PNID;
-    doc_.packingNoteAction = 0;
-    const QString result =
-        sendLogged(kReloadLog, [this] { return backOffice().packingNote(QString()); });
+    const QString result = sendLogged(kReloadLog, [this] {
+        return backOffice().packingNote(NoteAction::CurrentById, QString());
+    });
     if (result != Result::Ok) {
         // The worker stays on the note he had.
         doc_.currentPackingNote = shown;

@@ -43,7 +43,6 @@ private:
     void showInstructions();
     void showContainerList();
 
-    bool firstActivation_ = true;
     QLabel* customer_;
     QLabel* department_;
     QLabel* transport_;

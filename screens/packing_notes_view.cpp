@@ -39,13 +39,8 @@ CPackingNotesView::CPackingNotesView(ScreenFrame& frame, CKorvoDoc& doc, QWidget
 }
 
 void CPackingNotesView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
-    // The navigation raised the flag of the list it fetched; it is read once.
-    kind_ = ShownNoteList(doc_.newListShown, doc_.inProgressListShown, doc_.doneListShown);
-    doc_.newListShown = doc_.inProgressListShown = doc_.doneListShown = false;
+    // The list the navigation fetched.
+    kind_ = doc_.shownList;
     look_ = NoteListLookFor(kind_, doc_.currentSettings ? doc_.currentSettings->DNPP : 0);
 
     setTitle(T(QLatin1String(look_.titleKey)));
@@ -112,9 +107,8 @@ QString CPackingNotesView::takeNote() {
     doc_.packingNoteId = note->PNID;
     doc_.packingNoteIndex = selected_;
     doc_.listOrigin = ListOriginFor(kind_);
-    doc_.packingNoteAction = 0;
     return sendLogged("Packing Notes View.Error CallPackingNoteWebService",
-                      [&] { return backOffice().packingNote(QString()); });
+                      [&] { return backOffice().packingNote(NoteAction::CurrentById, QString()); });
 }
 
 QString CPackingNotesView::printNote() {

@@ -36,7 +36,6 @@ private:
     QString takeNote();
     QString printNote();
 
-    bool firstActivation_ = true;
     NoteListKind kind_ = NoteListKind::New;
     NoteListLook look_{};
     int selected_ = 0;

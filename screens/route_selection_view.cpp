@@ -31,10 +31,6 @@ CRouteSelectionView::CRouteSelectionView(ScreenFrame& frame, CKorvoDoc& doc, QWi
 }
 
 void CRouteSelectionView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     setTitle(T(QStringLiteral("lblRouteTitle")));
     layoutButtons({kOkButtonId, kBackButtonId, 0, 0, 0, 0});
     list_->setGeometry(contentArea());

@@ -26,7 +26,6 @@ protected:
     bool handleKey(QKeyEvent* event) override;
 
 private:
-    bool firstActivation_ = true;
     int selected_ = 0;
     std::size_t rows_ = 0; // routes shown
 

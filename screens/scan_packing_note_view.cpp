@@ -22,10 +22,6 @@ CScanPackingNoteView::CScanPackingNoteView(ScreenFrame& frame, CKorvoDoc& doc, Q
 }
 
 void CScanPackingNoteView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     doc_.currentPackingNote.reset();
     doc_.listOrigin = 0;
     setTitle(T(QStringLiteral("lblScanPnTitle")));
@@ -37,7 +33,7 @@ void CScanPackingNoteView::activate() {
     note_->setFocus(Qt::OtherFocusReason);
 }
 
-QString CScanPackingNoteView::sendPackingNote(std::uint8_t action) {
+QString CScanPackingNoteView::sendPackingNote(NoteAction action) {
     const QString number = note_->text();
     // Notes scanned here belong to no route and no department.
     if (!doc_.currentRoute) {
@@ -45,9 +41,8 @@ QString CScanPackingNoteView::sendPackingNote(std::uint8_t action) {
     }
     doc_.currentRoute->RCID = -1;
     doc_.departmentId = -1;
-    doc_.packingNoteAction = action;
     return sendLogged("Scan PN.Error CallPackingNoteWebService",
-                      [&] { return backOffice().packingNote(number); });
+                      [&] { return backOffice().packingNote(action, number); });
 }
 
 void CScanPackingNoteView::lookUp() {
@@ -55,8 +50,8 @@ void CScanPackingNoteView::lookUp() {
     // The note of an earlier scan must not stand in for one the back office
     // did not answer.
     doc_.currentPackingNote.reset();
-    if (sendPackingNote(1) != Result::Ok || !doc_.currentPackingNote ||
-        sendPackingNote(0) != Result::Ok || !doc_.currentPackingNote) {
+    if (sendPackingNote(NoteAction::ScannedNumber) != Result::Ok || !doc_.currentPackingNote ||
+        sendPackingNote(NoteAction::CurrentById) != Result::Ok || !doc_.currentPackingNote) {
         // The number stays, selected, so the next scan replaces it.
         note_->selectAll();
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/work_kinds.h"
 #include "widgets/korvo_view.h"
 
 #include <cstdint>
@@ -26,9 +27,8 @@ protected:
 private:
     void lookUp();
     // The packing-note request for the number in the field, with `action`.
-    QString sendPackingNote(std::uint8_t action);
+    QString sendPackingNote(NoteAction action);
 
-    bool firstActivation_ = true;
     QLabel* caption_;
     CScanField* note_;
     CImageButton* back_;

@@ -87,10 +87,6 @@ CScanPnOrContainerView::CountRow CScanPnOrContainerView::makeCountRow(const char
 }
 
 void CScanPnOrContainerView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     doc_.currentPackingNote.reset();
 
     noteCaption_->setText(T(QStringLiteral("lblScanNote")));
@@ -184,20 +180,18 @@ void CScanPnOrContainerView::updateSaveState() {
         kScanPnOrContainerScreen, 0);
 }
 
-QString CScanPnOrContainerView::sendPackingNote(std::uint8_t action, const QString& number) {
-    doc_.packingNoteAction = action;
-    return sendLogged(kNoteLog, [&] { return backOffice().packingNote(number); });
+QString CScanPnOrContainerView::sendPackingNote(NoteAction action, const QString& number) {
+    return sendLogged(kNoteLog, [&] { return backOffice().packingNote(action, number); });
 }
 
 void CScanPnOrContainerView::lookUpNote() {
     inputPanel(false);
-    if (sendPackingNote(1, note_->text()) == Result::Ok) {
+    if (sendPackingNote(NoteAction::ScannedNumber, note_->text()) == Result::Ok) {
         // The answer may have moved the worker to the note's route.
         showRoute();
         noteReady_ = doc_.currentPackingNote.has_value();
         updateSaveState();
-        switchScreen(Cmd::ScanRouteSave);
-        if (!isVisible()) {
+        if (switchScreen(Cmd::ScanRouteSave)) {
             return; // the note is open
         }
     } else {
@@ -223,8 +217,7 @@ void CScanPnOrContainerView::lookUpContainer() {
     containerReady_ = result == Result::Ok && doc_.currentPackingNote.has_value();
     if (containerReady_) {
         updateSaveState();
-        switchScreen(Cmd::ScanRouteSave);
-        if (!isVisible()) {
+        if (switchScreen(Cmd::ScanRouteSave)) {
             return; // the note is open
         }
     }
@@ -235,7 +228,7 @@ void CScanPnOrContainerView::lookUpContainer() {
 
 void CScanPnOrContainerView::scanNext() {
     scanNext_->ResetButton();
-    if (sendPackingNote(2, QString()) != Result::Ok) {
+    if (sendPackingNote(NoteAction::NextNew, QString()) != Result::Ok) {
         return;
     }
     // The note number as the field holds numbers, whatever the answer carried.
@@ -258,7 +251,7 @@ QString CScanPnOrContainerView::runOperation(ScreenOperation operation) {
     if (!doc_.currentPackingNote) {
         return Result::NotOk;
     }
-    return sendPackingNote(0, QString());
+    return sendPackingNote(NoteAction::CurrentById, QString());
 }
 
 void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {

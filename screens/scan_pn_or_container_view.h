@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/work_kinds.h"
 #include "widgets/korvo_view.h"
 
 class CImageButton;
@@ -39,9 +40,8 @@ private:
     void lookUpNote();
     void lookUpContainer();
     void scanNext();
-    QString sendPackingNote(std::uint8_t action, const QString& number);
+    QString sendPackingNote(NoteAction action, const QString& number);
 
-    bool firstActivation_ = true;
     bool noteReady_ = false;      // a note was found by number or taken with Scan next
     bool containerReady_ = false; // the back office accepted a container
 

@@ -221,10 +221,6 @@ bool CSettingView::AskAccessPassword(const CKorvoDoc& doc) {
 }
 
 void CSettingView::activate() {
-    if (!firstActivation_) {
-        return;
-    }
-    firstActivation_ = false;
     filling_ = true;
 
     tabs_->setTabText(0, T(QStringLiteral("lblUser")));
@@ -306,7 +302,7 @@ void CSettingView::fillLanguageCombo() {
 void CSettingView::setUserRadios() {
     (doc_.viewBy == QLatin1String("PRODUCTION") ? productionRadio_ : deliveryRadio_)
         ->setChecked(true);
-    (doc_.operatingMode == kPackingNoteMode ? packingNoteRadio_ : routeRadio_)->setChecked(true);
+    (doc_.IsRouteMode() ? routeRadio_ : packingNoteRadio_)->setChecked(true);
 }
 
 void CSettingView::setPathRadios() {

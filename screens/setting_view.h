@@ -56,7 +56,6 @@ private:
     void fillLanguageCombo();
     void layoutTabs();
 
-    bool firstActivation_ = true;
     bool filling_ = true; // no validation while the controls are being filled
     QString lastPortText_;
 

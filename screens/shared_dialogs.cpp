@@ -99,7 +99,7 @@ int CNrColliPrintDialog::value() const {
     return number_->value();
 }
 
-int AskNumberOfColli(CKorvoDoc& doc) {
+bool AskNumberOfColli(CKorvoDoc& doc) {
     doc.colliCount = 0;
     ColliCountRequest request;
     request.title = doc.T(QStringLiteral("msgSelectNrOfColli"));
@@ -107,12 +107,12 @@ int AskNumberOfColli(CKorvoDoc& doc) {
     request.initial = doc.currentPackingNote ? doc.currentPackingNote->PNCN : 0;
     request.okCaption = doc.T(QStringLiteral("lblOK"));
     request.cancelCaption = doc.T(QStringLiteral("lblCancel"));
-    int count = 0;
-    if (Prompter::current().colliCountDialog(request, &count) != 1) {
-        return 2;
+    const std::optional<int> count = Prompter::current().colliCountDialog(request);
+    if (!count) {
+        return false;
     }
-    doc.colliCount = static_cast<std::int16_t>(std::clamp(count, 0, 999));
-    return 1;
+    doc.colliCount = static_cast<std::int16_t>(std::clamp(*count, 0, 999));
+    return true;
 }
 
 bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style) {
@@ -122,7 +122,7 @@ bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style) {
     question.body = text;
     question.firstButton = doc.T(QStringLiteral("lblYes"));
     question.secondButton = doc.T(QStringLiteral("lblNo"));
-    return Prompter::current().questionDialog(question) == 1;
+    return Prompter::current().questionDialog(question) == DialogAnswer::First;
 }
 
 void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text) {
@@ -147,14 +147,15 @@ bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label) {
 }
 
 bool WantsOrderForm(int pof, const std::function<bool()>& ask) {
-    switch (pof) {
-    case 1:
+    switch (OrderFormRuleOf(pof)) {
+    case OrderFormRule::Ask:
         return ask();
-    case 2:
+    case OrderFormRule::Always:
         return true;
-    default:
-        return false;
+    case OrderFormRule::Never:
+        break;
     }
+    return false;
 }
 
 PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
@@ -163,7 +164,7 @@ PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
     const bool orderForm = WantsOrderForm(
         settings.POF, [&] { return AskYesNo(doc, doc.T(QStringLiteral("msgPrintOrderForm"))); });
     if (settings.PCS) {
-        if (AskNumberOfColli(doc) != 1) {
+        if (!AskNumberOfColli(doc)) {
             return {true, QString()};
         }
     } else {

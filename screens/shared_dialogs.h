@@ -35,8 +35,8 @@ private:
 
 // The colli count as the screens ask for it: the work state's colliCount
 // becomes 0, the dialog opens at the current note's number of colli, and OK
-// keeps the number chosen. Returns 1 (OK) or 2 (Cancel).
-int AskNumberOfColli(CKorvoDoc& doc);
+// keeps the number chosen. True when the worker chose a number (OK).
+bool AskNumberOfColli(CKorvoDoc& doc);
 
 // The screens' question: caption "lblZIRPA", Yes and No, translated; true for Yes.
 bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style = 0);

@@ -10,8 +10,6 @@ int BackOffice::call(MessageKind kind, bool interactive, const QString& serviceP
         return settings(interactive, servicePath);
     case MessageKind::Route:
         return route();
-    case MessageKind::PackingNoteList:
-        return packingNoteList();
     }
     return kServiceFailed;
 }
@@ -24,8 +22,8 @@ int ServiceBackOffice::route() {
     return CallMessage(MessageKind::Route, doc_, false, doc_.webServicePath);
 }
 
-int ServiceBackOffice::packingNoteList() {
-    return CallMessage(MessageKind::PackingNoteList, doc_, false, doc_.webServicePath);
+int ServiceBackOffice::packingNoteList(NoteListKind kind) {
+    return CallPackingNoteListMessage(doc_, kind, doc_.webServicePath);
 }
 
 EmployeeAnswer ServiceBackOffice::employee(std::int32_t employeeNumber) {
@@ -46,9 +44,9 @@ EmployeeAnswer ServiceBackOffice::employee(std::int32_t employeeNumber) {
     return answer;
 }
 
-QString ServiceBackOffice::packingNote(const QString& scannedNoteNumber) {
+QString ServiceBackOffice::packingNote(NoteAction action, const QString& scannedNoteNumber) {
     WaitCursor wait;
-    return SendPackingNoteMessage(doc_, scannedNoteNumber, doc_.webServicePath, false);
+    return SendPackingNoteMessage(doc_, action, scannedNoteNumber, doc_.webServicePath, false);
 }
 
 QString ServiceBackOffice::packingNoteContainer(const QString& containerIdCode) {
@@ -66,9 +64,9 @@ QString ServiceBackOffice::containerScan(const QString& containerIdCode) {
     return SendContainerScanMessage(doc_, containerIdCode, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::deliveredQuantity() {
+QString ServiceBackOffice::deliveredQuantity(QuantityPurpose purpose) {
     WaitCursor wait;
-    return SendDeliveredQuantityMessage(doc_, doc_.webServicePath, false);
+    return SendDeliveredQuantityMessage(doc_, purpose, doc_.webServicePath, false);
 }
 
 QString ServiceBackOffice::poolScan(const QString& idCode, std::int32_t action,

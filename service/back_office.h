@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/work_kinds.h"
 #include "service/messages/message_kind.h"
 
 #include <QString>
@@ -28,17 +29,17 @@ public:
     // Sent by the navigation.
     virtual int settings(bool interactive, const QString& servicePath) = 0;
     virtual int route() = 0;
-    virtual int packingNoteList() = 0;
+    virtual int packingNoteList(NoteListKind kind) = 0;
 
     // Sent by the screens, always to the configured service path and without
     // status pop-ups.
     virtual EmployeeAnswer employee(std::int32_t employeeNumber) = 0;
-    // The work state's `packingNoteAction` says which note the request asks for.
-    virtual QString packingNote(const QString& scannedNoteNumber) = 0;
+    // `scannedNoteNumber` is read for NoteAction::ScannedNumber only.
+    virtual QString packingNote(NoteAction action, const QString& scannedNoteNumber) = 0;
     virtual QString packingNoteContainer(const QString& containerIdCode) = 0;
     virtual QString packingNoteLines() = 0;
     virtual QString containerScan(const QString& containerIdCode) = 0;
-    virtual QString deliveredQuantity() = 0;
+    virtual QString deliveredQuantity(QuantityPurpose purpose) = 0;
     virtual QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
                              std::int32_t uniqueBundleId) = 0;
     virtual QString count() = 0;
@@ -56,13 +57,13 @@ public:
 
     int settings(bool interactive, const QString& servicePath) override;
     int route() override;
-    int packingNoteList() override;
+    int packingNoteList(NoteListKind kind) override;
     EmployeeAnswer employee(std::int32_t employeeNumber) override;
-    QString packingNote(const QString& scannedNoteNumber) override;
+    QString packingNote(NoteAction action, const QString& scannedNoteNumber) override;
     QString packingNoteContainer(const QString& containerIdCode) override;
     QString packingNoteLines() override;
     QString containerScan(const QString& containerIdCode) override;
-    QString deliveredQuantity() override;
+    QString deliveredQuantity(QuantityPurpose purpose) override;
     QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
                      std::int32_t uniqueBundleId) override;
     QString count() override;

@@ -308,20 +308,21 @@ void CMainFrame::showFirstScreen(int screenId) {
     inputPanel_->raise();
 }
 
-void CMainFrame::SwitchScreen(int command) {
+bool CMainFrame::SwitchScreen(int command) {
     const int mapped = MapNavigationCommand(screenId_, command);
     if (mapped == 0) {
-        return;
+        return false;
     }
     const int next = executeCommand(mapped);
     if (next == kNoScreen || !factory_) {
-        return;
+        return false;
     }
     KorvoView* created = factory_(next, *this, client_);
     if (created == nullptr) {
-        return;
+        return false;
     }
     showScreen(created, next);
+    return true;
 }
 
 int CMainFrame::executeCommand(int command) {

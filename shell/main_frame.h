@@ -62,7 +62,7 @@ public:
     QWidget* clientArea() const { return client_; }
 
     // ScreenFrame
-    void SwitchScreen(int command) override;
+    bool SwitchScreen(int command) override;
     QString Translate(const QString& key) const override;
     void LayoutScreen(QWidget* screen, const std::array<int, 6>& buttonIds, int titleHeight,
                       int gap) override;

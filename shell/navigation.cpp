@@ -51,8 +51,7 @@ int MapNavigationCommand(int screenId, int command) {
 namespace {
 
 bool employeeNumberWanted(const CKorvoDoc& doc) {
-    return doc.operatingMode == kRouteMode || (doc.operatingMode == kPackingNoteMode &&
-                                               doc.currentSettings && doc.currentSettings->DNENR);
+    return doc.IsRouteMode() || (doc.currentSettings && doc.currentSettings->DNENR);
 }
 
 } // namespace
@@ -79,10 +78,14 @@ int BackOfficeNavigation::call(MessageKind message, bool interactive, const QStr
     return office_.call(message, interactive, servicePath);
 }
 
+int BackOfficeNavigation::packingNoteList(NoteListKind kind) {
+    WaitCursor wait;
+    return office_.packingNoteList(kind);
+}
+
 QString BackOfficeNavigation::leavePackingNote() {
     const QString openedAs = doc_.currentPackingNote ? doc_.currentPackingNote->SC : QString();
-    doc_.packingNoteAction = 3;
-    const QString result = office_.packingNote(QString());
+    const QString result = office_.packingNote(NoteAction::Leave, QString());
     if (result == Result::Ok) {
         CountLeftNote(doc_, openedAs);
     }
@@ -98,37 +101,36 @@ bool Navigator::callOk(MessageKind message, bool interactive, const QString& ser
     return services_->call(message, interactive, servicePath) == 0;
 }
 
+int Navigator::ShowNoteList(NoteListKind kind) {
+    if (services_->packingNoteList(kind) != 0) {
+        return kNoScreen;
+    }
+    doc_.shownList = kind;
+    return kPackingNotesScreen;
+}
+
 int Navigator::ReturnFromPackingNote() {
     // A note opened from a list goes back to that list, fetched again.
-    auto list = [this](std::uint8_t action, bool& shown) {
-        doc_.packingNoteAction = action;
-        if (!callOk(MessageKind::PackingNoteList, false, doc_.webServicePath)) {
-            return int(kNoScreen);
-        }
-        shown = true;
-        return int(kPackingNotesScreen);
-    };
+    auto list = [this](NoteListKind kind) { return ShowNoteList(kind); };
     switch (doc_.listOrigin) {
     case 1:
-        return list(0, doc_.newListShown);
+        return list(NoteListKind::New);
     case 2:
-        return list(1, doc_.inProgressListShown);
+        return list(NoteListKind::InProgress);
     default:
-        return doc_.operatingMode == kRouteMode ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
+        return doc_.IsRouteMode() ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
     }
 }
 
 int Navigator::AfterPackingNoteScanned() {
-    if (doc_.operatingMode == kPackingNoteMode &&
-        (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
+    if (!doc_.IsRouteMode() && (InformationAfterScan(doc_) || NoteHasInstructions(doc_))) {
         return kPackingNoteInfoScreen;
     }
     return operationOk(ScreenOperation::ScannedNoteLines) ? kDeliveredProdScreen : kNoScreen;
 }
 
 int Navigator::BackFromDeliveredProducts() {
-    if (doc_.operatingMode == kPackingNoteMode && !InformationAfterScan(doc_) &&
-        !NoteHasInstructions(doc_)) {
+    if (!doc_.IsRouteMode() && !InformationAfterScan(doc_) && !NoteHasInstructions(doc_)) {
         return services_->leavePackingNote() == Result::Ok ? kScanPackingNoteScreen : kNoScreen;
     }
     return kPackingNoteInfoScreen;
@@ -158,7 +160,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
         return kNoScreen;
 
     case Cmd::DepartmentSave:
-        if (doc_.operatingMode != kRouteMode) {
+        if (!doc_.IsRouteMode()) {
             return kScanPackingNoteScreen;
         }
         return operationOk(ScreenOperation::StoreDepartment) ? kDayScreen : kNoScreen;
@@ -189,18 +191,9 @@ int Navigator::execute(int command, ScreenOperations* screen) {
     case Cmd::NewList:
     case Cmd::InProgressList:
     case Cmd::DoneList:
-        doc_.packingNoteAction = static_cast<std::uint8_t>(command - Cmd::NewList);
-        if (!callOk(MessageKind::PackingNoteList, false, path)) {
-            return kNoScreen;
-        }
-        if (command == Cmd::NewList) {
-            doc_.newListShown = true;
-        } else if (command == Cmd::InProgressList) {
-            doc_.inProgressListShown = true;
-        } else {
-            doc_.doneListShown = true;
-        }
-        return kPackingNotesScreen;
+        return ShowNoteList(command == Cmd::NewList          ? NoteListKind::New
+                            : command == Cmd::InProgressList ? NoteListKind::InProgress
+                                                             : NoteListKind::Done);
 
     case Cmd::ListSave:
         if (!operationOk(ScreenOperation::TakeListedNote)) {

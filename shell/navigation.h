@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/navigation_ids.h"
+#include "model/work_kinds.h"
 #include "service/messages/message_kind.h"
 
 #include <QString>
@@ -20,6 +21,8 @@ public:
     virtual ~NavigationServices() = default;
     // Runs one of the navigation's own messages; the call's result (0 on success).
     virtual int call(MessageKind message, bool interactive, const QString& servicePath) = 0;
+    // Fetches the route's notes of one list; the call's result (0 on success).
+    virtual int packingNoteList(NoteListKind kind) = 0;
     // The worker leaves the current packing note (its request with action 3);
     // Result::Ok or the text shown.
     virtual QString leavePackingNote() = 0;
@@ -34,6 +37,7 @@ public:
         : doc_(doc), office_(office), askPassword_(std::move(askPassword)) {}
 
     int call(MessageKind message, bool interactive, const QString& servicePath) override;
+    int packingNoteList(NoteListKind kind) override;
     QString leavePackingNote() override;
     bool askAccessPassword() override { return askPassword_ && askPassword_(); }
 
@@ -60,6 +64,8 @@ public:
 private:
     bool operationOk(ScreenOperation operation);
     bool callOk(MessageKind message, bool interactive, const QString& servicePath);
+    // Fetches a list and shows it; kNoScreen when the fetch failed.
+    int ShowNoteList(NoteListKind kind);
     int ReturnFromPackingNote();
     int AfterPackingNoteScanned();
     int BackFromDeliveredProducts();

@@ -257,40 +257,39 @@ void QtPrompter::setInputPanel(bool up) {
     panel->raisePanel(up);
 }
 
-int QtPrompter::questionDialog(const QuestionRequest& request) {
+DialogAnswer QtPrompter::questionDialog(const QuestionRequest& request) {
     CQuestionDlg dialog(owner(), request.style);
     dialog.SetTexts(request.body, request.title, request.firstButton, request.secondButton,
                     request.showFirst, request.showSecond);
     dialog.SetWaitCursor(request.waitCursorOnClose);
-    return runModal(dialog) == 1 ? 1 : 2;
+    return runModal(dialog) == 1 ? DialogAnswer::First : DialogAnswer::Second;
 }
 
-int QtPrompter::colourMessageDialog(const QuestionRequest& request) {
+DialogAnswer QtPrompter::colourMessageDialog(const QuestionRequest& request) {
     CColourMessageDlg dialog(owner(), request.style);
     dialog.SetTexts(request.body, request.title, request.firstButton, request.secondButton,
                     request.showFirst, request.showSecond);
     dialog.SetBackgroundColour(request.backgroundRgb);
     dialog.SetWaitCursor(request.waitCursorOnClose);
-    return runModal(dialog) == 1 ? 1 : 2;
+    return runModal(dialog) == 1 ? DialogAnswer::First : DialogAnswer::Second;
 }
 
-int QtPrompter::instructionDialog(const InstructionRequest& request) {
+DialogAnswer QtPrompter::instructionDialog(const InstructionRequest& request) {
     CInstructionDlg dialog(owner());
     dialog.SetTexts(request.body, request.title, request.okCaption);
     if (request.containerStyle) {
         dialog.SetContainerStyle();
     }
     runModal(dialog);
-    return 1;
+    return DialogAnswer::First;
 }
 
-int QtPrompter::colliCountDialog(const ColliCountRequest& request, int* count) {
+std::optional<int> QtPrompter::colliCountDialog(const ColliCountRequest& request) {
     CNrColliPrintDialog dialog(request, owner());
     if (runModal(dialog) != 1) {
-        return 2;
+        return std::nullopt;
     }
-    *count = dialog.value();
-    return 1;
+    return dialog.value();
 }
 
 bool QtPrompter::passwordDialog(const PasswordRequest& request,

@@ -29,10 +29,10 @@ public:
     void statusPopup(const QString& caption, const QString& text) override;
     void setWaitCursor(bool on) override;
     void setInputPanel(bool up) override;
-    int questionDialog(const QuestionRequest& request) override;
-    int colourMessageDialog(const QuestionRequest& request) override;
-    int instructionDialog(const InstructionRequest& request) override;
-    int colliCountDialog(const ColliCountRequest& request, int* count) override;
+    DialogAnswer questionDialog(const QuestionRequest& request) override;
+    DialogAnswer colourMessageDialog(const QuestionRequest& request) override;
+    DialogAnswer instructionDialog(const InstructionRequest& request) override;
+    std::optional<int> colliCountDialog(const ColliCountRequest& request) override;
     bool passwordDialog(const PasswordRequest& request,
                         const std::function<bool(const QString&)>& accept) override;
     bool exchangeWaiting(std::chrono::milliseconds elapsed) override;

@@ -143,10 +143,10 @@ QStringList SaveEntryScreens(CMainFrame& frame, CKorvoDoc& doc, const QString& l
     shoot.save(QStringLiteral("scan-route-keypad"));
     shoot.keyboard(false);
 
-    doc.newListShown = true;
+    doc.shownList = NoteListKind::New;
     shoot.show(kPackingNotesScreen);
     shoot.save(QStringLiteral("list-new"));
-    doc.doneListShown = true;
+    doc.shownList = NoteListKind::Done;
     shoot.show(kPackingNotesScreen);
     shoot.save(QStringLiteral("list-done"));
 

@@ -46,7 +46,7 @@ public:
 
 protected:
     QString T(const QString& key) const { return frame_.Translate(key); }
-    void switchScreen(int command) { frame_.SwitchScreen(command); }
+    bool switchScreen(int command) { return frame_.SwitchScreen(command); }
     BackOffice& backOffice() { return frame_.backOffice(); }
 
     // Title text in the title style.

@@ -12,7 +12,9 @@ class ScreenFrame {
 public:
     virtual ~ScreenFrame() = default;
 
-    virtual void SwitchScreen(int command) = 0;
+    // Runs a numbered command; true when it led to another screen (the calling
+    // screen is then on its way out and must not touch its controls again).
+    virtual bool SwitchScreen(int command) = 0;
     virtual QString Translate(const QString& key) const = 0;
     // The common layout: title, bottom band, status label and up to six 38 x 38
     // buttons (control ids; 0 = none) in a row above the menu bar.

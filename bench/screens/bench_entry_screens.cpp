@@ -180,7 +180,7 @@ void BM_BareRouteTree(benchmark::State& state) {
 void BM_NotesScreen(benchmark::State& state) {
     Fixture& f = fixture();
     for (auto _ : state) {
-        f.doc.newListShown = true;
+        f.doc.shownList = NoteListKind::New;
         screenOnce<CPackingNotesView>(f);
     }
     state.counters["rows"] = kNotes;
@@ -206,7 +206,7 @@ void BM_SideBySide(benchmark::State& state) {
         auto t1 = Clock::now();
         bareOnce({"Route", "New", "Busy"}, {0.46, 0.23, 0.30}, routeRows(f.doc));
         auto t2 = Clock::now();
-        f.doc.newListShown = true;
+        f.doc.shownList = NoteListKind::New;
         screenOnce<CPackingNotesView>(f);
         auto t3 = Clock::now();
         bareOnce({"Note", "Customer"}, {0.46, 0.53}, noteRows(f.doc));

@@ -45,10 +45,14 @@ public:
     void statusPopup(const QString&, const QString&) override {}
     void setWaitCursor(bool) override {}
     void setInputPanel(bool) override {}
-    int questionDialog(const QuestionRequest&) override { return 1; }
-    int colourMessageDialog(const QuestionRequest&) override { return 1; }
-    int instructionDialog(const InstructionRequest&) override { return 1; }
-    int colliCountDialog(const ColliCountRequest&, int*) override { return 2; }
+    DialogAnswer questionDialog(const QuestionRequest&) override { return DialogAnswer::First; }
+    DialogAnswer colourMessageDialog(const QuestionRequest&) override {
+        return DialogAnswer::First;
+    }
+    DialogAnswer instructionDialog(const InstructionRequest&) override {
+        return DialogAnswer::First;
+    }
+    std::optional<int> colliCountDialog(const ColliCountRequest&) override { return std::nullopt; }
     bool passwordDialog(const PasswordRequest&,
                         const std::function<bool(const QString&)>&) override {
         return false;
@@ -62,7 +66,7 @@ public:
         host.resize(240, 320);
         host.show();
     }
-    void SwitchScreen(int) override {}
+    bool SwitchScreen(int) override { return false; }
     QString Translate(const QString& key) const override { return doc_.T(key); }
     void LayoutScreen(QWidget* screen, const std::array<int, 6>& ids, int titleHeight,
                       int gap) override {
@@ -219,13 +223,13 @@ public:
     explicit InstantOffice(CKorvoDoc& doc) : doc_(doc) {}
     int settings(bool, const QString&) override { return 0; }
     int route() override { return 0; }
-    int packingNoteList() override { return 0; }
+    int packingNoteList(NoteListKind) override { return 0; }
     EmployeeAnswer employee(std::int32_t) override { return {}; }
-    QString packingNote(const QString&) override { return Result::Ok; }
+    QString packingNote(NoteAction, const QString&) override { return Result::Ok; }
     QString packingNoteContainer(const QString&) override { return Result::Ok; }
     QString packingNoteLines() override { return Result::Ok; }
     QString containerScan(const QString&) override { return Result::Ok; }
-    QString deliveredQuantity() override { return Result::Ok; }
+    QString deliveredQuantity(QuantityPurpose) override { return Result::Ok; }
     QString poolScan(const QString&, std::int32_t, std::int32_t, std::int32_t) override {
         PoolScanResult& result = doc_.poolScanResult.emplace();
         result.StatusCode = kAccepted;

@@ -3,8 +3,9 @@
 const MessageInfo DeliveredQuantityMessage::kInfo = {
     "KORVANEDELIVEREDQUANTITY", "ID022", "Update", false, "DeliveredQuantity", ""};
 
-DeliveredQuantityMessage::DeliveredQuantityMessage(CKorvoDoc& doc, bool interactive)
-    : CatalogueMessage(doc, interactive, kInfo) {}
+DeliveredQuantityMessage::DeliveredQuantityMessage(CKorvoDoc& doc, bool interactive,
+                                                   QuantityPurpose purpose)
+    : CatalogueMessage(doc, interactive, kInfo), purpose_(purpose) {}
 
 QString DeliveredQuantityMessage::BuildRequest() {
     using namespace RequestPiece;
@@ -12,10 +13,14 @@ QString DeliveredQuantityMessage::BuildRequest() {
     const QString element = QStringLiteral("KorvaneDeliveredQuantityRequest");
     QString request = Declaration() + RootStart(element, element, false) + MobileDevice(d) +
                       PackingNoteId(d) + EmployeeId(d);
-    const std::optional<PackingNoteLineList>& source =
-        d.scanPurpose == 1 ? d.packingNoteLines : d.countResult;
-    if ((d.scanPurpose == 1 || d.scanPurpose == 2) && source) {
-        for (const packingnoteline& line : source->lines) {
+    const std::optional<PackingNoteLineList>* source = nullptr;
+    if (purpose_ == QuantityPurpose::Delivered) {
+        source = &d.packingNoteLines;
+    } else if (purpose_ == QuantityPurpose::Counting) {
+        source = &d.countResult;
+    }
+    if (source != nullptr && *source) {
+        for (const packingnoteline& line : (*source)->lines) {
             if (line.QD == line.parsedQuantity) {
                 continue;
             }
@@ -28,7 +33,8 @@ QString DeliveredQuantityMessage::BuildRequest() {
     return DumpRequest(request + RootEnd(element));
 }
 
-QString SendDeliveredQuantityMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
-    DeliveredQuantityMessage message(doc, interactive);
+QString SendDeliveredQuantityMessage(CKorvoDoc& doc, QuantityPurpose purpose,
+                                     const QString& webPath, bool interactive) {
+    DeliveredQuantityMessage message(doc, interactive, purpose);
     return SendForOk(message, webPath, interactive);
 }

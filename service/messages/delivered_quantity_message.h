@@ -3,15 +3,19 @@
 #include "service/messages/catalogue_message.h"
 
 // Sends the delivered quantities the worker changed: the lines of
-// `packingNoteLines` (scanPurpose 1) or of `countResult` (scanPurpose 2) whose
+// `packingNoteLines` (delivered products) or of `countResult` (counting) whose
 // QD differs from the quantity parsed. The answer is evaluated, not parsed.
 class DeliveredQuantityMessage final : public CatalogueMessage {
 public:
     static const MessageInfo kInfo;
-    DeliveredQuantityMessage(CKorvoDoc& doc, bool interactive);
+    DeliveredQuantityMessage(CKorvoDoc& doc, bool interactive, QuantityPurpose purpose);
 
     QString BuildRequest() override;
+
+private:
+    QuantityPurpose purpose_;
 };
 
 // "OK", or the text that was shown.
-QString SendDeliveredQuantityMessage(CKorvoDoc& doc, const QString& webPath, bool interactive);
+QString SendDeliveredQuantityMessage(CKorvoDoc& doc, QuantityPurpose purpose,
+                                     const QString& webPath, bool interactive);

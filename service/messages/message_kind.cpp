@@ -1,7 +1,6 @@
 #include "service/messages/message_kind.h"
 
 #include "platform/prompter.h"
-#include "service/messages/packing_note_list_message.h"
 #include "service/messages/route_message.h"
 #include "service/messages/settings_message.h"
 
@@ -11,8 +10,6 @@ std::unique_ptr<ServiceMessage> CreateMessage(MessageKind kind, CKorvoDoc& doc, 
         return std::make_unique<SettingsMessage>(doc, interactive);
     case MessageKind::Route:
         return std::make_unique<RouteMessage>(doc, interactive);
-    case MessageKind::PackingNoteList:
-        return std::make_unique<PackingNoteListMessage>(doc, interactive);
     }
     return nullptr;
 }

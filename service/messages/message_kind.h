@@ -6,8 +6,9 @@
 #include <QString>
 #include <memory>
 
-// The messages the main frame sends on its own while it changes screens.
-enum class MessageKind { Settings, Route, PackingNoteList };
+// The messages the main frame sends on its own while it changes screens and
+// that need nothing but the work state (the note lists are sent with their kind).
+enum class MessageKind { Settings, Route };
 
 std::unique_ptr<ServiceMessage> CreateMessage(MessageKind kind, CKorvoDoc& doc, bool interactive);
 

@@ -1,12 +1,13 @@
 #include "service/messages/packing_note_list_message.h"
 
+#include "platform/prompter.h"
 #include "service/xml_cursor.h"
 
 const MessageInfo PackingNoteListMessage::kInfo = {
     "KORVANEPACKINGNOTELIST", "ID012", "Retrieve", false, "PNList", "PackingNoteListWebService"};
 
-PackingNoteListMessage::PackingNoteListMessage(CKorvoDoc& doc, bool interactive)
-    : CatalogueMessage(doc, interactive, kInfo) {}
+PackingNoteListMessage::PackingNoteListMessage(CKorvoDoc& doc, bool interactive, NoteListKind kind)
+    : CatalogueMessage(doc, interactive, kInfo), kind_(kind) {}
 
 QString PackingNoteListMessage::BuildRequest() {
     using namespace RequestPiece;
@@ -17,7 +18,7 @@ QString PackingNoteListMessage::BuildRequest() {
                                Unsigned(d.currentRoute ? d.currentRoute->RCID : 0)) +
                        Element(QStringLiteral("PlantDepartment_ID"), Unsigned(d.departmentId)) +
                        QLatin1Char('\n') +
-                       Element(QStringLiteral("Action"), Signed(d.packingNoteAction)) +
+                       Element(QStringLiteral("Action"), Signed(WireValue(kind_))) +
                        QLatin1Char('\n') + EmployeeId(d) + RootEnd(element));
 }
 
@@ -35,4 +36,10 @@ void PackingNoteListMessage::ParseResponse(const QString& document) {
         note.PNCN = values.AttributeInt("PNCN");
         d.packingNoteList.push_back(std::move(note));
     }
+}
+
+int CallPackingNoteListMessage(CKorvoDoc& doc, NoteListKind kind, const QString& webPath) {
+    WaitCursor wait;
+    PackingNoteListMessage message(doc, false, kind);
+    return message.CallService(ApplicationVersion, webPath, false);
 }

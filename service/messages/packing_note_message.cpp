@@ -32,8 +32,8 @@ void takeOverRoute(const RouteChange& change, RouteControl& route) {
 
 } // namespace
 
-PackingNoteMessage::PackingNoteMessage(CKorvoDoc& doc, bool interactive)
-    : CatalogueMessage(doc, interactive, kInfo) {}
+PackingNoteMessage::PackingNoteMessage(CKorvoDoc& doc, bool interactive, NoteAction action)
+    : CatalogueMessage(doc, interactive, kInfo), action_(action) {}
 
 QString PackingNoteMessage::BuildRequest() {
     using namespace RequestPiece;
@@ -45,10 +45,10 @@ QString PackingNoteMessage::BuildRequest() {
                       Element(QStringLiteral("RouteControl_ID"),
                               Unsigned(d.currentRoute ? d.currentRoute->RCID : 0)) +
                       Element(QStringLiteral("PlantDepartment_ID"), Unsigned(d.departmentId)) +
-                      Element(QStringLiteral("Action"), Signed(d.packingNoteAction));
-    if (d.packingNoteAction == 1) {
+                      Element(QStringLiteral("Action"), Signed(WireValue(action_)));
+    if (action_ == NoteAction::ScannedNumber) {
         request += TextElement(QStringLiteral("ScannedNoteNumber"), scannedNoteNumber_);
-    } else if (d.packingNoteAction == 0) {
+    } else if (action_ == NoteAction::CurrentById) {
         request += PackingNoteId(d);
     }
     return DumpRequest(request + EmployeeId(d) + RootEnd(element));
@@ -69,7 +69,7 @@ bool PackingNoteMessage::askRouteChange(const RouteChange& change) const {
         blank + QString::number(d.currentRoute->RNR) + blank + T(QStringLiteral("msgRouteDay")) +
         blank + change.FD + QStringLiteral(".") + lineBreak + T(QStringLiteral("msgPnContinue")) +
         blank + QString::number(change.RNR) + blank + QStringLiteral("?");
-    return Prompter::current().questionDialog(question) == 1;
+    return Prompter::current().questionDialog(question) == DialogAnswer::First;
 }
 
 void PackingNoteMessage::ParseResponse(const QString& document) {
@@ -85,7 +85,7 @@ void PackingNoteMessage::ParseResponse(const QString& document) {
     note.SP = values.AttributeBool("SP", false);
     note.SC = values.AttributeText("SC");
 
-    if (d.packingNoteAction == 0) {
+    if (action_ == NoteAction::CurrentById) {
         PackingNoteDetails& details = note.details ? *note.details : note.details.emplace();
         const XmlCursor detailValues = root.FindChild("PackingNoteDetails");
         details.SN = WholeTextToInt(detailValues.ChildText("SN"));
@@ -105,14 +105,14 @@ void PackingNoteMessage::ParseResponse(const QString& document) {
         }
     }
 
-    if (d.packingNoteAction == 1 && d.currentSettings && d.currentRoute) {
-        const std::int16_t rule = d.currentSettings->AORD;
-        if (rule == 0) {
+    if (action_ == NoteAction::ScannedNumber && d.currentSettings && d.currentRoute) {
+        const RouteChangeRule rule = RouteChangeRuleOf(d.currentSettings->AORD);
+        if (rule == RouteChangeRule::KeepRoute) {
             d.routeCountsCurrent = false;
-        } else if (rule == 1 || rule == 2) {
+        } else if (rule == RouteChangeRule::TakeOver || rule == RouteChangeRule::Ask) {
             RouteChange& change = note.routeChange ? *note.routeChange : note.routeChange.emplace();
             readRouteChange(root.FindChild("RouteChange"), change);
-            if (rule == 1) {
+            if (rule == RouteChangeRule::TakeOver) {
                 d.routeCountsCurrent = true;
                 takeOverRoute(change, *d.currentRoute);
             } else if (change.RCID != d.currentRoute->RCID) {
@@ -130,9 +130,9 @@ void PackingNoteMessage::ParseResponse(const QString& document) {
     }
 }
 
-QString SendPackingNoteMessage(CKorvoDoc& doc, const QString& scannedNoteNumber,
+QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
                                const QString& webPath, bool interactive) {
-    PackingNoteMessage message(doc, interactive);
+    PackingNoteMessage message(doc, interactive, action);
     message.setScannedNoteNumber(scannedNoteNumber);
     return SendForOk(message, webPath, interactive);
 }

@@ -77,9 +77,9 @@ TEST_F(ClientRoute, AWholeRouteOfTheDemonstrationWarehouse) {
 
     // A note of another route: the worker is asked and says yes.
     prompter_.dialogAnswers = {1};
-    doc_.packingNoteAction = 1;
-    EXPECT_EQ(SendPackingNoteMessage(doc_, QString::fromStdString(DemoNoteNumber(1, 102, 2)),
-                                     path(), false),
+    EXPECT_EQ(SendPackingNoteMessage(doc_, NoteAction::ScannedNumber,
+                                     QString::fromStdString(DemoNoteNumber(1, 102, 2)), path(),
+                                     false),
               QStringLiteral("OK"));
     EXPECT_EQ(doc_.currentRoute->RNR, 102);
     EXPECT_TRUE(prompter_.texts(ScriptedPrompter::Kind::Question).join("").contains("102"));
@@ -95,12 +95,12 @@ TEST_F(ClientRoute, AWholeRouteOfTheDemonstrationWarehouse) {
     EXPECT_EQ(doc_.currentPackingNote->NNR.toStdString(), DemoNoteNumber(0, 101, 3));
 
     // Scan next, then open it (Save).
-    doc_.packingNoteAction = 2;
-    ASSERT_EQ(SendPackingNoteMessage(doc_, QString(), path(), false), QStringLiteral("OK"));
+    ASSERT_EQ(SendPackingNoteMessage(doc_, NoteAction::NextNew, QString(), path(), false),
+              QStringLiteral("OK"));
     const std::string number = DemoNoteNumber(0, 101, 4);
     EXPECT_EQ(doc_.currentPackingNote->NNR.toStdString(), number);
-    doc_.packingNoteAction = 0;
-    ASSERT_EQ(SendPackingNoteMessage(doc_, QString(), path(), false), QStringLiteral("OK"));
+    ASSERT_EQ(SendPackingNoteMessage(doc_, NoteAction::CurrentById, QString(), path(), false),
+              QStringLiteral("OK"));
     doc_.packingNoteId = doc_.currentPackingNote->PNID;
     ASSERT_TRUE(doc_.currentPackingNote->details);
     EXPECT_EQ(doc_.currentPackingNote->details->DD, QStringLiteral("Fresh produce"));
@@ -116,8 +116,7 @@ TEST_F(ClientRoute, AWholeRouteOfTheDemonstrationWarehouse) {
         other.pdaCode = QStringLiteral("HH04");
         ASSERT_EQ(CallMessage(MessageKind::Settings, other, false, path()), kServiceOk);
         other.currentPackingNote = doc_.currentPackingNote;
-        other.packingNoteAction = 0;
-        EXPECT_EQ(SendPackingNoteMessage(other, QString(), path(), false),
+        EXPECT_EQ(SendPackingNoteMessage(other, NoteAction::CurrentById, QString(), path(), false),
                   QString::fromStdString("Packing note " + number +
                                          " is being worked on by handheld HH03."));
     }
@@ -134,10 +133,11 @@ TEST_F(ClientRoute, AWholeRouteOfTheDemonstrationWarehouse) {
     EXPECT_EQ(doc_.packingNoteLines->StatusCode, QStringLiteral("20"));
 
     // Delivered quantities, sent twice (a retry).
-    doc_.scanPurpose = 1;
     lines[0].QD = 7;
-    EXPECT_EQ(SendDeliveredQuantityMessage(doc_, path(), false), QStringLiteral("OK"));
-    EXPECT_EQ(SendDeliveredQuantityMessage(doc_, path(), false), QStringLiteral("OK"));
+    EXPECT_EQ(SendDeliveredQuantityMessage(doc_, QuantityPurpose::Delivered, path(), false),
+              QStringLiteral("OK"));
+    EXPECT_EQ(SendDeliveredQuantityMessage(doc_, QuantityPurpose::Delivered, path(), false),
+              QStringLiteral("OK"));
 
     // Out-scan pool: bouquets until one more than ordered, which asks first.
     const auto bouquets = std::find_if(lines.begin(), lines.end(),

@@ -1,4 +1,4 @@
-// A host's memory stream and the reference counting of its helpers, for the
+// A host's memory stream, for the
 // host tests and the persisted-stream fuzzer. Written against the public
 // header only.
 #pragma once
@@ -11,30 +11,8 @@
 
 namespace host {
 
-// Reference counting shared by the helpers; they are made with new and end with Release.
-template <class Base> class Counted : public Base {
-public:
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-    virtual ~Counted() = default;
-
-protected:
-    HRESULT answer(void** object, void* p) {
-        *object = p;
-        if (!p)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
+// The helpers count their references as any host does.
+using scribane::Counted;
 
 // The stream a host hands over: bytes in memory. A seek stays within the
 // bytes, so a read after a wild seek gives nothing instead of reading past them.

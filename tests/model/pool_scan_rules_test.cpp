@@ -26,7 +26,7 @@ QStringList walkButtons(const std::vector<Flag>& flags) {
         }
         buttons << QString(dialog->firstButton) +
                        (dialog->secondButton ? QString("/") + dialog->secondButton : QString());
-        if (AnswerReturnMessage(dialog->kind, 1) != WalkStep::Continue) {
+        if (AnswerReturnMessage(dialog->kind, DialogAnswer::First) != WalkStep::Continue) {
             break;
         }
     }
@@ -79,12 +79,13 @@ TEST(ReturnMessageWalk, TextAndColour) {
 }
 
 TEST(ReturnMessageWalk, Answers) {
-    EXPECT_EQ(AnswerReturnMessage(kInformation, 1), WalkStep::Continue);
-    EXPECT_EQ(AnswerReturnMessage(kInformation, 2), WalkStep::End) << "closed without a button";
-    EXPECT_EQ(AnswerReturnMessage(kAcknowledge, 1), WalkStep::Continue);
-    EXPECT_EQ(AnswerReturnMessage(kConfirm, 1), WalkStep::Confirm);
-    EXPECT_EQ(AnswerReturnMessage(kConfirm, 2), WalkStep::Refuse);
-    EXPECT_EQ(AnswerReturnMessage(kReject, 1), WalkStep::End);
+    EXPECT_EQ(AnswerReturnMessage(kInformation, DialogAnswer::First), WalkStep::Continue);
+    EXPECT_EQ(AnswerReturnMessage(kInformation, DialogAnswer::Second), WalkStep::End)
+        << "closed without a button";
+    EXPECT_EQ(AnswerReturnMessage(kAcknowledge, DialogAnswer::First), WalkStep::Continue);
+    EXPECT_EQ(AnswerReturnMessage(kConfirm, DialogAnswer::First), WalkStep::Confirm);
+    EXPECT_EQ(AnswerReturnMessage(kConfirm, DialogAnswer::Second), WalkStep::Refuse);
+    EXPECT_EQ(AnswerReturnMessage(kReject, DialogAnswer::First), WalkStep::End);
 
     PoolScanResult result;
     EXPECT_FALSE(ConfirmationFor(result).send);

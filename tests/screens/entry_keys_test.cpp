@@ -68,13 +68,13 @@ TEST_F(EntryKeys, TabReachesEveryButtonInScreenOrder) {
         {"route", [this] { return open<CRouteSelectionView>(); }, {"routes", "ok", "back"}},
         {"new notes",
          [this] {
-             doc.newListShown = true;
+             doc.shownList = NoteListKind::New;
              return open<CPackingNotesView>();
          },
          {"notes", "save", "back"}},
         {"done notes",
          [this] {
-             doc.doneListShown = true;
+             doc.shownList = NoteListKind::Done;
              return open<CPackingNotesView>();
          },
          {"notes", "print", "back"}},

@@ -30,8 +30,8 @@ protected:
                                note(32, "400117", "Harbour Hotel", false, 3),
                                note(33, "400134", "<b>School</b>", false)};
     }
-    CPackingNotesView* openList(bool CKorvoDoc::*shown) {
-        doc.*shown = true;
+    CPackingNotesView* openList(NoteListKind kind) {
+        doc.shownList = kind;
         return open<CPackingNotesView>();
     }
     bool shown(const char* button) { return !child<CImageButton>(button)->isHidden(); }
@@ -39,10 +39,9 @@ protected:
 };
 
 TEST_F(NotesView, NewListOpensTheChosenNote) {
-    CPackingNotesView* view = openList(&CKorvoDoc::newListShown);
+    CPackingNotesView* view = openList(NoteListKind::New);
     EXPECT_EQ(view->titleLabel()->text(), "New packing notes");
     EXPECT_EQ(view->statusLabel()->text(), "New");
-    EXPECT_FALSE(doc.newListShown) << "the flag is read once";
     EXPECT_TRUE(shown("save"));
     EXPECT_FALSE(shown("print"));
     EXPECT_TRUE(frame.removedEntries.empty());
@@ -66,7 +65,7 @@ TEST_F(NotesView, NewListOpensTheChosenNote) {
 
 TEST_F(NotesView, InProgressListAndAFailedOpening) {
     office.fail(Message::PackingNote, "E17: note is locked");
-    CPackingNotesView* view = openList(&CKorvoDoc::inProgressListShown);
+    CPackingNotesView* view = openList(NoteListKind::InProgress);
     EXPECT_EQ(view->titleLabel()->text(), "Notes in progress");
     EXPECT_EQ(view->statusLabel()->text(), "Busy");
     EXPECT_EQ(view->runOperation(ScreenOperation::TakeListedNote), "E17: note is locked");
@@ -76,7 +75,7 @@ TEST_F(NotesView, InProgressListAndAFailedOpening) {
 TEST_F(NotesView, DoneListReprintsByTheNotesPrintFlag) {
     doc.currentSettings->POF = 1;
     doc.currentSettings->PCS = true;
-    CPackingNotesView* view = openList(&CKorvoDoc::doneListShown);
+    CPackingNotesView* view = openList(NoteListKind::Done);
     EXPECT_EQ(view->titleLabel()->text(), "Done - reprint");
     EXPECT_EQ(view->statusLabel()->text(), "Done");
     EXPECT_FALSE(shown("save"));
@@ -117,7 +116,7 @@ TEST_F(NotesView, DonePrintedByThePlantOffersOnlyBack) {
         frame.removedEntries.clear();
         doc.currentSettings->DNPP = static_cast<std::int16_t>(dnpp);
         doc.packingNoteList[0].SP = false;
-        CPackingNotesView* view = openList(&CKorvoDoc::doneListShown);
+        CPackingNotesView* view = openList(NoteListKind::Done);
         EXPECT_FALSE(view->findChild<CImageButton*>("save")->isVisible());
         EXPECT_FALSE(view->findChild<CImageButton*>("print")->isVisible());
         EXPECT_EQ(frame.removedEntries, (std::vector<int>{Cmd::ListSave, Cmd::ListPrint}));
@@ -134,7 +133,7 @@ TEST_F(NotesView, EmptyListSendsNothing) {
     doc.packingNoteList.clear();
     doc.currentPackingNote = note(99, "old", "old", false);
     doc.packingNoteIndex = 4;
-    CPackingNotesView* view = openList(&CKorvoDoc::newListShown);
+    CPackingNotesView* view = openList(NoteListKind::New);
     EXPECT_EQ(doc.packingNoteIndex, -1);
     EXPECT_FALSE(enabled("save"));
     EXPECT_FALSE(frame.actionEnabled(kPackingNotesScreen, 0));

@@ -84,7 +84,6 @@ TEST_F(QuantityViews, DeliveredShowsTheLinesAndTheSelectedDetails) {
     EXPECT_EQ(child<QLineEdit>("secondDescription")->text(), "crate");
     EXPECT_EQ(doc.currentPackingNote->PNCN, 2) << "the colli count starts at the containers";
     EXPECT_FALSE(doc.quantitiesChanged) << "nothing changed yet: leaving asks nothing";
-    EXPECT_EQ(doc.scanPurpose, 1);
     EXPECT_TRUE(frame.actionEnabled(kDeliveredProdScreen, 3)) << "Hold";
 
     // Red where delivered differs from ordered, on white either way.
@@ -180,6 +179,7 @@ TEST_F(QuantityViews, HoldSavesAndCountsTheNoteInProgress) {
     edit(0, "8");
     EXPECT_EQ(view->runOperation(ScreenOperation::HoldNote), Result::Ok);
     EXPECT_EQ(office.messages(), QList<Message>{Message::DeliveredQuantity});
+    EXPECT_EQ(office.exchanges[0].action, static_cast<int>(QuantityPurpose::Delivered));
     EXPECT_EQ(doc.packingNoteLines->lines[0].QD, 8);
     EXPECT_EQ(doc.packingNoteLines->lines[1].QD, 3);
     EXPECT_FALSE(doc.quantitiesChanged);
@@ -452,7 +452,6 @@ TEST_F(CountView, SaveOnlyWhenCountsChangedAndBackAsks) {
     EXPECT_EQ(view->titleLabel()->text(), "Note 4711");
     EXPECT_EQ(list()->columnCount(), 2);
     EXPECT_EQ(cell(1, 1), "2");
-    EXPECT_EQ(doc.scanPurpose, 2);
     EXPECT_FALSE(frame.actionEnabled(kAddCountScreen, 0));
     view->setFocus();
     press(Qt::Key_Return);
@@ -489,6 +488,8 @@ TEST_F(CountView, SaveOnlyWhenCountsChangedAndBackAsks) {
     EXPECT_EQ(office.messages(),
               QList<Message>({Message::DeliveredQuantity, Message::DeliveredQuantity,
                               Message::PackingNoteLines}));
+    EXPECT_EQ(office.exchanges[1].action, static_cast<int>(QuantityPurpose::Counting))
+        << "the count's own lines are sent";
 
     // Back while a count is still being typed: it is not lost unasked.
     list()->startEdit(1, 1);

@@ -267,7 +267,7 @@ protected:
         const QString answer =
             QString::fromStdString(LoopbackBackOffice::SoapAnswerEscaped(inner.toStdString()));
         doc_.currentPackingNote.reset();
-        PackingNoteMessage message(doc_, false);
+        PackingNoteMessage message(doc_, false, NoteAction::CurrentById);
         EXPECT_EQ(message.EvaluateResponse(answer, message.ResponseDumpPath(), "", false), 0);
         if (!doc_.currentPackingNote || !doc_.currentPackingNote->details) {
             return {"<no note>", "<no details>"};

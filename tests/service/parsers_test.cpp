@@ -160,8 +160,8 @@ const Summary kPoolScan = [](const CKorvoDoc& d, const ServiceMessage&) {
                .arg(l.lineFlag);
 };
 
-template <typename M> std::unique_ptr<ServiceMessage> make(CKorvoDoc& doc) {
-    return std::make_unique<M>(doc, false);
+template <typename M, auto... What> std::unique_ptr<ServiceMessage> make(CKorvoDoc& doc) {
+    return std::make_unique<M>(doc, false, What...);
 }
 
 struct ParserCase {
@@ -204,7 +204,7 @@ const ParserCase kParsers[] = {
      R"(<KorvaneRouteResponse><RouteControl><R RCID="1" RNR="101" D="North" QN="3" QP="2" QC="1"/>)"
      R"(<!-- x --></RouteControl></KorvaneRouteResponse>)",
      "1/101/North/3/2/1;0/0//0/0/0"},
-    {"PackingNote", make<PackingNoteMessage>, kPackingNote,
+    {"PackingNote", make<PackingNoteMessage, NoteAction::CurrentById>, kPackingNote,
      R"(<KorvanePackingNoteResponse><PackingNote PNID="345" NNR="N-1" CN="Cust" SP="true" SC="10"/>)"
      R"(<PackingNoteDetails><SN>4</SN><DN>2</DN><DD>Dept</DD><TA>Truck</TA><R>r</R><CPN>7</CPN>)"
      R"(<CPD>Dock</CPD><C><c CPID="K1"/><c CPID="K2"/></C><UI><u UI="Fragile"/></UI>)"
@@ -215,7 +215,7 @@ const ParserCase kParsers[] = {
      R"(<KorvanePackingNoteResponse><PackingNote PNID="345"/><PackingNoteDetails><C><c CPID="K1"/>)"
      R"(<!-- x --></C></PackingNoteDetails></KorvanePackingNoteResponse>)",
      "345///0//0|0/0////0//K1;/"},
-    {"PackingNoteList", make<PackingNoteListMessage>, kNoteList,
+    {"PackingNoteList", make<PackingNoteListMessage, NoteListKind::New>, kNoteList,
      R"(<KorvanePackingNoteListResponse><PackingNote><n PNID="1" NNR="A" CN="X" SP="false" PNCN="3"/>)"
      R"(<n PNID="2" NNR="B" CN="Y" SP="TRUE" PNCN="0"/></PackingNote></KorvanePackingNoteListResponse>)",
      "1/A/X/0//3;2/B/Y/1//0", "<KorvanePackingNoteListResponse/>", "",
@@ -364,14 +364,13 @@ class RouteChangeRule : public ServiceTest,
 
 TEST_P(RouteChangeRule, FollowsThePlantRule) {
     const RouteChangeCase& c = GetParam();
-    doc_.packingNoteAction = 1;
     doc_.currentSettings.emplace().AORD = c.rule;
     doc_.currentRoute = RouteControl{12, 101, "Old", 1, 1, 1};
     doc_.routeCountsCurrent = true;
     if (c.answer != 0) {
         prompter_.dialogAnswers.push_back(c.answer);
     }
-    PackingNoteMessage message(doc_, false);
+    PackingNoteMessage message(doc_, false, NoteAction::ScannedNumber);
     message.ParseResponse(returned(
         QString(
             R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/><RouteChange FD="20240305" )"
@@ -411,11 +410,10 @@ INSTANTIATE_TEST_SUITE_P(Rules, RouteChangeRule, ::testing::ValuesIn(kRouteChang
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ServiceTest, TakingOverAnAnswerWithoutRouteChangeEmptiesTheRoute) {
-    doc_.packingNoteAction = 1;
     doc_.currentSettings.emplace().AORD = 1;
     doc_.currentRoute = RouteControl{12, 101, "Old", 1, 1, 1};
     doc_.routeCountsCurrent = false;
-    PackingNoteMessage(doc_, false)
+    PackingNoteMessage(doc_, false, NoteAction::ScannedNumber)
         .ParseResponse(returned(R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/>)"
                                 R"(</KorvanePackingNoteResponse>)"));
     const RouteControl& r = *doc_.currentRoute;
@@ -434,17 +432,17 @@ TEST_F(ServiceTest, SendWrappersReturnOkOrTheShownText) {
     EXPECT_EQ(SendEmployeeMessage(doc_, 4711, "qvr", false), "Ann");
     EXPECT_TRUE(doc_.employeeConfirmed);
     EXPECT_EQ(doc_.employee, 31);
-    EXPECT_EQ(SendPackingNoteMessage(doc_, "1", "qvr", false), "OK");
+    EXPECT_EQ(SendPackingNoteMessage(doc_, NoteAction::ScannedNumber, "1", "qvr", false), "OK");
     EXPECT_EQ(SendPackingNoteContainerMessage(doc_, "K", "qvr", false), "OK");
     EXPECT_EQ(SendPackingNoteLineMessage(doc_, "qvr", false), "OK");
     EXPECT_EQ(SendContainerScanMessage(doc_, "K", "qvr", false), "OK");
-    EXPECT_EQ(SendDeliveredQuantityMessage(doc_, "qvr", false), "OK");
+    EXPECT_EQ(SendDeliveredQuantityMessage(doc_, QuantityPurpose::Delivered, "qvr", false), "OK");
     EXPECT_EQ(SendPoolScanMessage(doc_, "B", 0, 0, 0, "qvr", false), "OK");
     EXPECT_EQ(SendCountMessage(doc_, "qvr", false), "OK");
     EXPECT_EQ(SendPrintMessage(doc_, 2, 1, "qvr", false), "OK");
     EXPECT_EQ(SendProcessMessage(doc_, "qvr", false), "OK");
     EXPECT_EQ(CallMessage(MessageKind::Route, doc_, false, "qvr"), 0);
-    EXPECT_EQ(CallMessage(MessageKind::PackingNoteList, doc_, false, "qvr"), 0);
+    EXPECT_EQ(CallPackingNoteListMessage(doc_, NoteListKind::InProgress, "qvr"), 0);
     EXPECT_EQ(prompter_.maxWaitDepth, 1);
     EXPECT_EQ(prompter_.waitDepth, 0);
 

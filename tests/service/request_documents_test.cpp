@@ -36,6 +36,10 @@ packingnoteline line(int id, int parsed, int delivered) {
     return l;
 }
 
+QString delivered(CKorvoDoc& doc, QuantityPurpose purpose) {
+    return DeliveredQuantityMessage(doc, false, purpose).BuildRequest();
+}
+
 template <typename M> QString build(CKorvoDoc& doc) {
     M message(doc, false);
     return message.BuildRequest();
@@ -121,13 +125,15 @@ const DocumentCase kDocuments[] = {
          "\n"
          "<ReferenceDate xmlns=\"\"> \n <year>2024</year>\n<month>03</month>\n<day>05</day>\n"
          "</ReferenceDate>\n<DateType xmlns=\"\">0</DateType>\n</KorvaneRouteRequest>"},
-    {"PackingNoteAction0", [](CKorvoDoc& d) { return build<PackingNoteMessage>(d); },
+    {"PackingNoteAction0",
+     [](CKorvoDoc& d) {
+         return PackingNoteMessage(d, false, NoteAction::CurrentById).BuildRequest();
+     },
      PNOTE_HEAD + R"(<Action xmlns="">0</Action>)" + PN + "</KorvanePackingnoteRequest>"},
     {"PackingNoteAction1WithEmployee",
      [](CKorvoDoc& d) {
-         d.packingNoteAction = 1;
          d.employee = 42;
-         PackingNoteMessage m(d, false);
+         PackingNoteMessage m(d, false, NoteAction::ScannedNumber);
          m.setScannedNoteNumber("0012&3");
          return m.BuildRequest();
      },
@@ -135,22 +141,15 @@ const DocumentCase kDocuments[] = {
          R"(<Action xmlns="">1</Action><ScannedNoteNumber xmlns="">0012&amp;3</ScannedNoteNumber>)" +
          EMP + "</KorvanePackingnoteRequest>"},
     {"PackingNoteAction2",
-     [](CKorvoDoc& d) {
-         d.packingNoteAction = 2;
-         return build<PackingNoteMessage>(d);
-     },
+     [](CKorvoDoc& d) { return PackingNoteMessage(d, false, NoteAction::NextNew).BuildRequest(); },
      PNOTE_HEAD + R"(<Action xmlns="">2</Action></KorvanePackingnoteRequest>)"},
     {"PackingNoteAction3",
-     [](CKorvoDoc& d) {
-         d.packingNoteAction = 3;
-         return build<PackingNoteMessage>(d);
-     },
+     [](CKorvoDoc& d) { return PackingNoteMessage(d, false, NoteAction::Leave).BuildRequest(); },
      PNOTE_HEAD + R"(<Action xmlns="">3</Action></KorvanePackingnoteRequest>)"},
     {"PackingNoteList",
      [](CKorvoDoc& d) {
-         d.packingNoteAction = 1;
          d.employee = 42;
-         return build<PackingNoteListMessage>(d);
+         return PackingNoteListMessage(d, false, NoteListKind::InProgress).BuildRequest();
      },
      D + root("KorvanePackingNoteListRequest", "KorvanePackingNoteListRequest", "  ") + MD +
          R"(<RouteControl_ID xmlns="">12</RouteControl_ID><PlantDepartment_ID xmlns="">3</PlantDepartment_ID>)"
@@ -182,30 +181,28 @@ const DocumentCase kDocuments[] = {
     {"DeliveredNothingChanged",
      [](CKorvoDoc& d) {
          d.packingNoteLines.emplace().lines = {line(11, 4, 4)};
-         return build<DeliveredQuantityMessage>(d);
+         return delivered(d, QuantityPurpose::Delivered);
      },
      DELIVERED + "</KorvaneDeliveredQuantityRequest>"},
     {"DeliveredOneChanged",
      [](CKorvoDoc& d) {
          d.employee = 42;
          d.packingNoteLines.emplace().lines = {line(11, 4, 4), line(12, 1, 3)};
-         return build<DeliveredQuantityMessage>(d);
+         return delivered(d, QuantityPurpose::Delivered);
      },
      DELIVERED + EMP + deliveredLine(12, 3) + "</KorvaneDeliveredQuantityRequest>"},
     {"DeliveredTwoChangedFromTheCount",
      [](CKorvoDoc& d) {
-         d.scanPurpose = 2;
          d.packingNoteLines.emplace().lines = {line(99, 0, 9)};
          d.countResult.emplace().lines = {line(21, 0, 5), line(22, 2, 2), line(23, 7, 0)};
-         return build<DeliveredQuantityMessage>(d);
+         return delivered(d, QuantityPurpose::Counting);
      },
      DELIVERED + deliveredLine(21, 5) + deliveredLine(23, 0) +
          "</KorvaneDeliveredQuantityRequest>"},
     {"DeliveredUnknownPurpose",
      [](CKorvoDoc& d) {
-         d.scanPurpose = 3;
          d.packingNoteLines.emplace().lines = {line(99, 0, 9)};
-         return build<DeliveredQuantityMessage>(d);
+         return delivered(d, static_cast<QuantityPurpose>(3));
      },
      DELIVERED + "</KorvaneDeliveredQuantityRequest>"},
     {"PoolScanWithoutUniqueIds",
@@ -283,8 +280,8 @@ struct HeaderCase {
     const char* logPrefix;
 };
 
-template <typename M> std::unique_ptr<CatalogueMessage> make(CKorvoDoc& doc) {
-    return std::make_unique<M>(doc, false);
+template <typename M, auto... What> std::unique_ptr<CatalogueMessage> make(CKorvoDoc& doc) {
+    return std::make_unique<M>(doc, false, What...);
 }
 
 TEST_F(ServiceTest, EveryMessageHasItsHeaderDumpsAndLogPrefix) {
@@ -294,18 +291,18 @@ TEST_F(ServiceTest, EveryMessageHasItsHeaderDumpsAndLogPrefix) {
         {make<EmployeeMessage>, "ID011", "Retrieve", "KORVANEEMPLOYEE", false, "Employee", ""},
         {make<RouteMessage>, "ID012", "Retrieve", "KORVANEROUTE", false, "Route",
          "SettingsWebService"},
-        {make<PackingNoteMessage>, "ID012", "Update", "KORVANEPACKINGNOTE", false, "PackingNote",
-         ""},
-        {make<PackingNoteListMessage>, "ID012", "Retrieve", "KORVANEPACKINGNOTELIST", false,
-         "PNList", "PackingNoteListWebService"},
+        {make<PackingNoteMessage, NoteAction::CurrentById>, "ID012", "Update", "KORVANEPACKINGNOTE",
+         false, "PackingNote", ""},
+        {make<PackingNoteListMessage, NoteListKind::New>, "ID012", "Retrieve",
+         "KORVANEPACKINGNOTELIST", false, "PNList", "PackingNoteListWebService"},
         {make<PackingNoteContainerMessage>, "ID012", "Retrieve", "KORVANEPACKINGNOTECONTAINER",
          false, "PNContainer", "PackingNoteWebService"},
         {make<PackingNoteLineMessage>, "ID021", "Retrieve", "KORVANEPACKINGNOTELINE", false,
          "PackingNoteLine", "PackingNoteWebService"},
         {make<ContainerScanMessage>, "ID017", "Update", "KORVANECONTAINERSCAN", false,
          "ContainerScan", "PackingNoteWebService"},
-        {make<DeliveredQuantityMessage>, "ID022", "Update", "KORVANEDELIVEREDQUANTITY", false,
-         "DeliveredQuantity", ""},
+        {make<DeliveredQuantityMessage, QuantityPurpose::Delivered>, "ID022", "Update",
+         "KORVANEDELIVEREDQUANTITY", false, "DeliveredQuantity", ""},
         {make<PoolScanMessage>, "ID025", "Update", "KORVANEPOOLSCAN", false, "PoolScan",
          "DeliveredQuatityWebService"},
         {make<CountMessage>, "ID025", "Update", "KORVANECOUNT", false, "Count",

@@ -24,14 +24,16 @@ struct Services : NavigationServices {
     int result = 0;
     QString leaveResult = Result::Ok;
     bool password = true;
-    CKorvoDoc* doc = nullptr;
     int call(MessageKind message, bool interactive, const QString& path) override {
-        static const char* names[] = {"settings", "route", "list"};
-        calls << QStringLiteral("%1%2:%3:%4")
+        static const char* names[] = {"settings", "route"};
+        calls << QStringLiteral("%1%2:%3")
                      .arg(QLatin1String(names[static_cast<int>(message)]))
                      .arg(interactive ? "!" : "")
-                     .arg(path)
-                     .arg(doc->packingNoteAction);
+                     .arg(path);
+        return result;
+    }
+    int packingNoteList(NoteListKind kind) override {
+        calls << QStringLiteral("list:%1").arg(WireValue(kind));
         return result;
     }
     QString leavePackingNote() override {
@@ -69,8 +71,8 @@ using SO = ScreenOperation;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 const Row kRows[] = {
-    {"start, route mode", Cmd::Start, Route, 0, {}, 0, false, kDepartmentScreen, {"settings:ws:0"}},
-    {"start fails", Cmd::Start, Route, 1, {}, 0, false, kNoScreen, {"settings:ws:0"}},
+    {"start, route mode", Cmd::Start, Route, 0, {}, 0, false, kDepartmentScreen, {"settings:ws"}},
+    {"start fails", Cmd::Start, Route, 1, {}, 0, false, kNoScreen, {"settings:ws"}},
     {"start, note mode",
      Cmd::Start,
      Note,
@@ -79,7 +81,7 @@ const Row kRows[] = {
      0,
      false,
      kScanPackingNoteScreen,
-     {"settings:ws:0"}},
+     {"settings:ws"}},
     {"start, note mode with employee",
      Cmd::Start,
      NoteWithEmployee,
@@ -88,7 +90,7 @@ const Row kRows[] = {
      0,
      false,
      kDepartmentScreen,
-     {"settings:ws:0"}},
+     {"settings:ws"}},
     {"start, other mode",
      Cmd::Start,
      Other,
@@ -97,7 +99,7 @@ const Row kRows[] = {
      0,
      false,
      kScanPackingNoteScreen,
-     {"settings:ws:0"}},
+     {"settings:ws"}},
     {"settings with password", Cmd::Settings, Route, 0, {}, 0, false, kSettingScreen, {"password"}},
     {"settings ok saves",
      Cmd::SettingsOk,
@@ -109,15 +111,7 @@ const Row kRows[] = {
      kStartScreen,
      {},
      {op(SO::SaveSettings)}},
-    {"test download",
-     Cmd::TestDownload,
-     Route,
-     0,
-     {},
-     0,
-     false,
-     kNoScreen,
-     {"settings!:pending:0"}},
+    {"test download", Cmd::TestDownload, Route, 0, {}, 0, false, kNoScreen, {"settings!:pending"}},
     {"department save",
      Cmd::DepartmentSave,
      Route,
@@ -136,16 +130,7 @@ const Row kRows[] = {
      0,
      false,
      kScanPackingNoteScreen},
-    {"day ok",
-     Cmd::DayOk,
-     Route,
-     0,
-     {},
-     0,
-     false,
-     kRouteScreen,
-     {"route:ws:0"},
-     {op(SO::StoreDay)}},
+    {"day ok", Cmd::DayOk, Route, 0, {}, 0, false, kRouteScreen, {"route:ws"}, {op(SO::StoreDay)}},
     {"day ok, routes fail",
      Cmd::DayOk,
      Route,
@@ -154,7 +139,7 @@ const Row kRows[] = {
      0,
      false,
      kNoScreen,
-     {"route:ws:0"},
+     {"route:ws"},
      {op(SO::StoreDay)}},
     {"route ok without a route",
      Cmd::RouteOk,
@@ -176,9 +161,9 @@ const Row kRows[] = {
      kPackingNoteInfoScreen,
      {},
      {op(SO::PackingNoteCall)}},
-    {"scan screen back", Cmd::ScanRouteBack, Route, 0, {}, 0, false, kRouteScreen, {"route:ws:0"}},
-    {"done list", Cmd::DoneList, Route, 0, {}, 0, false, kPackingNotesScreen, {"list:ws:2"}},
-    {"list fails", Cmd::NewList, Route, 2, {}, 0, false, kNoScreen, {"list:ws:0"}},
+    {"scan screen back", Cmd::ScanRouteBack, Route, 0, {}, 0, false, kRouteScreen, {"route:ws"}},
+    {"done list", Cmd::DoneList, Route, 0, {}, 0, false, kPackingNotesScreen, {"list:2"}},
+    {"list fails", Cmd::NewList, Route, 2, {}, 0, false, kNoScreen, {"list:0"}},
     {"list print stays",
      Cmd::ListPrint,
      Route,
@@ -197,7 +182,7 @@ const Row kRows[] = {
      1,
      false,
      kPackingNotesScreen,
-     {"leave", "list:ws:0"}},
+     {"leave", "list:0"}},
     {"info back, scanned, note mode",
      Cmd::InfoBack,
      Note,
@@ -235,7 +220,7 @@ const Row kRows[] = {
      2,
      false,
      kPackingNotesScreen,
-     {"list:ws:1"},
+     {"list:1"},
      {op(SO::HoldNote)}},
     {"hold whose save failed stays",
      Cmd::DeliveredHold,
@@ -345,6 +330,34 @@ const Row kRows[] = {
      0,
      true,
      kPackingNoteInfoScreen},
+    // A mode word the device does not know is packing-note mode throughout, as at
+    // Start: the note's instructions are shown and Back leaves the note.
+    {"scanned, other mode, instructions",
+     Cmd::PackingNoteScanned,
+     Other,
+     0,
+     {},
+     0,
+     true,
+     kPackingNoteInfoScreen},
+    {"back, other mode without information",
+     Cmd::DeliveredBack,
+     Other,
+     0,
+     {},
+     0,
+     false,
+     kScanPackingNoteScreen,
+     {"leave"},
+     {op(SO::LeaveDelivered)}},
+    {"department save, other mode",
+     Cmd::DepartmentSave,
+     Other,
+     0,
+     {},
+     0,
+     false,
+     kScanPackingNoteScreen},
     {"scanned, lines fail",
      Cmd::PackingNoteScanned,
      Note,
@@ -384,7 +397,6 @@ TEST_P(CommandTable, Row) {
         doc.currentPackingNote.emplace().details.emplace().UI.push_back({"Fragile"});
     }
     Services services;
-    services.doc = &doc;
     services.result = row.serviceResult;
     Operations screen;
     screen.failing = row.failing;
@@ -406,7 +418,6 @@ TEST(Navigator, WithoutAScreenNothingThatNeedsOneMovesOn) {
     CKorvoDoc doc;
     doc.operatingMode = kRouteMode;
     Services services;
-    services.doc = &doc;
     Navigator navigator(doc, services);
     EXPECT_EQ(navigator.execute(Cmd::ScanRouteSave, nullptr), kNoScreen);
     EXPECT_EQ(navigator.execute(Cmd::InfoSave, nullptr), kNoScreen);
@@ -417,7 +428,6 @@ TEST(Navigator, PrintGoesOnWithoutAReportServerProcessDoesNot) {
     CKorvoDoc doc;
     doc.operatingMode = kRouteMode;
     Services services;
-    services.doc = &doc;
     Operations screen;
     screen.failing = ScreenOperation::PrintOrProcess;
     screen.failure = Result::NoReportServerFound;
@@ -430,12 +440,10 @@ TEST(Navigator, ListCommandsMarkTheListShownAndScanSaveTakesTheNote) {
     CKorvoDoc doc;
     doc.operatingMode = kRouteMode;
     Services services;
-    services.doc = &doc;
     Operations screen;
     Navigator navigator(doc, services);
     navigator.execute(Cmd::InProgressList, &screen);
-    EXPECT_TRUE(doc.inProgressListShown);
-    EXPECT_FALSE(doc.newListShown || doc.doneListShown);
+    EXPECT_EQ(doc.shownList, NoteListKind::InProgress);
 
     doc.currentPackingNote.emplace().PNID = 42;
     doc.listOrigin = 2;

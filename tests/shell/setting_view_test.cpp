@@ -115,6 +115,13 @@ TEST_F(SettingViewTest, ShowsTheSettings) {
     EXPECT_EQ(actions, QStringList({"OK", "Cancel"}));
 }
 
+TEST_F(SettingViewTest, AnUnknownModeShowsAsThePackingNoteModeItRunsIn) {
+    doc.operatingMode = "SOMETHING";
+    ASSERT_NE(open(), nullptr);
+    EXPECT_TRUE(field<QRadioButton>("packingNoteMode")->isChecked());
+    EXPECT_FALSE(field<QRadioButton>("routeMode")->isChecked());
+}
+
 TEST_F(SettingViewTest, OkWaitsForAChangeAndNeedsTheRequiredFields) {
     ASSERT_NE(open(), nullptr);
     EXPECT_FALSE(okEnabled()) << "OK is off until something changes";

@@ -362,8 +362,7 @@ TEST_F(WorkScreensEndToEnd, PackingNoteModeGoesStraightToTheLines) {
     // What the entry screen does with a scanned number.
     doc.departmentId = -1;
     doc.currentRoute = RouteControl{-1, 0, "", 0, 0, 0};
-    doc.packingNoteAction = 1;
-    ASSERT_EQ(frame.backOffice().packingNote("4711"), Result::Ok);
+    ASSERT_EQ(frame.backOffice().packingNote(NoteAction::ScannedNumber, "4711"), Result::Ok);
     ASSERT_EQ(frame.backOffice().packingNoteLines(), Result::Ok);
     doc.packingNoteId = 345;
     frame.SwitchScreen(Cmd::PackingNoteScanned);

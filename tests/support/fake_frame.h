@@ -28,7 +28,12 @@ public:
     std::vector<int> removedEntries; // RemoveActionEntry calls
     bool actionEnabled(int screenId, int position) const;
 
-    void SwitchScreen(int command) override { commands.push_back(command); }
+    // Whether SwitchScreen answers that the screen changed.
+    bool commandsChangeScreen = false;
+    bool SwitchScreen(int command) override {
+        commands.push_back(command);
+        return commandsChangeScreen;
+    }
     QString Translate(const QString& key) const override;
     void LayoutScreen(QWidget* screen, const std::array<int, 6>& buttonIds, int titleHeight,
                       int gap) override;

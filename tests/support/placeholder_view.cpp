@@ -1,5 +1,6 @@
 #include "placeholder_view.h"
 
+#include "model/entry_rules.h"
 #include "model/korvo_doc.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/control_ids.h"
@@ -35,9 +36,7 @@ QString ScreenTitle(int screenId, const CKorvoDoc& doc) {
         return title;
     }
     case kPackingNotesScreen:
-        return doc.T(doc.inProgressListShown ? QStringLiteral("lblPnInProgTitle")
-                     : doc.doneListShown     ? QStringLiteral("lblDnForReprintTitle")
-                                             : QStringLiteral("lblPnNewTitle"));
+        return doc.T(QLatin1String(NoteListLookFor(doc.shownList, 0).titleKey));
     case kPackingNoteInfoScreen:
     case kDeliveredProdScreen:
     case kAddCountScreen:

@@ -19,7 +19,6 @@ QList<Message> RecordingBackOffice::messages() const {
 }
 
 QString RecordingBackOffice::exchange(Exchange e) {
-    e.action = doc_.packingNoteAction;
     exchanges << e;
     auto queued = failures_.find(e.message);
     if (queued != failures_.end() && !queued->empty()) {
@@ -44,8 +43,8 @@ int RecordingBackOffice::route() {
     return exchange({Message::Route}) == Result::Ok ? 0 : 2;
 }
 
-int RecordingBackOffice::packingNoteList() {
-    return exchange({Message::PackingNoteList}) == Result::Ok ? 0 : 2;
+int RecordingBackOffice::packingNoteList(NoteListKind kind) {
+    return exchange({Message::PackingNoteList, WireValue(kind)}) == Result::Ok ? 0 : 2;
 }
 
 EmployeeAnswer RecordingBackOffice::employee(std::int32_t employeeNumber) {
@@ -66,8 +65,8 @@ EmployeeAnswer RecordingBackOffice::employee(std::int32_t employeeNumber) {
     return answer;
 }
 
-QString RecordingBackOffice::packingNote(const QString& scannedNoteNumber) {
-    Exchange e{Message::PackingNote};
+QString RecordingBackOffice::packingNote(NoteAction action, const QString& scannedNoteNumber) {
+    Exchange e{Message::PackingNote, WireValue(action)};
     e.input = scannedNoteNumber;
     return exchange(e);
 }
@@ -88,8 +87,8 @@ QString RecordingBackOffice::containerScan(const QString& containerIdCode) {
     return exchange(e);
 }
 
-QString RecordingBackOffice::deliveredQuantity() {
-    return exchange({Message::DeliveredQuantity});
+QString RecordingBackOffice::deliveredQuantity(QuantityPurpose purpose) {
+    return exchange({Message::DeliveredQuantity, static_cast<int>(purpose)});
 }
 
 QString RecordingBackOffice::poolScan(const QString& idCode, std::int32_t action,

@@ -36,7 +36,7 @@ public:
     struct Exchange {
         Exchange(Message m = Message::Settings, int a = 0) : message(m), action(a) {}
         Message message;
-        int action = 0;      // the work state's packingNoteAction when it was sent
+        int action = 0;      // the note action, list kind or quantity purpose sent
         QString input;       // scanned number, container or pool code
         int numbers[3] = {}; // employee number; pool action, item, bundle; colli, order form
         bool interactive = false;
@@ -66,13 +66,13 @@ public:
 
     int settings(bool interactive, const QString& servicePath) override;
     int route() override;
-    int packingNoteList() override;
+    int packingNoteList(NoteListKind kind) override;
     EmployeeAnswer employee(std::int32_t employeeNumber) override;
-    QString packingNote(const QString& scannedNoteNumber) override;
+    QString packingNote(NoteAction action, const QString& scannedNoteNumber) override;
     QString packingNoteContainer(const QString& containerIdCode) override;
     QString packingNoteLines() override;
     QString containerScan(const QString& containerIdCode) override;
-    QString deliveredQuantity() override;
+    QString deliveredQuantity(QuantityPurpose purpose) override;
     QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
                      std::int32_t uniqueBundleId) override;
     QString count() override;

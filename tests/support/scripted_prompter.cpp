@@ -34,21 +34,21 @@ void ScriptedPrompter::setInputPanel(bool up) {
     inputPanelUp = up;
 }
 
-int ScriptedPrompter::questionDialog(const QuestionRequest& request) {
+DialogAnswer ScriptedPrompter::questionDialog(const QuestionRequest& request) {
     Shown s{Kind::Question,     request.title, request.body, MessageIcon::None,
             MessageButtons::Ok, request,       {},           {}};
     shown << s;
-    return take(dialogAnswers, 1);
+    return static_cast<DialogAnswer>(take(dialogAnswers, 1));
 }
 
-int ScriptedPrompter::colourMessageDialog(const QuestionRequest& request) {
+DialogAnswer ScriptedPrompter::colourMessageDialog(const QuestionRequest& request) {
     Shown s{Kind::ColourMessage, request.title, request.body, MessageIcon::None,
             MessageButtons::Ok,  request,       {},           {}};
     shown << s;
-    return take(dialogAnswers, 1);
+    return static_cast<DialogAnswer>(take(dialogAnswers, 1));
 }
 
-int ScriptedPrompter::instructionDialog(const InstructionRequest& request) {
+DialogAnswer ScriptedPrompter::instructionDialog(const InstructionRequest& request) {
     Shown s{Kind::Instruction,
             request.title,
             request.body,
@@ -58,10 +58,10 @@ int ScriptedPrompter::instructionDialog(const InstructionRequest& request) {
             request,
             {}};
     shown << s;
-    return take(dialogAnswers, 1);
+    return static_cast<DialogAnswer>(take(dialogAnswers, 1));
 }
 
-int ScriptedPrompter::colliCountDialog(const ColliCountRequest& request, int* count) {
+std::optional<int> ScriptedPrompter::colliCountDialog(const ColliCountRequest& request) {
     Shown s{Kind::ColliCount,
             request.title,
             request.prompt,
@@ -73,10 +73,9 @@ int ScriptedPrompter::colliCountDialog(const ColliCountRequest& request, int* co
     shown << s;
     const int answer = take(colliAnswers, request.initial);
     if (answer < 0) {
-        return 2;
+        return std::nullopt;
     }
-    *count = std::clamp(answer, 0, 999);
-    return 1;
+    return std::clamp(answer, 0, 999);
 }
 
 bool ScriptedPrompter::passwordDialog(const PasswordRequest& request,

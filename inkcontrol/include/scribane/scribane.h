@@ -26,6 +26,7 @@
 // the control's keys again; scribane::registerServer() does both for a module path.
 #pragma once
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -786,6 +787,37 @@ typedef HRESULT (*DllUnregisterServerFn)();
 // Host-side helpers: text conversion, GUID text, the class registry and object creation.
 
 namespace scribane {
+
+// Reference counting for the objects a host hands to the control (a site, an
+// event sink, a stream): made with new at a count of one, gone with the last
+// Release. A class with more than one interface declares AddRef and Release
+// once more, forwarding here, so that every base shares this one count.
+template <class Interface> class Counted : public Interface {
+public:
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG n = --refs_;
+        if (n == 0) {
+            delete this;
+        }
+        return n;
+    }
+    virtual ~Counted() = default;
+
+protected:
+    // QueryInterface's ending: hands out `p` with a reference, or none.
+    HRESULT answer(void** object, void* p) {
+        *object = p;
+        if (p == nullptr) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
 
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 inline std::string toUtf8(const char16_t* text, size_t length) {
