@@ -32,44 +32,6 @@ const char* const kJson = "application/json; charset=utf-8";
 const char* const kCookie = "korvane_session";
 constexpr std::uintmax_t kMaxPdf = 32 * 1024 * 1024;
 
-// Appends one well-formed UTF-8 sequence from `text` at `i`, or '?' for a
-// byte that starts none, and returns the next position.
-size_t appendUtf8(std::string& out, std::string_view text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    size_t length = 0;
-    unsigned int low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        low = c == 0xE0 ? 0xA0 : 0x80;
-        high = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        low = c == 0xF0 ? 0x90 : 0x80;
-        high = c == 0xF4 ? 0x8F : 0xBF;
-    }
-    if (length == 0 || i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) {
-        out += '?';
-        return i + 1;
-    }
-    for (size_t k = 2; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            out += '?';
-            return i + 1;
-        }
-    }
-    // U+2028 and U+2029 end a line in older script parsers.
-    if (length == 3 && c == 0xE2 && byte(i + 1) == 0x80 &&
-        (byte(i + 2) == 0xA8 || byte(i + 2) == 0xA9)) {
-        out += byte(i + 2) == 0xA8 ? "\\u2028" : "\\u2029";
-        return i + 3;
-    }
-    out.append(text.substr(i, length));
-    return i + length;
-}
-
 // A small JSON writer: members and elements in order, commas by itself.
 class Json {
 public:
@@ -305,54 +267,6 @@ std::optional<TimePoint> ParseIsoUtc(const std::string& text) {
     tm.tm_mon -= 1;
     const std::time_t seconds = timegm(&tm);
     return std::chrono::system_clock::from_time_t(seconds) + std::chrono::milliseconds(millis);
-}
-
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            i = appendUtf8(out, text, i);
-            continue;
-        }
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        // Never markup, even where a careless reader pastes the JSON into a page.
-        case '<':
-            out += "\\u003c";
-            break;
-        case '>':
-            out += "\\u003e";
-            break;
-        case '&':
-            out += "\\u0026";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-        ++i;
-    }
-    return out + '"';
 }
 
 bool RouteStale(const DashboardRoute& route, TimePoint now, int staleMinutes) {

@@ -35,7 +35,6 @@ std::optional<std::chrono::system_clock::time_point> ParseIsoUtc(const std::stri
 
 // The JSON of the API, as plain functions of what the queries returned.
 using TimePoint = std::chrono::system_clock::time_point;
-std::string JsonString(std::string_view text);
 bool RouteStale(const DashboardRoute& route, TimePoint now, int staleMinutes);
 std::string PlantsJson(const std::vector<DashboardPlant>& plants);
 std::string RoutesJson(const DashboardPlant& plant, const std::string& day,

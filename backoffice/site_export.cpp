@@ -1,6 +1,7 @@
 #include "backoffice/site_export.h"
 
 #include "backoffice/csv_reader.h"
+#include "backoffice/xml_text.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -26,78 +27,49 @@ void WriteWhole(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::rename(partial, path);
 }
 
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
-
 } // namespace
 
 std::string ExportJson(const std::vector<ExportNote>& notes, const std::string& day) {
-    std::string out = "{\"day\": " + Json(day) + ", \"notes\": [";
+    std::string out = "{\"day\": " + JsonString(day) + ", \"notes\": [";
     for (std::size_t i = 0; i < notes.size(); ++i) {
         const ExportNote& n = notes[i];
         out += i ? ",\n " : "\n ";
         out +=
-            "{\"plant\": " + Json(n.plant) + ", \"note\": " + Json(n.number) +
+            "{\"plant\": " + JsonString(n.plant) + ", \"note\": " + JsonString(n.number) +
             ", \"route\": " + std::to_string(n.route) +
-            ", \"delivery_day\": " + Json(n.deliveryDay) + ", \"stop\": " + std::to_string(n.stop) +
-            ", \"customer\": " + Json(n.customer) + ", \"status\": " + Json(n.status) +
-            ", \"opened_at\": " + Json(n.openedAt) + ", \"opened_by\": " + Json(n.openedBy) +
-            ", \"opened_employee\": " + Json(n.openedEmployee) +
-            ", \"finished_at\": " + Json(n.finishedAt) +
-            ", \"finished_by\": " + Json(n.finishedBy) +
-            ", \"finished_employee\": " + Json(n.finishedEmployee) +
-            ", \"colli\": " + std::to_string(n.colli) + ", \"printed_at\": " + Json(n.printedAt) +
-            ", \"processed_at\": " + Json(n.finishedAt) + ", \"lines\": [";
+            ", \"delivery_day\": " + JsonString(n.deliveryDay) +
+            ", \"stop\": " + std::to_string(n.stop) + ", \"customer\": " + JsonString(n.customer) +
+            ", \"status\": " + JsonString(n.status) + ", \"opened_at\": " + JsonString(n.openedAt) +
+            ", \"opened_by\": " + JsonString(n.openedBy) +
+            ", \"opened_employee\": " + JsonString(n.openedEmployee) +
+            ", \"finished_at\": " + JsonString(n.finishedAt) +
+            ", \"finished_by\": " + JsonString(n.finishedBy) +
+            ", \"finished_employee\": " + JsonString(n.finishedEmployee) +
+            ", \"colli\": " + std::to_string(n.colli) +
+            ", \"printed_at\": " + JsonString(n.printedAt) +
+            ", \"processed_at\": " + JsonString(n.finishedAt) + ", \"lines\": [";
         for (std::size_t k = 0; k < n.lines.size(); ++k) {
             const ExportLine& l = n.lines[k];
             out += (k ? ", " : "") + std::string("{\"position\": ") + std::to_string(l.position) +
-                   ", \"product\": " + Json(l.product) +
-                   ", \"description\": " + Json(l.description) +
+                   ", \"product\": " + JsonString(l.product) +
+                   ", \"description\": " + JsonString(l.description) +
                    ", \"ordered\": " + std::to_string(l.ordered) +
                    ", \"delivered\": " + std::to_string(l.delivered) + "}";
         }
         out += "], \"containers\": [";
         for (std::size_t k = 0; k < n.containers.size(); ++k) {
-            out += (k ? ", " : "") + std::string("{\"container\": ") + Json(n.containers[k].code) +
-                   ", \"scanned_at\": " + Json(n.containers[k].scannedAt) + "}";
+            out += (k ? ", " : "") + std::string("{\"container\": ") +
+                   JsonString(n.containers[k].code) +
+                   ", \"scanned_at\": " + JsonString(n.containers[k].scannedAt) + "}";
         }
         out += "], \"pool\": [";
         for (std::size_t k = 0; k < n.pool.size(); ++k) {
             const ExportPoolUnit& u = n.pool[k];
-            out += (k ? ", " : "") + std::string("{\"code\": ") + Json(u.code) +
-                   ", \"product\": " + Json(u.product) +
+            out += (k ? ", " : "") + std::string("{\"code\": ") + JsonString(u.code) +
+                   ", \"product\": " + JsonString(u.product) +
                    ", \"bundle\": " + (u.bundle ? "true" : "false") +
                    ", \"quantity\": " + std::to_string(u.quantity) +
-                   ", \"scanned_at\": " + Json(u.scannedAt) + "}";
+                   ", \"scanned_at\": " + JsonString(u.scannedAt) + "}";
         }
         out += "]}";
     }

@@ -1,6 +1,7 @@
 #include "backoffice/xml_text.h"
 
 #include <charconv>
+#include <cstdio>
 #include <limits>
 
 namespace backoffice {
@@ -246,6 +247,66 @@ void XmlOut::closeStartTag() {
         out_ += '>';
         startOpen_ = false;
     }
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const size_t length = utf8Length(text.substr(i));
+            if (length == 0) {
+                out += '?';
+                i += 1;
+            } else if (length == 3 && text.substr(i, 2) == "\xE2\x80" &&
+                       (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+                // U+2028 and U+2029 end a line in older script parsers.
+                out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+                i += 3;
+            } else {
+                out.append(text, i, length);
+                i += length;
+            }
+            continue;
+        }
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        // Never markup, even where a careless reader pastes the JSON into a page.
+        case '<':
+            out += "\\u003c";
+            break;
+        case '>':
+            out += "\\u003e";
+            break;
+        case '&':
+            out += "\\u0026";
+            break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        ++i;
+    }
+    return out + '"';
 }
 
 } // namespace backoffice

@@ -26,6 +26,12 @@ void AppendEscapedText(std::string& out, std::string_view text);
 // (which the value writer protects) and control characters become blanks.
 std::string PlainMessage(std::string_view text);
 
+// A JSON string literal for the dashboard's answers and the export: quotes,
+// backslashes and control characters escaped, '<', '>' and '&' as \u escapes
+// (never markup, even pasted into a page), a byte that is not part of
+// well-formed UTF-8 as '?'.
+std::string JsonString(std::string_view text);
+
 // Strict whole numbers of a request: optional blanks around, an optional
 // sign, digits only, within range. Anything else is no number.
 std::optional<std::int64_t> ParseInteger(std::string_view text);

@@ -5,6 +5,7 @@
 #include "backoffice/server.h"
 #include "backoffice/sqlite.h"
 #include "backoffice/users.h"
+#include "backoffice/xml_text.h"
 #include "backoffice_fixture.h"
 
 #include <fstream>
