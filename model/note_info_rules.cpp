@@ -1,5 +1,7 @@
 #include "model/note_info_rules.h"
 
+#include "model/korvo_doc.h"
+
 NoteContainers ContainersOf(const std::optional<PackingNote>& note,
                             const std::vector<ContainerScanRecord>& scanned) {
     NoteContainers containers;
@@ -45,4 +47,27 @@ QString InstructionsText(const PackingNoteDetails& details) {
         text += instruction.UI + QStringLiteral("\n\n");
     }
     return text;
+}
+
+bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& reload) {
+    const int target = doc.packingNoteIndex + step;
+    if (doc.packingNoteIndex < 0 || target < 0 ||
+        target >= static_cast<int>(doc.packingNoteList.size())) {
+        return false;
+    }
+    const std::optional<PackingNote> shown = doc.currentPackingNote;
+    const int shownIndex = doc.packingNoteIndex;
+    const std::int32_t shownId = doc.packingNoteId;
+    const PackingNote& listed = doc.packingNoteList[static_cast<std::size_t>(target)];
+    doc.currentPackingNote = listed;
+    doc.packingNoteIndex = target;
+    doc.packingNoteId = listed.PNID;
+    if (reload() != Result::Ok) {
+        doc.currentPackingNote = shown;
+        doc.packingNoteIndex = shownIndex;
+        doc.packingNoteId = shownId;
+        return false;
+    }
+    doc.containerScanResult.clear();
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "model/records.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,6 +28,16 @@ struct NoteStepping {
     bool next = false;
 };
 NoteStepping NoteSteppingFor(int listOrigin, int index, int listCount);
+
+class CKorvoDoc;
+
+// Previous or Next: the note `step` places away in the list the current note
+// was opened from becomes the note shown, with its place in the list and the id
+// Print sends, and `reload` fetches it (Result::Ok or the text shown). When the
+// fetch fails, the worker stays on the note he had, all three as they were.
+// The containers scanned belong to the note left and go with it. True when the
+// step was taken; a step off either end of the list asks nothing.
+bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& reload);
 
 // "2 Dairy /  7 Dock": department number and description, collection point
 // number and description.

@@ -208,31 +208,14 @@ void CPackingNoteInfoView::scanContainer() {
 }
 
 void CPackingNoteInfoView::stepNote(int step) {
-    const int target = doc_.packingNoteIndex + step;
-    if (doc_.packingNoteIndex < 0 || target < 0 ||
-        target >= static_cast<int>(doc_.packingNoteList.size())) {
-        return;
-    }
-    const std::optional<PackingNote> shown = doc_.currentPackingNote;
-    const int shownIndex = doc_.packingNoteIndex;
-    const std::int32_t shownId = doc_.packingNoteId;
-    const PackingNote& listed = doc_.packingNoteList[static_cast<std::size_t>(target)];
-    doc_.currentPackingNote = listed;
-    doc_.packingNoteIndex = target;
-    // Print sends this id: it follows the note shown.
-    doc_.packingNoteId = listed.PNID;
-    const QString result = sendLogged(kReloadLog, [this] {
-        return backOffice().packingNote(NoteAction::CurrentById, QString());
+    const bool stepped = StepToListedNote(doc_, step, [this] {
+        return sendLogged(kReloadLog, [this] {
+            return backOffice().packingNote(NoteAction::CurrentById, QString());
+        });
     });
-    if (result != Result::Ok) {
-        // The worker stays on the note he had.
-        doc_.currentPackingNote = shown;
-        doc_.packingNoteIndex = shownIndex;
-        doc_.packingNoteId = shownId;
-        return;
+    if (stepped) {
+        showNote();
     }
-    doc_.containerScanResult.clear();
-    showNote();
 }
 
 void CPackingNoteInfoView::showInstructions() {

@@ -230,7 +230,7 @@ void CQuantityListView::onEditClosed(int row, int column) {
 
 void CQuantityListView::placeControls() {
     const int width = frame_.screenWidth();
-    const int buttonRow = frame_.screenHeight() - frame_.menuBarHeight() - 73;
+    const int buttonRow = buttonRowTop();
     const int detailsTop = buttonRow - 2 * kDetailHeight - kGap - 12;
     // The list keeps its full height unless the keypad leaves less room; then
     // it shrinks so the row being edited stays in sight.

@@ -421,7 +421,7 @@ QString CSettingView::runOperation(ScreenOperation operation) {
 
 void CSettingView::layoutTabs() {
     const int top = ScreenFrame::kTitleHeight;
-    const int buttonRow = frame_.screenHeight() - frame_.menuBarHeight() - 73;
+    const int buttonRow = buttonRowTop();
     const int bottom = std::min(buttonRow, height() - 2);
     tabs_->setGeometry(0, top, std::min(width(), frame_.screenWidth()), std::max(40, bottom - top));
 }

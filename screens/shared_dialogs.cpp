@@ -1,6 +1,7 @@
 #include "screens/shared_dialogs.h"
 
 #include "model/korvo_doc.h"
+#include "model/print_rules.h"
 #include "model/scan_rules.h"
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
@@ -146,35 +147,24 @@ bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label) {
     return false;
 }
 
-bool WantsOrderForm(int pof, const std::function<bool()>& ask) {
-    switch (OrderFormRuleOf(pof)) {
-    case OrderFormRule::Ask:
-        return ask();
-    case OrderFormRule::Always:
-        return true;
-    case OrderFormRule::Never:
-        break;
-    }
-    return false;
-}
-
 PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
     const Settings empty;
     const Settings& settings = doc.currentSettings ? *doc.currentSettings : empty;
-    const bool orderForm = WantsOrderForm(
-        settings.POF, [&] { return AskYesNo(doc, doc.T(QStringLiteral("msgPrintOrderForm"))); });
-    if (settings.PCS) {
+    PrintQuestions ask;
+    ask.orderForm = [&] { return AskYesNo(doc, doc.T(QStringLiteral("msgPrintOrderForm"))); };
+    ask.colliCount = [&]() -> std::optional<int> {
         if (!AskNumberOfColli(doc)) {
-            return {true, QString()};
+            return std::nullopt;
         }
-    } else {
-        // Without the question the note's own colli count goes with it, never
-        // what was typed for an earlier note.
-        const int own = doc.currentPackingNote ? doc.currentPackingNote->PNCN : 0;
-        doc.colliCount = static_cast<std::int16_t>(std::clamp(own, 0, 999));
+        return doc.colliCount;
+    };
+    const PrintChoice choice = ChoosePrint(settings, doc.currentPackingNote, ask);
+    if (choice.cancelled) {
+        return {true, QString()};
     }
-    return {false, office.print(static_cast<std::uint16_t>(std::max<int>(0, doc.colliCount)),
-                                orderForm ? 1 : 0)};
+    doc.colliCount = choice.colli;
+    return {false, office.print(static_cast<std::uint16_t>(std::max<int>(0, choice.colli)),
+                                choice.orderForm ? 1 : 0)};
 }
 
 // ---- instructions ---------------------------------------------------------

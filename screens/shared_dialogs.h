@@ -57,8 +57,6 @@ struct PrintOutcome {
     QString result;         // Result::Ok or the text shown; empty when cancelled
 };
 PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office);
-// Whether the print request asks for an order form, given POF and the question.
-bool WantsOrderForm(int pof, const std::function<bool()>& ask);
 
 // Read-only display of a note's instructions or of its container list.
 class CInstructionDlg : public QDialog {

@@ -96,7 +96,7 @@ void CKorvoFormView::placeLabels() {
     y += 22;
     licensedBy_->setGeometry(left, y, inner, 16);
     y += 17;
-    const int buttonRow = frame_.screenHeight() - frame_.menuBarHeight() - 73;
+    const int buttonRow = buttonRowTop();
     const int logoHeight = std::clamp(buttonRow - y - 4, 16, 28);
     logo_->setGeometry(left, y, 110, logoHeight);
     logo_->setPixmap(LogoPicture(110, logoHeight));

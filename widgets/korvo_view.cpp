@@ -96,9 +96,13 @@ void KorvoView::layoutButtons(const std::array<int, 6>& buttonIds, int gap) {
     frame_.LayoutScreen(this, buttonIds, 0, gap);
 }
 
+ScreenGeometry KorvoView::screenGeometry() const {
+    return {frame_.screenWidth(), frame_.screenHeight(), frame_.menuBarHeight()};
+}
+
 QRect KorvoView::contentArea() const {
     const int top = ScreenFrame::kTitleHeight;
-    const int bottom = frame_.screenHeight() - frame_.menuBarHeight() - 73;
+    const int bottom = buttonRowTop();
     return QRect(0, top, frame_.screenWidth(), std::max(0, bottom - top));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/navigation_ids.h"
+#include "widgets/layout_screen.h"
 #include "widgets/screen_frame.h"
 
 #include <QPointer>
@@ -55,6 +56,9 @@ protected:
     void layoutButtons(const std::array<int, 6>& buttonIds, int gap = 2);
     // Where a screen's own controls go: below the title, above the button row.
     QRect contentArea() const;
+    // The frame's screen geometry, and the top of its button row.
+    ScreenGeometry screenGeometry() const;
+    int buttonRowTop() const { return screenGeometry().buttonRowTop(); }
     // The settings ask for the on-screen keyboard when a field gets the focus.
     bool keyboardWanted() const;
     // Raises or lowers the on-screen keyboard (raising only when the settings ask for it).
