@@ -729,6 +729,7 @@ Dashboard::~Dashboard() {
 }
 
 void Dashboard::attach(ServerOptions& server) {
+    connectionLifetime_ = server.connectionLifetime;
     server.routes = [this](httplib::Server& http) { routes_->add(http, false); };
     server.exchanged = [this](const SoapCall& call, const ExchangeResult& result) {
         if (!result.device) {
@@ -754,6 +755,7 @@ bool Dashboard::start() {
         error_ = "cannot listen for HTTPS on " + host + ":" + std::to_string(options_.tlsPort);
         return false;
     }
+    tlsWatchdog_ = std::make_unique<ConnectionWatchdog>(tlsPort_, connectionLifetime_);
     tlsRunner_ = std::thread([this] { routes_->tls->listen_after_bind(); });
     for (int i = 0; i < 5000 && !routes_->tls->is_running(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -769,6 +771,7 @@ void Dashboard::stop() {
     if (tlsRunner_.joinable()) {
         tlsRunner_.join();
     }
+    tlsWatchdog_.reset(); // only now: it cuts what would hold up the listener's stop
     {
         std::lock_guard lock(activityMutex_);
         stopping_ = true;

@@ -18,6 +18,7 @@
 namespace backoffice {
 
 struct ServerOptions;
+class ConnectionWatchdog;
 class Logins;
 
 // The supervisor's dashboard: read-only pages under /dashboard and their
@@ -60,7 +61,8 @@ public:
     // certificate); empty when it can.
     const std::string& error() const { return error_; }
     // Adds the pages and the API to the handhelds' server, and has it report
-    // every exchange.
+    // every exchange; the HTTPS listener takes the server's connection age
+    // limit.
     void attach(ServerOptions& server);
     // Starts the TLS listener when a certificate is given; false on failure.
     bool start();
@@ -123,6 +125,10 @@ private:
 
     int tlsPort_ = -1;
     std::thread tlsRunner_;
+    // The HTTPS listener's connections are watched as the handhelds' are,
+    // with the same age limit.
+    std::chrono::seconds connectionLifetime_{60};
+    std::unique_ptr<ConnectionWatchdog> tlsWatchdog_;
 };
 
 } // namespace backoffice
