@@ -424,6 +424,16 @@ std::string ScansJson(const DashboardPlant& plant, const std::string& day, const
     return j.close(']').close('}').take();
 }
 
+std::string ShowLogout(std::string page) {
+    const std::size_t form = page.find("<form id=\"logout\"");
+    const std::size_t end = page.find('>', form);
+    const std::size_t hidden = page.find(" hidden", form);
+    if (form != std::string::npos && hidden < end) {
+        page.erase(hidden, 7);
+    }
+    return page;
+}
+
 // ---------------------------------------------------------------------------
 // The server side
 
@@ -438,6 +448,9 @@ public:
                 return;
             }
             serveAsset("index.html", out);
+            if (d_.loginNeeded_) { // so whoever sees the page here is logged in
+                out.body = ShowLogout(std::move(out.body));
+            }
         };
         for (const char* path : {"/dashboard", "/dashboard/", "/dashboard/route",
                                  "/dashboard/handhelds", "/dashboard/scans"}) {
@@ -502,7 +515,7 @@ public:
                 d_.logins_->logOut(cookieValue(in, kCookie));
             }
             out.status = 303;
-            out.set_header("Location", "/dashboard/login");
+            out.set_header("Location", std::string("/dashboard/login?lang=") + loginTexts(in).lang);
             out.set_header("Set-Cookie", std::string(kCookie) + "=; Path=/; Max-Age=0; HttpOnly; "
                                                                 "SameSite=Strict");
         });

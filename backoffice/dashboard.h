@@ -48,6 +48,9 @@ std::string HandheldsJson(const DashboardPlant& plant, const std::vector<Dashboa
 std::string ScansJson(const DashboardPlant& plant, const std::string& day, const HourlyScans& scans,
                       int planFrom, int planTo);
 
+// The page with its logout button shown (it comes hidden).
+std::string ShowLogout(std::string page);
+
 class Dashboard {
 public:
     using Log = std::function<void(const std::string&)>;

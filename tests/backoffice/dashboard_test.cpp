@@ -531,6 +531,58 @@ TEST_F(Dashboard, AccessOverHttp) {
     }
 }
 
+// Where the pages need a login, they carry a logout button; logging out ends
+// the session on the server, not only the cookie in the browser. On loopback,
+// where nobody logs in, the button stays hidden.
+TEST_F(Dashboard, LoggingOutEndsTheSession) {
+    const std::string users = (folder_.path() / "users").string();
+    { std::ofstream(users) << "anna:" << bo::HashPassword("right") << '\n'; }
+    const std::string form = "<form id=\"logout\" method=\"post\" action=\"/dashboard/logout\"";
+    for (const bool login : {false, true}) {
+        SCOPED_TRACE(login ? "login" : "loopback");
+        bo::DashboardOptions options;
+        options.usersFile = users;
+        options.plainLogin = true; // the test's client speaks plain HTTP
+        bo::Dashboard dashboard(queries_, options, login ? "0.0.0.0" : "127.0.0.1",
+                                folder_.path().string());
+        ASSERT_EQ(dashboard.error(), "");
+        bo::ServerOptions serverOptions;
+        serverOptions.threads = 2;
+        dashboard.attach(serverOptions);
+        bo::Server server(*handlers_, serverOptions);
+        ASSERT_TRUE(server.bind());
+        server.start();
+        httplib::Client client("127.0.0.1", server.port());
+        client.set_read_timeout(std::chrono::seconds(5));
+        httplib::Headers cookie;
+        if (login) {
+            const auto in = client.Post("/dashboard/login", "user=anna&password=right",
+                                        "application/x-www-form-urlencoded");
+            ASSERT_TRUE(in);
+            const std::string set = in->get_header_value("Set-Cookie");
+            ASSERT_NE(set.find("korvane_session="), std::string::npos);
+            cookie = {{"Cookie", set.substr(0, set.find(';'))}};
+        }
+        const auto page = client.Get("/dashboard", cookie);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->status, 200);
+        EXPECT_TRUE(has(page->body, form + (login ? ">" : " hidden>")));
+        if (login) {
+            const auto out = client.Post("/dashboard/logout", cookie, "lang=de",
+                                         "application/x-www-form-urlencoded");
+            ASSERT_TRUE(out);
+            EXPECT_EQ(out->status, 303);
+            EXPECT_EQ(out->get_header_value("Location"), "/dashboard/login?lang=de");
+            EXPECT_TRUE(has(out->get_header_value("Set-Cookie"), "korvane_session=; "));
+            EXPECT_TRUE(has(out->get_header_value("Set-Cookie"), "Max-Age=0"));
+            const auto after = client.Get("/dashboard", cookie);
+            ASSERT_TRUE(after);
+            EXPECT_EQ(after->status, 303) << "the old cookie no longer lets in";
+        }
+        server.stop();
+    }
+}
+
 // A certificate and key for 127.0.0.1, valid for an hour.
 void WriteCertificate(const std::string& certificate, const std::string& key) {
     EVP_PKEY* pair = EVP_EC_gen("P-256");
