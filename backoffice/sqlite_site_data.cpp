@@ -313,7 +313,9 @@ std::string FileList(const ImportRequest& request) {
 // process ends, however it ends.
 class ImportLock {
 public:
-    explicit ImportLock(const std::string& database) {
+    // An import that runs already is an error; with `tryOnly`, held() says
+    // whether the lock was had.
+    explicit ImportLock(const std::string& database, bool tryOnly = false) {
         if (database.empty() || database == ":memory:") {
             return;
         }
@@ -324,10 +326,15 @@ public:
         }
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd_);
-            throw std::runtime_error("another import into " + database +
-                                     " is running; try again when it has finished");
+            fd_ = -1;
+            held_ = false;
+            if (!tryOnly) {
+                throw std::runtime_error("another import into " + database +
+                                         " is running; try again when it has finished");
+            }
         }
     }
+    bool held() const { return held_; }
     ~ImportLock() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -338,6 +345,7 @@ public:
 
 private:
     int fd_ = -1;
+    bool held_ = true;
 };
 
 // An import that writes rows ahead of its switch marks them with an audit
@@ -345,7 +353,7 @@ private:
 // instructions, lines); the switch turns it into the import's entry. One
 // that is still pending belongs to an import that never switched in (killed,
 // or failed): its rows are removed, in steps, and the entry says so.
-void RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
+bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
     struct Pending {
         std::int64_t audit, notesAbove, linesAbove;
     };
@@ -388,6 +396,7 @@ void RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
                 .run();
         });
     }
+    return !pending.empty();
 }
 
 // The connection checks no references while an import writes ahead of its
@@ -924,6 +933,15 @@ void SqliteImportSession::replaceDay(const std::string& day, ImportSummary& summ
 }
 
 } // namespace
+
+bool SqliteSiteData::rollBackUnfinishedImport() {
+    const ImportLock lock(store_.path(), true);
+    if (!lock.held()) {
+        return false; // that import is alive and will finish or fail itself
+    }
+    auto db = store_.connect();
+    return RollBackUnfinished(store_, *db);
+}
 
 std::unique_ptr<ImportSession> SqliteSiteData::beginImport() {
     return std::make_unique<SqliteImportSession>(store_);

@@ -1,6 +1,7 @@
 // Several handhelds at once, and a server killed in the middle of their work.
 #include "backoffice/embedded_back_office.h"
 #include "backoffice/sqlite.h"
+#include "backoffice/sqlite_site_data.h"
 #include "backoffice/sqlite_store.h"
 #include "backoffice_fixture.h"
 
@@ -335,6 +336,17 @@ TEST(Durability, AKilledImportLeavesNothingAndTheNextGoesInWhole) {
         ASSERT_TRUE(plant);
         EXPECT_FALSE(tx->noteByNumber(plant->id, "8010001")) << "a handheld's search by number";
         EXPECT_TRUE(tx->routes(plant->id, std::nullopt, "2026-05-04", false).empty());
+    }
+    {
+        // What serve does at its start.
+        bo::SqliteStore store(killed);
+        EXPECT_TRUE(bo::SqliteSiteData(store).rollBackUnfinishedImport());
+        EXPECT_FALSE(bo::SqliteSiteData(store).rollBackUnfinishedImport()) << "once";
+        bo::sqlite::Database db(killed);
+        auto left = db.query("SELECT (SELECT COUNT(*) FROM notes) + (SELECT COUNT(*) FROM lines) "
+                             "+ (SELECT COUNT(*) FROM instructions)");
+        ASSERT_TRUE(left.next());
+        EXPECT_EQ(left.integer(0), 0);
     }
 
     ASSERT_EQ(runImport(killed, day, false), 0);
