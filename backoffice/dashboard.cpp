@@ -14,10 +14,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <httplib.h>
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace backoffice {
 
@@ -735,6 +739,7 @@ Dashboard::Dashboard(DashboardQueries& queries, DashboardOptions options, std::s
         routes_->add(*routes_->tls, true);
     }
     activityWriter_ = std::thread([this] { flushActivity(); });
+    answerer_ = std::thread([this] { answerLoop(); });
 }
 
 Dashboard::~Dashboard() {
@@ -792,6 +797,14 @@ void Dashboard::stop() {
     activityWanted_.notify_all();
     if (activityWriter_.joinable()) {
         activityWriter_.join();
+    }
+    {
+        std::lock_guard lock(answerMutex_);
+        answerStopping_ = true;
+    }
+    answerWanted_.notify_all();
+    if (answerer_.joinable()) {
+        answerer_.join();
     }
 }
 
@@ -858,7 +871,7 @@ Dashboard::Answer Dashboard::poll(const std::string& endpoint,
         }
     }
     Answer answer;
-    answer.reply = api(endpoint, params);
+    answer.reply = answerAside(endpoint, params);
     answer.etag =
         "\"" + boot_ + "-" + std::to_string(generation) + "-" + std::to_string(minute) + "\"";
     std::lock_guard lock(cacheMutex_);
@@ -867,6 +880,44 @@ Dashboard::Answer Dashboard::poll(const std::string& endpoint,
     }
     cache_[key] = {generation, minute, now, answer};
     return answer;
+}
+
+Dashboard::Reply Dashboard::answerAside(const std::string& endpoint,
+                                        const std::map<std::string, std::string>& params) {
+    std::promise<Reply> promise;
+    std::future<Reply> reply = promise.get_future();
+    {
+        std::lock_guard lock(answerMutex_);
+        if (answerStopping_ || !answerer_.joinable()) {
+            return api(endpoint, params); // stopping: in place
+        }
+        answerJobs_.push_back([&] {
+            try {
+                promise.set_value(api(endpoint, params));
+            } catch (...) {
+                promise.set_exception(std::current_exception());
+            }
+        });
+    }
+    answerWanted_.notify_one();
+    return reply.get();
+}
+
+void Dashboard::answerLoop() {
+    // Niceness is the thread's own on Linux; raising it needs no privilege.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19);
+    std::unique_lock lock(answerMutex_);
+    for (;;) {
+        answerWanted_.wait(lock, [this] { return answerStopping_ || !answerJobs_.empty(); });
+        if (answerJobs_.empty()) {
+            return; // stopping, and every page that asked has its answer
+        }
+        std::function<void()> job = std::move(answerJobs_.front());
+        answerJobs_.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+    }
 }
 
 Dashboard::Reply Dashboard::api(const std::string& endpoint,

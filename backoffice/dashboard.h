@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -125,6 +126,18 @@ private:
     std::map<Id, HandheldActivity> pendingActivity_;
     bool stopping_ = false;
     std::thread activityWriter_;
+
+    // The answers' queries and JSON are made on a thread of their own at the
+    // lowest CPU priority: when the handhelds keep the processors busy, the
+    // pages wait a little, the handhelds do not.
+    Reply answerAside(const std::string& endpoint,
+                      const std::map<std::string, std::string>& params);
+    void answerLoop();
+    std::mutex answerMutex_;
+    std::condition_variable answerWanted_;
+    std::deque<std::function<void()>> answerJobs_;
+    bool answerStopping_ = false;
+    std::thread answerer_;
 
     int tlsPort_ = -1;
     std::thread tlsRunner_;
