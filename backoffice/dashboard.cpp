@@ -884,18 +884,21 @@ Dashboard::Answer Dashboard::poll(const std::string& endpoint,
 
 Dashboard::Reply Dashboard::answerAside(const std::string& endpoint,
                                         const std::map<std::string, std::string>& params) {
-    std::promise<Reply> promise;
-    std::future<Reply> reply = promise.get_future();
+    // Shared with the job: the answering thread may still be inside
+    // set_value when this one, woken, has returned.
+    const auto promise = std::make_shared<std::promise<Reply>>();
+    std::future<Reply> reply = promise->get_future();
     {
         std::lock_guard lock(answerMutex_);
         if (answerStopping_ || !answerer_.joinable()) {
             return api(endpoint, params); // stopping: in place
         }
-        answerJobs_.push_back([&] {
+        // endpoint and params live until the answer is there.
+        answerJobs_.push_back([this, promise, &endpoint, &params] {
             try {
-                promise.set_value(api(endpoint, params));
+                promise->set_value(api(endpoint, params));
             } catch (...) {
-                promise.set_exception(std::current_exception());
+                promise->set_exception(std::current_exception());
             }
         });
     }
