@@ -14,10 +14,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <httplib.h>
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace backoffice {
 
@@ -424,6 +428,16 @@ std::string ScansJson(const DashboardPlant& plant, const std::string& day, const
     return j.close(']').close('}').take();
 }
 
+std::string ShowLogout(std::string page) {
+    const std::size_t form = page.find("<form id=\"logout\"");
+    const std::size_t end = page.find('>', form);
+    const std::size_t hidden = page.find(" hidden", form);
+    if (form != std::string::npos && hidden < end) {
+        page.erase(hidden, 7);
+    }
+    return page;
+}
+
 // ---------------------------------------------------------------------------
 // The server side
 
@@ -438,6 +452,9 @@ public:
                 return;
             }
             serveAsset("index.html", out);
+            if (d_.loginNeeded_) { // so whoever sees the page here is logged in
+                out.body = ShowLogout(std::move(out.body));
+            }
         };
         for (const char* path : {"/dashboard", "/dashboard/", "/dashboard/route",
                                  "/dashboard/handhelds", "/dashboard/scans"}) {
@@ -502,7 +519,7 @@ public:
                 d_.logins_->logOut(cookieValue(in, kCookie));
             }
             out.status = 303;
-            out.set_header("Location", "/dashboard/login");
+            out.set_header("Location", std::string("/dashboard/login?lang=") + loginTexts(in).lang);
             out.set_header("Set-Cookie", std::string(kCookie) + "=; Path=/; Max-Age=0; HttpOnly; "
                                                                 "SameSite=Strict");
         });
@@ -722,6 +739,7 @@ Dashboard::Dashboard(DashboardQueries& queries, DashboardOptions options, std::s
         routes_->add(*routes_->tls, true);
     }
     activityWriter_ = std::thread([this] { flushActivity(); });
+    answerer_ = std::thread([this] { answerLoop(); });
 }
 
 Dashboard::~Dashboard() {
@@ -729,6 +747,7 @@ Dashboard::~Dashboard() {
 }
 
 void Dashboard::attach(ServerOptions& server) {
+    connectionLifetime_ = server.connectionLifetime;
     server.routes = [this](httplib::Server& http) { routes_->add(http, false); };
     server.exchanged = [this](const SoapCall& call, const ExchangeResult& result) {
         if (!result.device) {
@@ -754,6 +773,7 @@ bool Dashboard::start() {
         error_ = "cannot listen for HTTPS on " + host + ":" + std::to_string(options_.tlsPort);
         return false;
     }
+    tlsWatchdog_ = std::make_unique<ConnectionWatchdog>(tlsPort_, connectionLifetime_);
     tlsRunner_ = std::thread([this] { routes_->tls->listen_after_bind(); });
     for (int i = 0; i < 5000 && !routes_->tls->is_running(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -769,6 +789,7 @@ void Dashboard::stop() {
     if (tlsRunner_.joinable()) {
         tlsRunner_.join();
     }
+    tlsWatchdog_.reset(); // only now: it cuts what would hold up the listener's stop
     {
         std::lock_guard lock(activityMutex_);
         stopping_ = true;
@@ -776,6 +797,14 @@ void Dashboard::stop() {
     activityWanted_.notify_all();
     if (activityWriter_.joinable()) {
         activityWriter_.join();
+    }
+    {
+        std::lock_guard lock(answerMutex_);
+        answerStopping_ = true;
+    }
+    answerWanted_.notify_all();
+    if (answerer_.joinable()) {
+        answerer_.join();
     }
 }
 
@@ -842,7 +871,7 @@ Dashboard::Answer Dashboard::poll(const std::string& endpoint,
         }
     }
     Answer answer;
-    answer.reply = api(endpoint, params);
+    answer.reply = answerAside(endpoint, params);
     answer.etag =
         "\"" + boot_ + "-" + std::to_string(generation) + "-" + std::to_string(minute) + "\"";
     std::lock_guard lock(cacheMutex_);
@@ -851,6 +880,47 @@ Dashboard::Answer Dashboard::poll(const std::string& endpoint,
     }
     cache_[key] = {generation, minute, now, answer};
     return answer;
+}
+
+Dashboard::Reply Dashboard::answerAside(const std::string& endpoint,
+                                        const std::map<std::string, std::string>& params) {
+    // Shared with the job: the answering thread may still be inside
+    // set_value when this one, woken, has returned.
+    const auto promise = std::make_shared<std::promise<Reply>>();
+    std::future<Reply> reply = promise->get_future();
+    {
+        std::lock_guard lock(answerMutex_);
+        if (answerStopping_ || !answerer_.joinable()) {
+            return api(endpoint, params); // stopping: in place
+        }
+        // endpoint and params live until the answer is there.
+        answerJobs_.push_back([this, promise, &endpoint, &params] {
+            try {
+                promise->set_value(api(endpoint, params));
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        });
+    }
+    answerWanted_.notify_one();
+    return reply.get();
+}
+
+void Dashboard::answerLoop() {
+    // Niceness is the thread's own on Linux; raising it needs no privilege.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19);
+    std::unique_lock lock(answerMutex_);
+    for (;;) {
+        answerWanted_.wait(lock, [this] { return answerStopping_ || !answerJobs_.empty(); });
+        if (answerJobs_.empty()) {
+            return; // stopping, and every page that asked has its answer
+        }
+        std::function<void()> job = std::move(answerJobs_.front());
+        answerJobs_.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+    }
 }
 
 Dashboard::Reply Dashboard::api(const std::string& endpoint,

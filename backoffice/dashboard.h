@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -18,6 +19,7 @@
 namespace backoffice {
 
 struct ServerOptions;
+class ConnectionWatchdog;
 class Logins;
 
 // The supervisor's dashboard: read-only pages under /dashboard and their
@@ -47,6 +49,9 @@ std::string HandheldsJson(const DashboardPlant& plant, const std::vector<Dashboa
 std::string ScansJson(const DashboardPlant& plant, const std::string& day, const HourlyScans& scans,
                       int planFrom, int planTo);
 
+// The page with its logout button shown (it comes hidden).
+std::string ShowLogout(std::string page);
+
 class Dashboard {
 public:
     using Log = std::function<void(const std::string&)>;
@@ -60,7 +65,8 @@ public:
     // certificate); empty when it can.
     const std::string& error() const { return error_; }
     // Adds the pages and the API to the handhelds' server, and has it report
-    // every exchange.
+    // every exchange; the HTTPS listener takes the server's connection age
+    // limit.
     void attach(ServerOptions& server);
     // Starts the TLS listener when a certificate is given; false on failure.
     bool start();
@@ -121,8 +127,24 @@ private:
     bool stopping_ = false;
     std::thread activityWriter_;
 
+    // The answers' queries and JSON are made on a thread of their own at the
+    // lowest CPU priority: when the handhelds keep the processors busy, the
+    // pages wait a little, the handhelds do not.
+    Reply answerAside(const std::string& endpoint,
+                      const std::map<std::string, std::string>& params);
+    void answerLoop();
+    std::mutex answerMutex_;
+    std::condition_variable answerWanted_;
+    std::deque<std::function<void()>> answerJobs_;
+    bool answerStopping_ = false;
+    std::thread answerer_;
+
     int tlsPort_ = -1;
     std::thread tlsRunner_;
+    // The HTTPS listener's connections are watched as the handhelds' are,
+    // with the same age limit.
+    std::chrono::seconds connectionLifetime_{60};
+    std::unique_ptr<ConnectionWatchdog> tlsWatchdog_;
 };
 
 } // namespace backoffice

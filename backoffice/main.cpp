@@ -51,6 +51,9 @@ int Serve(const ServeOptions& options) {
     std::unique_ptr<SqliteStore> store;
     try {
         store = std::make_unique<SqliteStore>(options.database, options.fullSync);
+        if (SqliteSiteData(*store).rollBackUnfinishedImport()) {
+            log("event=import-rolled-back reason=\"an import was stopped before it finished\"");
+        }
         if (options.demo) {
             const std::string today = options.today.empty() ? LocalToday() : options.today;
             if (SeedDemo(*store, today)) {

@@ -182,12 +182,8 @@ void Server::run() {
     if (port_ <= 0 && !bind()) {
         return;
     }
-    watchdog_ = std::thread([this] { watchConnections(); });
+    const ConnectionWatchdog watchdog(port_, options_.connectionLifetime, options_.heartbeat);
     http_->listen_after_bind();
-    served_ = true;
-    if (watchdog_.joinable()) {
-        watchdog_.join();
-    }
 }
 
 void Server::start() {
@@ -211,18 +207,28 @@ void Server::stop() {
 // server's memory until the age limit ends it. The library does not show its
 // connections; a pass over them costs microseconds, so it runs five times a
 // second.
-void Server::watchConnections() {
+ConnectionWatchdog::ConnectionWatchdog(int port, std::chrono::seconds lifetime,
+                                       std::function<void()> heartbeat)
+    : port_(port), lifetime_(lifetime), heartbeat_(std::move(heartbeat)),
+      thread_([this] { watch(); }) {}
+
+ConnectionWatchdog::~ConnectionWatchdog() {
+    stopped_ = true;
+    thread_.join();
+}
+
+void ConnectionWatchdog::watch() {
     struct Watched {
         std::chrono::steady_clock::time_point since; // opened, or last answered
         std::uint64_t answeredBytes = 0;             // received up to the last answer
     };
     std::map<std::pair<int, int>, Watched> watched;
-    while (!served_) {
-        for (int i = 0; i < 2 && !served_; ++i) {
+    while (!stopped_) {
+        for (int i = 0; i < 2 && !stopped_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        if (options_.heartbeat) {
-            options_.heartbeat();
+        if (heartbeat_) {
+            heartbeat_();
         }
         const auto now = std::chrono::steady_clock::now();
         std::map<std::pair<int, int>, Watched> seen;
@@ -281,7 +287,7 @@ void Server::watchConnections() {
                 sockaddr unspecified{};
                 unspecified.sa_family = AF_UNSPEC;
                 ::connect(fd, &unspecified, sizeof unspecified);
-            } else if (now - state.since > options_.connectionLifetime) {
+            } else if (now - state.since > lifetime_) {
                 ::shutdown(fd, SHUT_RDWR); // the worker's next read or write fails
             } else {
                 seen.emplace(key, state);

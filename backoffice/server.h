@@ -40,6 +40,31 @@ struct ServerOptions {
     std::function<void(const SoapCall&, const ExchangeResult&)> exchanged;
 };
 
+// Watches the connections of one listening port on a thread of its own and
+// closes the ones that have had no answer for `lifetime` (counted from their
+// opening or their last answer), and resets the ones that sent far more than
+// one request may hold without an answer, so that a client that dribbles or
+// floods cannot keep a worker for ever. Runs until destroyed; destroy it only
+// once the listener has let go of its connections, so that such a client
+// cannot hold up the stop either.
+class ConnectionWatchdog {
+public:
+    ConnectionWatchdog(int port, std::chrono::seconds lifetime,
+                       std::function<void()> heartbeat = {});
+    ~ConnectionWatchdog();
+    ConnectionWatchdog(const ConnectionWatchdog&) = delete;
+    ConnectionWatchdog& operator=(const ConnectionWatchdog&) = delete;
+
+private:
+    void watch();
+
+    int port_;
+    std::chrono::seconds lifetime_;
+    std::function<void()> heartbeat_;
+    std::atomic<bool> stopped_{false};
+    std::thread thread_;
+};
+
 // The HTTP side: POST (and GET with ?WSDL) on /<path>/QVRGenericWebService.
 // An empty POST or a GET gets the WSDL; a processRequest envelope gets the
 // answer of the handlers; anything else a SOAP fault with status 500.
@@ -62,18 +87,12 @@ public:
 
 private:
     class Http;
-    void watchConnections();
 
     Handlers& handlers_;
     ServerOptions options_;
     std::unique_ptr<Http> http_;
     int port_ = -1;
     std::thread runner_;
-    std::thread watchdog_;
-    // Set once the library has let go of every connection: the watchdog runs
-    // until then, so a client that dribbles its request cannot hold up the
-    // stop either.
-    std::atomic<bool> served_{false};
 };
 
 } // namespace backoffice

@@ -3,11 +3,19 @@
 #include "backoffice/sqlite.h"
 #include "backoffice/sqlite_store.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <map>
+#include <optional>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
 
 namespace backoffice {
 
@@ -268,6 +276,150 @@ std::string Stage(const char* kind) {
     return std::string("stage_") + kind;
 }
 
+// Rows an import writes ahead of its switch go in steps this large, each in a
+// transaction of its own in the writers' turn: a handheld's write waits at
+// most for one step.
+constexpr std::int64_t kStepRows = 2000;
+
+// One short write of the import's in the writers' turn; afterwards the turn
+// is left free for as long again (at least a millisecond), so that the
+// handhelds' writes get it between two steps. Another process's writer (the
+// import command beside `serve`) waits on SQLite's lock, which it only finds
+// free when it looks in such a pause.
+template <typename Work> void Step(SqliteStore& store, sqlite::Database& db, Work&& work) {
+    const auto started = std::chrono::steady_clock::now();
+    {
+        std::unique_lock turn = store.writerTurn();
+        sqlite::Transaction transaction(db, true);
+        work();
+        transaction.commit();
+    }
+    std::this_thread::sleep_for(std::max<std::chrono::steady_clock::duration>(
+        std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1)));
+}
+
+// The import's files as its audit entry names them.
+std::string FileList(const ImportRequest& request) {
+    std::string files;
+    for (const std::string& file : request.files) {
+        files += (files.empty() ? "" : ",") + file;
+    }
+    return "files=" + files;
+}
+
+// One import at a time into a database, across processes: an import's new
+// ids are counted from what is there, and the rows it wrote ahead of its
+// switch are its own until then. The system lets go of the lock when the
+// process ends, however it ends.
+class ImportLock {
+public:
+    // An import that runs already is an error; with `tryOnly`, held() says
+    // whether the lock was had.
+    explicit ImportLock(const std::string& database, bool tryOnly = false) {
+        if (database.empty() || database == ":memory:") {
+            return;
+        }
+        const std::string path = database + ".import-lock";
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+        }
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            held_ = false;
+            if (!tryOnly) {
+                throw std::runtime_error("another import into " + database +
+                                         " is running; try again when it has finished");
+            }
+        }
+    }
+    bool held() const { return held_; }
+    ~ImportLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+
+private:
+    int fd_ = -1;
+    bool held_ = true;
+};
+
+// An import that writes rows ahead of its switch marks them with an audit
+// entry "pending" that names the ids above which they are (notes and their
+// instructions, lines); the switch turns it into the import's entry. One
+// that is still pending belongs to an import that never switched in (killed,
+// or failed): its rows are removed, in steps, and the entry says so.
+bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
+    struct Pending {
+        std::int64_t audit, notesAbove, linesAbove;
+    };
+    std::vector<Pending> pending;
+    {
+        auto q = db.query("SELECT id, before FROM main.audit WHERE entity = 'import' AND "
+                          "entity_id = 0 AND action = 'pending'");
+        while (q.next()) {
+            long long notes = 0, lines = 0;
+            if (std::sscanf(q.text(1).c_str(), "notes>%lld lines>%lld", &notes, &lines) == 2) {
+                pending.push_back({q.integer(0), notes, lines});
+            }
+        }
+    }
+    for (const Pending& p : pending) {
+        const std::pair<const char*, std::int64_t> steps[] = {
+            {"DELETE FROM main.instructions WHERE rowid IN (SELECT rowid FROM main.instructions "
+             "WHERE note_id > ? LIMIT 2000)",
+             p.notesAbove},
+            {"DELETE FROM main.lines WHERE id IN (SELECT id FROM main.lines WHERE id > ? LIMIT "
+             "2000)",
+             p.linesAbove},
+            // Their routes never came: no route counts them.
+            {"DELETE FROM main.notes WHERE id IN (SELECT id FROM main.notes WHERE id > ? LIMIT "
+             "2000)",
+             p.notesAbove},
+        };
+        for (const auto& [sql, above] : steps) {
+            // Each step removes rows or ends the loop; nothing adds any meanwhile.
+            for (bool more = true; more;) {
+                Step(store, db, [&] {
+                    db.query(sql).bind(1, above).run();
+                    more = db.changes() > 0;
+                });
+            }
+        }
+        Step(store, db, [&] {
+            db.query("UPDATE main.audit SET action = 'rolled back' WHERE id = ?")
+                .bind(1, p.audit)
+                .run();
+        });
+    }
+    return !pending.empty();
+}
+
+// The connection checks no references while an import writes ahead of its
+// switch (the notes' routes come with it); on again afterwards, whatever
+// happened.
+class ReferencesUnchecked {
+public:
+    explicit ReferencesUnchecked(sqlite::Database& db) : db_(db) {
+        db_.execute("PRAGMA foreign_keys = OFF");
+    }
+    ~ReferencesUnchecked() {
+        try {
+            db_.execute("PRAGMA foreign_keys = ON");
+        } catch (const sqlite::Error&) {
+        }
+    }
+    ReferencesUnchecked(const ReferencesUnchecked&) = delete;
+    ReferencesUnchecked& operator=(const ReferencesUnchecked&) = delete;
+
+private:
+    sqlite::Database& db_;
+};
+
 class SqliteImportSession : public ImportSession {
 public:
     SqliteImportSession(SqliteStore& store) : store_(store), db_(store.connect()) {
@@ -359,6 +511,8 @@ private:
     }
     void resolve(ImportSummary& summary);
     void decide(ImportSummary& summary);
+    void writeAhead(const ImportRequest& request);
+    void insertInstructions(const std::string& actions, std::int64_t after, std::int64_t upTo);
     void switchIn(const ImportRequest& request, ImportSummary& summary);
     void replaceDay(const std::string& day, ImportSummary& summary);
 
@@ -366,6 +520,8 @@ private:
     std::unique_ptr<sqlite::Database> db_;
     std::map<const ImportKind*, std::string> insertText_; // the staging insert of each kind
     std::vector<std::string> files_;                      // staged rows' files by number
+    std::map<std::string, long> ahead_; // rows of each kind written ahead of the switch
+    std::int64_t pendingAudit_ = 0;     // the audit entry that marks them
 };
 
 const ImportKind& KindNamed(const char* name) {
@@ -520,6 +676,12 @@ void SqliteImportSession::decide(ImportSummary& summary) {
 
 void SqliteImportSession::finish(const ImportRequest& request, ImportSummary& summary) {
     db_->execute("COMMIT"); // the staged rows; only the temporary tables were written
+    std::optional<ImportLock> lock;
+    if (!request.checkOnly) {
+        lock.emplace(store_.path());
+        // Before any id is counted: a killed import's rows are not the site's.
+        RollBackUnfinished(store_, *db_);
+    }
     db_->execute("BEGIN");
     resolve(summary);
     if (summary.problems.empty()) {
@@ -529,7 +691,114 @@ void SqliteImportSession::finish(const ImportRequest& request, ImportSummary& su
     if (!summary.problems.empty() || request.checkOnly) {
         return;
     }
-    switchIn(request, summary);
+    try {
+        writeAhead(request);
+        switchIn(request, summary);
+    } catch (...) {
+        if (pendingAudit_ != 0) {
+            try {
+                RollBackUnfinished(store_, *db_);
+            } catch (const std::exception&) {
+                // The next import removes them; they are out of every handheld's sight.
+            }
+        }
+        throw;
+    }
+}
+
+// The instructions of the staged notes with one of `actions` and a rowid in
+// (after, upTo]: one row per line of the field, unless the note is worked on.
+void SqliteImportSession::insertInstructions(const std::string& actions, std::int64_t after,
+                                             std::int64_t upTo) {
+    auto q = db_->query("SELECT s.target, s.instructions FROM stage_notes s JOIN main.notes n ON "
+                        "n.id = s.target WHERE s.action IN (" +
+                        actions +
+                        ") AND s.rowid > ? AND s.rowid <= ? AND s.instructions <> '' AND NOT " +
+                        std::string(kWorkedNote));
+    q.bind(1, after).bind(2, upTo);
+    while (q.next()) {
+        const Id note = q.integer(0);
+        const std::string text = q.text(1);
+        int position = 0;
+        for (std::size_t from = 0; from <= text.size();) {
+            std::size_t to = text.find('\n', from);
+            if (to == std::string::npos) {
+                to = text.size();
+            }
+            std::string part = text.substr(from, to - from);
+            if (!part.empty() && part.back() == '\r') {
+                part.pop_back();
+            }
+            db_->query("INSERT INTO main.instructions(note_id, position, text) VALUES(?, ?, ?)")
+                .bind(1, note)
+                .bind(2, std::int64_t{++position})
+                .bind(3, part)
+                .run();
+            from = to + 1;
+        }
+    }
+}
+
+// The bulk of a first load goes in before the switch, in steps: new notes of
+// new routes, and the lines (and instructions) of new notes. No handheld
+// reaches them meanwhile: a note is found only with its route, which comes
+// with the switch, a line only through its note. What is left for the switch
+// is the routes, the master data and the changes of what is already there.
+void SqliteImportSession::writeAhead(const ImportRequest& request) {
+    db_->execute("UPDATE stage_notes SET action = 'ahead' WHERE action = 'insert' AND ref_id NOT "
+                 "IN (SELECT id FROM main.routes)");
+    ahead_["notes"] = db_->changes();
+    db_->execute("UPDATE stage_lines SET action = 'ahead' WHERE action = 'insert' AND ref_id NOT "
+                 "IN (SELECT id FROM main.notes)");
+    ahead_["lines"] = db_->changes();
+    if (ahead_["notes"] == 0 && ahead_["lines"] == 0) {
+        return;
+    }
+    Step(store_, *db_, [&] {
+        const auto highest = [this](const char* table) {
+            auto q = db_->query(std::string("SELECT COALESCE(MAX(id), 0) FROM main.") + table);
+            return q.next() ? q.integer(0) : std::int64_t{0};
+        };
+        db_->query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) VALUES(?, "
+                   "'import', 0, 'pending', ?, ?)")
+            .bind(1, request.time)
+            .bind(3, FileList(request))
+            .bind(2, "notes>" + std::to_string(highest("notes")) + " lines>" +
+                         std::to_string(highest("lines")))
+            .run();
+        pendingAudit_ = db_->lastInsertId();
+    });
+    ReferencesUnchecked unchecked(*db_);
+    for (const KindPlan& plan : Plans()) {
+        const std::string kind = plan.kind;
+        if (kind != "notes" && kind != "lines") {
+            continue;
+        }
+        const std::string stage = Stage(plan.kind);
+        std::string columns = "id", values = "s.target";
+        for (const Mapping& m : plan.columns) {
+            columns += std::string(", ") + m.column;
+            values += std::string(", ") + m.value;
+        }
+        const std::string insert =
+            "INSERT INTO main." + std::string(plan.table) + "(" + columns + ") SELECT " + values +
+            " FROM " + stage + " AS s" +
+            (plan.joinTable ? std::string(" JOIN ") + plan.joinTable + " ON " + plan.joinOn : "") +
+            " WHERE s.action = 'ahead' AND s.rowid > ? AND s.rowid <= ? ORDER BY s.rowid";
+        std::int64_t last = 0;
+        {
+            auto q = db_->query("SELECT COALESCE(MAX(rowid), 0) FROM " + stage);
+            last = q.next() ? q.integer(0) : 0;
+        }
+        for (std::int64_t after = 0; after < last; after += kStepRows) {
+            Step(store_, *db_, [&] {
+                db_->query(insert).bind(1, after).bind(2, after + kStepRows).run();
+                if (kind == "notes") {
+                    insertInstructions("'ahead'", after, after + kStepRows);
+                }
+            });
+        }
+    }
 }
 
 // The one short step: set-wise inserts and updates of what was decided, in one
@@ -558,12 +827,16 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
             values += (values.empty() ? "" : ", ") + std::string(m.value);
             sets += (sets.empty() ? "" : ", ") + std::string(m.column) + " = " + m.value;
         }
-        db_->execute("INSERT INTO main." + std::string(plan.table) + "(" + columns + ") SELECT " +
-                     values + " FROM " + stage + " AS s" + join +
-                     " WHERE s.action = 'insert' AND NOT " + guard + " ORDER BY s.rowid");
-        const long late = count.inserted - db_->changes();
-        count.inserted -= late;
-        count.skipped += late;
+        // Only what is left: a scan of every staged row for nothing is what
+        // the handhelds would wait for.
+        if (count.inserted > ahead_[plan.kind]) {
+            db_->execute("INSERT INTO main." + std::string(plan.table) + "(" + columns +
+                         ") SELECT " + values + " FROM " + stage + " AS s" + join +
+                         " WHERE s.action = 'insert' AND NOT " + guard + " ORDER BY s.rowid");
+            const long late = count.inserted - ahead_[plan.kind] - db_->changes();
+            count.inserted -= late;
+            count.skipped += late;
+        }
         if (count.updated > 0) {
             db_->execute("UPDATE main." + std::string(plan.table) + " AS t SET " + sets + " FROM " +
                          stage + " AS s" + join +
@@ -573,60 +846,47 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
             count.updated -= lateUpdates;
             count.skipped += lateUpdates;
         }
-        if (std::string(plan.kind) == "notes") {
-            // Instructions: one row per line of the field.
+        if (std::string(plan.kind) == "routes") {
+            // The notes written ahead were counted by no route: theirs came
+            // only now.
+            db_->execute("UPDATE main.routes SET notes_new = (SELECT COUNT(*) FROM main.notes n "
+                         "WHERE n.route_id = routes.id AND n.status = 0) WHERE id IN (SELECT "
+                         "target FROM stage_routes WHERE action = 'insert')");
+        }
+        if (std::string(plan.kind) == "notes" && count.inserted + count.updated > ahead_["notes"]) {
             db_->execute("DELETE FROM main.instructions WHERE note_id IN (SELECT target FROM "
                          "stage_notes WHERE action IN ('insert', 'update')) AND note_id NOT IN "
                          "(SELECT id FROM main.notes n WHERE " +
                          std::string(kWorkedNote) + ")");
-            auto q =
-                db_->query("SELECT s.target, s.instructions FROM stage_notes s JOIN main.notes "
-                           "n ON n.id = s.target WHERE s.action IN ('insert', 'update') AND "
-                           "s.instructions <> '' AND NOT " +
-                           std::string(kWorkedNote));
-            while (q.next()) {
-                const Id note = q.integer(0);
-                const std::string text = q.text(1);
-                int position = 0;
-                for (std::size_t from = 0; from <= text.size();) {
-                    std::size_t to = text.find('\n', from);
-                    if (to == std::string::npos) {
-                        to = text.size();
-                    }
-                    std::string part = text.substr(from, to - from);
-                    if (!part.empty() && part.back() == '\r') {
-                        part.pop_back();
-                    }
-                    db_->query("INSERT INTO main.instructions(note_id, position, text) VALUES(?, "
-                               "?, ?)")
-                        .bind(1, note)
-                        .bind(2, std::int64_t{++position})
-                        .bind(3, part)
-                        .run();
-                    from = to + 1;
-                }
-            }
+            insertInstructions("'insert', 'update'", 0, std::numeric_limits<std::int64_t>::max());
         }
     }
     if (!request.replaceDay.empty()) {
         replaceDay(request.replaceDay, summary);
     }
-    std::string files, counts;
-    for (const std::string& file : request.files) {
-        files += (files.empty() ? "" : ",") + file;
-    }
+    std::string counts;
     for (const auto& [kind, c] : summary.kinds) {
         counts += "; " + kind + "=+" + std::to_string(c.inserted) + " ~" +
                   std::to_string(c.updated) + " =" + std::to_string(c.unchanged) + " !" +
                   std::to_string(c.skipped) + " -" + std::to_string(c.removed);
     }
-    db_->query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) VALUES(?, "
-               "'import', 0, 'import', '', ?)")
-        .bind(1, request.time)
-        .bind(2, "files=" + files + counts +
-                     (request.replaceDay.empty() ? std::string()
-                                                 : "; replace_day=" + request.replaceDay))
-        .run();
+    // The entry that marked the rows written ahead as pending becomes the
+    // import's own, in the same transaction as the switch.
+    const std::string entry =
+        FileList(request) + counts +
+        (request.replaceDay.empty() ? std::string() : "; replace_day=" + request.replaceDay);
+    if (pendingAudit_ != 0) {
+        db_->query("UPDATE main.audit SET action = 'import', before = '', after = ? WHERE id = ?")
+            .bind(1, entry)
+            .bind(2, pendingAudit_)
+            .run();
+    } else {
+        db_->query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) VALUES(?, "
+                   "'import', 0, 'import', '', ?)")
+            .bind(1, request.time)
+            .bind(2, entry)
+            .run();
+    }
     transaction.commit();
     summary.applied = true;
     summary.switchMilliseconds =
@@ -673,6 +933,15 @@ void SqliteImportSession::replaceDay(const std::string& day, ImportSummary& summ
 }
 
 } // namespace
+
+bool SqliteSiteData::rollBackUnfinishedImport() {
+    const ImportLock lock(store_.path(), true);
+    if (!lock.held()) {
+        return false; // that import is alive and will finish or fail itself
+    }
+    auto db = store_.connect();
+    return RollBackUnfinished(store_, *db);
+}
 
 std::unique_ptr<ImportSession> SqliteSiteData::beginImport() {
     return std::make_unique<SqliteImportSession>(store_);

@@ -9,8 +9,10 @@ class SqliteStore;
 // Import, export, retention and backup on the SQLite store. An import stages
 // its rows in temporary tables of a connection of its own (nothing of the
 // live database is locked while files are read), resolves keys and decides
-// every row's fate on a read snapshot, and only then takes the writers' turn
-// for one transaction of set-wise inserts and updates.
+// every row's fate on a read snapshot, writes the bulk of new notes and lines
+// ahead in short transactions where no handheld reaches them, and only then
+// takes the writers' turn for one short transaction that makes it all
+// visible.
 class SqliteSiteData : public SiteData {
 public:
     explicit SqliteSiteData(SqliteStore& store) : store_(store) {}
@@ -19,6 +21,10 @@ public:
     std::vector<ExportNote> exportDay(const std::string& day, const std::string& plant) override;
     PruneSummary prune(const std::string& day, const std::string& time) override;
     void backup(const std::string& file) override;
+    // Removes the rows an import wrote ahead of a switch it never made (the
+    // process was killed), unless that import still runs; the next import
+    // does the same. True when there were any.
+    bool rollBackUnfinishedImport();
 
 private:
     SqliteStore& store_;

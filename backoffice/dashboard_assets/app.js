@@ -19,7 +19,7 @@
       employee: 'Employee', silent: 'silent', noHandhelds: 'No handhelds registered.',
       hour: 'Hour', poolItems: 'Pool items', quantitySaves: 'Quantities saved',
       notesDone: 'Notes done (cumulative)', plan: 'Plan', live: 'Live', offline: 'No connection, retrying…',
-      updated: 'Updated', noRoute: 'This route does not exist.', minutes: 'min',
+      updated: 'Updated', noRoute: 'This route does not exist.', minutes: 'min', logout: 'Log out',
     },
     de: {
       title: 'Packfortschritt', routes: 'Touren', handhelds: 'Handgeräte', scans: 'Scans pro Stunde',
@@ -33,7 +33,7 @@
       employee: 'Mitarbeiter', silent: 'still', noHandhelds: 'Keine Handgeräte angemeldet.',
       hour: 'Stunde', poolItems: 'Poolartikel', quantitySaves: 'Mengen gespeichert',
       notesDone: 'Fertige Packscheine (kumuliert)', plan: 'Plan', live: 'Live', offline: 'Keine Verbindung, neuer Versuch…',
-      updated: 'Aktualisiert', noRoute: 'Diese Tour gibt es nicht.', minutes: 'Min.',
+      updated: 'Aktualisiert', noRoute: 'Diese Tour gibt es nicht.', minutes: 'Min.', logout: 'Abmelden',
     },
     nl: {
       title: 'Voortgang inpakken', routes: 'Ritten', handhelds: 'Handterminals', scans: 'Scans per uur',
@@ -47,7 +47,7 @@
       employee: 'Medewerker', silent: 'stil', noHandhelds: 'Geen handterminals geregistreerd.',
       hour: 'Uur', poolItems: 'Poolartikelen', quantitySaves: 'Hoeveelheden opgeslagen',
       notesDone: 'Pakbonnen klaar (cumulatief)', plan: 'Plan', live: 'Live', offline: 'Geen verbinding, opnieuw…',
-      updated: 'Bijgewerkt', noRoute: 'Deze rit bestaat niet.', minutes: 'min',
+      updated: 'Bijgewerkt', noRoute: 'Deze rit bestaat niet.', minutes: 'min', logout: 'Afmelden',
     },
   };
   const PLANT_LANGUAGES = { English: 'en', Deutsch: 'de', German: 'de', Nederlands: 'nl', Dutch: 'nl' };
@@ -292,6 +292,8 @@
     document.getElementById('plant-label').textContent = t('plant');
     document.getElementById('day-label').textContent = t('day');
     document.getElementById('lang-label').textContent = t('language');
+    document.getElementById('logout-button').textContent = t('logout');
+    document.getElementById('logout-lang').value = lang();
     document.getElementById('lang').value = lang();
     const nav = document.getElementById('nav');
     nav.replaceChildren();

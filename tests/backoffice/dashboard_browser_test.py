@@ -337,6 +337,19 @@ def tls_back_office(folder, driver):
         assert cookie and cookie["httpOnly"] and cookie["secure"] and \
             cookie.get("sameSite") == "Strict", cookie
 
+        # Logging out: back at the login page, without the cookie, and the
+        # pages want a login again.
+        button = driver.find_element(By.ID, "logout-button")
+        assert button.is_displayed() and button.text in ("Log out", "Abmelden", "Afmelden"), \
+            button.text
+        button.click()
+        wait(driver, 10, lambda: "/dashboard/login" in driver.current_url
+             and driver.find_elements(By.ID, "password"), "the login page after logging out")
+        assert driver.get_cookie("korvane_session") is None
+        driver.get(base + "/dashboard")
+        wait(driver, 10, lambda: "/dashboard/login" in driver.current_url,
+             "the pages wanting a login again")
+
         driver.delete_all_cookies()
         for _ in range(5):
             login(driver, base, "anna", "guess")

@@ -8,8 +8,18 @@
 #include "backoffice/xml_text.h"
 #include "backoffice_fixture.h"
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -519,6 +529,131 @@ TEST_F(Dashboard, AccessOverHttp) {
         }
         server.stop();
     }
+}
+
+// Where the pages need a login, they carry a logout button; logging out ends
+// the session on the server, not only the cookie in the browser. On loopback,
+// where nobody logs in, the button stays hidden.
+TEST_F(Dashboard, LoggingOutEndsTheSession) {
+    const std::string users = (folder_.path() / "users").string();
+    { std::ofstream(users) << "anna:" << bo::HashPassword("right") << '\n'; }
+    const std::string form = "<form id=\"logout\" method=\"post\" action=\"/dashboard/logout\"";
+    for (const bool login : {false, true}) {
+        SCOPED_TRACE(login ? "login" : "loopback");
+        bo::DashboardOptions options;
+        options.usersFile = users;
+        options.plainLogin = true; // the test's client speaks plain HTTP
+        bo::Dashboard dashboard(queries_, options, login ? "0.0.0.0" : "127.0.0.1",
+                                folder_.path().string());
+        ASSERT_EQ(dashboard.error(), "");
+        bo::ServerOptions serverOptions;
+        serverOptions.threads = 2;
+        dashboard.attach(serverOptions);
+        bo::Server server(*handlers_, serverOptions);
+        ASSERT_TRUE(server.bind());
+        server.start();
+        httplib::Client client("127.0.0.1", server.port());
+        client.set_read_timeout(std::chrono::seconds(5));
+        httplib::Headers cookie;
+        if (login) {
+            const auto in = client.Post("/dashboard/login", "user=anna&password=right",
+                                        "application/x-www-form-urlencoded");
+            ASSERT_TRUE(in);
+            const std::string set = in->get_header_value("Set-Cookie");
+            ASSERT_NE(set.find("korvane_session="), std::string::npos);
+            cookie = {{"Cookie", set.substr(0, set.find(';'))}};
+        }
+        const auto page = client.Get("/dashboard", cookie);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->status, 200);
+        EXPECT_TRUE(has(page->body, form + (login ? ">" : " hidden>")));
+        if (login) {
+            const auto out = client.Post("/dashboard/logout", cookie, "lang=de",
+                                         "application/x-www-form-urlencoded");
+            ASSERT_TRUE(out);
+            EXPECT_EQ(out->status, 303);
+            EXPECT_EQ(out->get_header_value("Location"), "/dashboard/login?lang=de");
+            EXPECT_TRUE(has(out->get_header_value("Set-Cookie"), "korvane_session=; "));
+            EXPECT_TRUE(has(out->get_header_value("Set-Cookie"), "Max-Age=0"));
+            const auto after = client.Get("/dashboard", cookie);
+            ASSERT_TRUE(after);
+            EXPECT_EQ(after->status, 303) << "the old cookie no longer lets in";
+        }
+        server.stop();
+    }
+}
+
+// A certificate and key for 127.0.0.1, valid for an hour.
+void WriteCertificate(const std::string& certificate, const std::string& key) {
+    EVP_PKEY* pair = EVP_EC_gen("P-256");
+    X509* x509 = X509_new();
+    ASN1_INTEGER_set(X509_get_serialNumber(x509), 1);
+    X509_gmtime_adj(X509_getm_notBefore(x509), 0);
+    X509_gmtime_adj(X509_getm_notAfter(x509), 3600);
+    X509_set_pubkey(x509, pair);
+    X509_NAME* name = X509_get_subject_name(x509);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(x509, name);
+    X509_sign(x509, pair, EVP_sha256());
+    FILE* out = std::fopen(key.c_str(), "w");
+    PEM_write_PrivateKey(out, pair, nullptr, nullptr, 0, nullptr, nullptr);
+    std::fclose(out);
+    out = std::fopen(certificate.c_str(), "w");
+    PEM_write_X509(out, x509);
+    std::fclose(out);
+    X509_free(x509);
+    EVP_PKEY_free(pair);
+}
+
+// A client that begins a TLS handshake and then sends a byte now and then
+// never finishes it; the HTTPS listener cuts it as the handhelds' listener
+// does, and goes on serving.
+TEST_F(Dashboard, TheHttpsListenerCutsADribblingClient) {
+    const std::string certificate = (folder_.path() / "cert.pem").string();
+    const std::string key = (folder_.path() / "key.pem").string();
+    WriteCertificate(certificate, key);
+    bo::DashboardOptions options;
+    options.tlsCert = certificate;
+    options.tlsKey = key;
+    options.tlsHost = "127.0.0.1";
+    options.tlsPort = 0;
+    bo::Dashboard dashboard(queries_, options, "127.0.0.1", folder_.path().string());
+    ASSERT_EQ(dashboard.error(), "");
+    bo::ServerOptions serverOptions;
+    serverOptions.connectionLifetime = std::chrono::seconds(1);
+    dashboard.attach(serverOptions);
+    ASSERT_TRUE(dashboard.start());
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(dashboard.tlsPort()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // The head of a 16 KiB handshake record; its body a byte at a time.
+    const char head[] = {0x16, 0x03, 0x01, 0x40, 0x00};
+    ASSERT_EQ(::send(fd, head, sizeof head, MSG_NOSIGNAL), static_cast<ssize_t>(sizeof head));
+    const auto started = std::chrono::steady_clock::now();
+    bool cut = false;
+    while (!cut && std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        char byte = 1;
+        const ssize_t got = ::recv(fd, &byte, 1, MSG_DONTWAIT);
+        cut = got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ||
+              ::send(fd, &byte, 1, MSG_NOSIGNAL) < 0;
+    }
+    ::close(fd);
+    EXPECT_TRUE(cut);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+
+    httplib::SSLClient client("127.0.0.1", dashboard.tlsPort());
+    client.enable_server_certificate_verification(false);
+    client.set_read_timeout(std::chrono::seconds(5));
+    const auto page = client.Get("/dashboard");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    dashboard.stop();
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // Several handhelds at once, and a server killed in the middle of their work.
 #include "backoffice/embedded_back_office.h"
 #include "backoffice/sqlite.h"
+#include "backoffice/sqlite_site_data.h"
+#include "backoffice/sqlite_store.h"
 #include "backoffice_fixture.h"
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <httplib.h>
 #include <map>
@@ -220,4 +224,140 @@ TEST(Durability, AKilledServerKeepsEveryAcknowledgedChange) {
     int status = 0;
     waitpid(again, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "SIGTERM stops it cleanly";
+}
+
+namespace {
+
+// Runs `korvane-backoffice import` on the files; killed with SIGKILL once
+// it has started writing rows ahead of its switch when `killAhead`.
+int runImport(const std::string& database, const std::vector<std::string>& files, bool killAhead) {
+    std::vector<const char*> argv = {BACKOFFICE_BINARY, "import", "--db", database.c_str()};
+    for (const std::string& file : files) {
+        argv.push_back(file.c_str());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, BACKOFFICE_BINARY, &quiet, nullptr,
+                                    const_cast<char**>(argv.data()), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) {
+        return -1;
+    }
+    int status = 0;
+    if (killAhead) {
+        bo::sqlite::Database db(database);
+        for (int i = 0; i < 60000 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+            // Mid-way: the notes are in, lines are going in.
+            auto q = db.query("SELECT COUNT(*) FROM lines WHERE EXISTS(SELECT 1 FROM audit WHERE "
+                              "action = 'pending')");
+            if (q.next() && q.integer(0) > 0) {
+                kill(pid, SIGKILL);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+std::string dumpDay(const std::string& database) {
+    bo::sqlite::Database db(database);
+    std::string out;
+    for (const char* table : {"routes", "notes", "lines", "instructions"}) {
+        auto q = db.query(std::string("SELECT * FROM ") + table + " ORDER BY 1, 2");
+        while (q.next()) {
+            for (int c = 0; c < q.columns(); ++c) {
+                out += q.text(c) + "|";
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// An import killed while it writes a large day ahead of its switch leaves
+// nothing that a handheld finds; the next import removes what it wrote and
+// goes in whole, as if the first had never run.
+TEST(Durability, AKilledImportLeavesNothingAndTheNextGoesInWhole) {
+    TemporaryFolder folder;
+    const std::filesystem::path examples = BACKOFFICE_EXAMPLES;
+    std::vector<std::string> master;
+    for (const char* kind : {"plants.csv", "departments.csv", "products.csv"}) {
+        master.push_back((examples / kind).string());
+    }
+    std::vector<std::string> day;
+    {
+        const auto open = [&](const char* name, const char* header) {
+            day.push_back((folder.path() / name).string());
+            std::ofstream out(day.back(), std::ios::binary);
+            out << header << "\n";
+            return out;
+        };
+        auto routes = open("routes.csv", "plant,route,delivery_day,production_day,department");
+        auto notes = open("notes.csv", "plant,note,route,delivery_day,stop,customer,instructions");
+        auto lines = open("lines.csv", "plant,note,position,product,ordered");
+        for (int route = 100; route < 300; ++route) {
+            routes << "3000," << route << ",2026-05-04,2026-05-03,10\n";
+            for (int stop = 1; stop <= 50; ++stop) {
+                const int note = 8000000 + route * 100 + stop;
+                notes << "3000," << note << ',' << route << ",2026-05-04," << stop << ",Shop "
+                      << note << ',' << (stop % 2 ? "\"Gate 2\nRing\"" : "") << "\n";
+                for (int position = 1; position <= 4; ++position) {
+                    lines << "3000," << note << ',' << position << ",P-100," << position << "\n";
+                }
+            }
+        }
+    }
+    const std::string killed = (folder.path() / "killed.db").string();
+    const std::string clean = (folder.path() / "clean.db").string();
+    for (const std::string& database : {killed, clean}) {
+        ASSERT_EQ(runImport(database, master, false), 0);
+    }
+
+    const int status = runImport(killed, day, true);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "killed while writing ahead, status " << status;
+    {
+        bo::sqlite::Database db(killed);
+        auto ahead = db.query("SELECT (SELECT COUNT(*) FROM notes), (SELECT COUNT(*) FROM lines)");
+        ASSERT_TRUE(ahead.next());
+        EXPECT_EQ(ahead.integer(0), 10000) << "the import had written its notes ahead";
+        EXPECT_LT(ahead.integer(1), 40000) << "and some of their lines";
+    }
+    {
+        bo::SqliteStore store(killed);
+        auto tx = store.begin(false);
+        const std::optional<bo::Plant> plant = tx->plantByCode("3000");
+        ASSERT_TRUE(plant);
+        EXPECT_FALSE(tx->noteByNumber(plant->id, "8010001")) << "a handheld's search by number";
+        EXPECT_TRUE(tx->routes(plant->id, std::nullopt, "2026-05-04", false).empty());
+    }
+    {
+        // What serve does at its start.
+        bo::SqliteStore store(killed);
+        EXPECT_TRUE(bo::SqliteSiteData(store).rollBackUnfinishedImport());
+        EXPECT_FALSE(bo::SqliteSiteData(store).rollBackUnfinishedImport()) << "once";
+        bo::sqlite::Database db(killed);
+        auto left = db.query("SELECT (SELECT COUNT(*) FROM notes) + (SELECT COUNT(*) FROM lines) "
+                             "+ (SELECT COUNT(*) FROM instructions)");
+        ASSERT_TRUE(left.next());
+        EXPECT_EQ(left.integer(0), 0);
+    }
+
+    ASSERT_EQ(runImport(killed, day, false), 0);
+    ASSERT_EQ(runImport(clean, day, false), 0);
+    EXPECT_EQ(dumpDay(killed), dumpDay(clean));
+    bo::sqlite::Database db(killed);
+    auto q = db.query("SELECT (SELECT COUNT(*) FROM routes WHERE notes_new <> (SELECT COUNT(*) "
+                      "FROM notes WHERE route_id = routes.id AND status = 0)), (SELECT "
+                      "group_concat(action) FROM audit WHERE entity = 'import' AND after LIKE "
+                      "'%routes.csv%')");
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.integer(0), 0) << "every route counts its notes";
+    EXPECT_EQ(q.text(1), "rolled back,import");
 }
