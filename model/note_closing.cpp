@@ -80,7 +80,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         steps.tell("lblZIRPA", "msgDelNotesNotPrinted");
         return Result::NotOk;
     }
-    if (steps.saveQuantities() != Result::Ok) {
+    if (!steps.saveQuantities().isOk()) {
         return Result::NotOk;
     }
     // A note of process mode is processed whatever the print mode: its screen
@@ -95,7 +95,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
                         [](const packingnoteline& line) { return line.QD == 0; })) {
             steps.tell("lblImportDate", "PASW003");
         }
-        if (steps.process() != Result::Ok) {
+        if (!steps.process().isOk()) {
             return Result::NotOk;
         }
         CountProcessedNote(doc);
@@ -104,7 +104,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         return Result::Ok;
     }
     const NoteClosingSteps::Printed printed = steps.print();
-    if (printed.cancelled || printed.result == Result::Ok) {
+    if (printed.cancelled || printed.result.isOk()) {
         return Result::Ok;
     }
     return processes ? Result::NoReportServerFound : Result::NotOk;

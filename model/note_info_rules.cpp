@@ -49,7 +49,7 @@ QString InstructionsText(const PackingNoteDetails& details) {
     return text;
 }
 
-bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& reload) {
+bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<SendResult()>& reload) {
     const int target = doc.packingNoteIndex + step;
     if (doc.packingNoteIndex < 0 || target < 0 ||
         target >= static_cast<int>(doc.packingNoteList.size())) {
@@ -62,7 +62,7 @@ bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& 
     doc.currentPackingNote = listed;
     doc.packingNoteIndex = target;
     doc.packingNoteId = listed.PNID;
-    if (reload() != Result::Ok) {
+    if (!reload().isOk()) {
         doc.currentPackingNote = shown;
         doc.packingNoteIndex = shownIndex;
         doc.packingNoteId = shownId;

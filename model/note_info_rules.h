@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/send_result.h"
 
 #include <QString>
 #include <functional>
@@ -37,7 +38,7 @@ class CKorvoDoc;
 // fetch fails, the worker stays on the note he had, all three as they were.
 // The containers scanned belong to the note left and go with it. True when the
 // step was taken; a step off either end of the list asks nothing.
-bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& reload);
+bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<SendResult()>& reload);
 
 // "2 Dairy /  7 Dock": department number and description, collection point
 // number and description.

@@ -64,21 +64,22 @@ QString CAddCountView::runOperation(ScreenOperation operation) {
                    : Result::NotOk;
     case ScreenOperation::CountLineCall:
         return sendLogged("Add Count View. Error on Calling PackingNoteLineWebService.",
-                          [this] { return backOffice().packingNoteLines(); });
+                          [this] { return backOffice().packingNoteLines(); })
+            .operationText();
     default:
         return KorvoView::runOperation(operation);
     }
 }
 
 QString CAddCountView::save() {
-    const QString result = sendQuantities([this] {
+    const SendResult result = sendQuantities([this] {
         return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error", [this] {
             return backOffice().deliveredQuantity(QuantityPurpose::Counting);
         });
     });
     FinishCountSave(doc_.quantitiesChanged, result);
     updateSaveState();
-    return result;
+    return result.operationText();
 }
 
 bool CAddCountView::handleKey(QKeyEvent* event) {

@@ -123,13 +123,14 @@ QString CDeliveredProdView::runOperation(ScreenOperation operation) {
             return kept;
         }
         return sendLogged("KORVANE DELIVERED PRODUCSTS.COUNT WEB SERVICE Error",
-                          [this] { return backOffice().count(); });
+                          [this] { return backOffice().count(); })
+            .operationText();
     default:
         return KorvoView::runOperation(operation);
     }
 }
 
-QString CDeliveredProdView::saveQuantities() {
+SendResult CDeliveredProdView::saveQuantities() {
     return sendQuantities([this] {
         return sendLogged("KORVANE DELIVEREDQUANTITY .Error", [this] {
             return backOffice().deliveredQuantity(QuantityPurpose::Delivered);
@@ -138,10 +139,10 @@ QString CDeliveredProdView::saveQuantities() {
 }
 
 QString CDeliveredProdView::hold() {
-    const QString result = saveQuantities();
-    if (result != Result::Ok) {
+    const SendResult result = saveQuantities();
+    if (!result.isOk()) {
         // The back office did not take the quantities: they stay here, unsaved.
-        return result;
+        return result.operationText();
     }
     CountHeldNote(doc_);
     doc_.quantitiesChanged = false;

@@ -165,10 +165,10 @@ void COutScanPoolView::scan() {
     // A new scan starts a new walk.
     ++walk_;
     walkPosition_ = -1;
-    const QString result = sendLogged("OutScan Pool View.Error CallScanPoolWebService",
-                                      [&] { return backOffice().poolScan(code, 0, 0, 0); });
+    const SendResult result = sendLogged("OutScan Pool View.Error CallScanPoolWebService",
+                                         [&] { return backOffice().poolScan(code, 0, 0, 0); });
     // The colour tells about this scan only: neutral unless it was accepted or failed.
-    if (result != Result::Ok) {
+    if (!result.isOk()) {
         showScan(ScanShown::Failed);
         return;
     }
@@ -246,10 +246,10 @@ void COutScanPoolView::confirm() {
     if (!confirmation.send) {
         return;
     }
-    const QString result = sendLogged("OutScan Pool View.Error CallScanPoolWebService", [&] {
+    const SendResult result = sendLogged("OutScan Pool View.Error CallScanPoolWebService", [&] {
         return backOffice().poolScan(walkCode_, 1, confirmation.item, confirmation.bundle);
     });
-    if (result == Result::Ok && doc_.poolScanResult &&
+    if (result.isOk() && doc_.poolScanResult &&
         doc_.poolScanResult->StatusCode == kPoolScanAccepted) {
         showScan(ScanShown::Accepted);
     }

@@ -147,7 +147,8 @@ QString CPackingNoteInfoView::runOperation(ScreenOperation operation) {
     switch (operation) {
     case ScreenOperation::SaveInfo:
         return sendLogged("Packing Note Info View. Error on Calling PackingNoteLineWebService.",
-                          [this] { return backOffice().packingNoteLines(); });
+                          [this] { return backOffice().packingNoteLines(); })
+            .operationText();
     case ScreenOperation::PreviousNote:
         stepNote(-1);
         return Result::Ok;
@@ -192,10 +193,10 @@ void CPackingNoteInfoView::scanContainer() {
         return;
     }
     inputPanel(false);
-    const QString result =
+    const SendResult result =
         sendLogged("Scan Container on PN Info Screen.Error CallPackingNoteContainerSCANWebService",
                    [&] { return backOffice().containerScan(container); });
-    if (result == Result::Ok) {
+    if (result.isOk()) {
         containerField_->clear();
         showContainers();
         // The note comes back with the container in its list.

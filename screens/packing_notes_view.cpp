@@ -108,7 +108,8 @@ QString CPackingNotesView::takeNote() {
     doc_.packingNoteIndex = selected_;
     doc_.listOrigin = ListOriginFor(kind_);
     return sendLogged("Packing Notes View.Error CallPackingNoteWebService",
-                      [&] { return backOffice().packingNote(NoteAction::CurrentById, QString()); });
+                      [&] { return backOffice().packingNote(NoteAction::CurrentById, QString()); })
+        .operationText();
 }
 
 QString CPackingNotesView::printNote() {
@@ -122,7 +123,10 @@ QString CPackingNotesView::printNote() {
     const PrintOutcome outcome =
         sendLogged("PackingNotesView.PrintWebService.Error CallPackingNotePrint",
                    [&] { return PrintNoteDocuments(doc_, backOffice()); });
-    return outcome.cancelled || outcome.result.isEmpty() ? Result::NotOk : outcome.result;
+    if (outcome.cancelled || (!outcome.result.isOk() && outcome.result.text().isEmpty())) {
+        return Result::NotOk;
+    }
+    return outcome.result.operationText();
 }
 
 QString CPackingNotesView::runOperation(ScreenOperation operation) {

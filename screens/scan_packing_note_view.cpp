@@ -33,7 +33,7 @@ void CScanPackingNoteView::activate() {
     note_->setFocus(Qt::OtherFocusReason);
 }
 
-QString CScanPackingNoteView::sendPackingNote(NoteAction action) {
+SendResult CScanPackingNoteView::sendPackingNote(NoteAction action) {
     const QString number = note_->text();
     // Notes scanned here belong to no route and no department.
     if (!doc_.currentRoute) {
@@ -50,8 +50,8 @@ void CScanPackingNoteView::lookUp() {
     // The note of an earlier scan must not stand in for one the back office
     // did not answer.
     doc_.currentPackingNote.reset();
-    if (sendPackingNote(NoteAction::ScannedNumber) != Result::Ok || !doc_.currentPackingNote ||
-        sendPackingNote(NoteAction::CurrentById) != Result::Ok || !doc_.currentPackingNote) {
+    if (!sendPackingNote(NoteAction::ScannedNumber).isOk() || !doc_.currentPackingNote ||
+        !sendPackingNote(NoteAction::CurrentById).isOk() || !doc_.currentPackingNote) {
         // The number stays, selected, so the next scan replaces it.
         note_->selectAll();
         return;
@@ -68,7 +68,8 @@ QString CScanPackingNoteView::runOperation(ScreenOperation operation) {
         return Result::NotOk;
     }
     return sendLogged("Scan Packing Note. Error on Calling PackingNoteLineWebService.",
-                      [&] { return backOffice().packingNoteLines(); });
+                      [&] { return backOffice().packingNoteLines(); })
+        .operationText();
 }
 
 bool CScanPackingNoteView::handleKey(QKeyEvent* event) {

@@ -180,13 +180,13 @@ void CScanPnOrContainerView::updateSaveState() {
         kScanPnOrContainerScreen, 0);
 }
 
-QString CScanPnOrContainerView::sendPackingNote(NoteAction action, const QString& number) {
+SendResult CScanPnOrContainerView::sendPackingNote(NoteAction action, const QString& number) {
     return sendLogged(kNoteLog, [&] { return backOffice().packingNote(action, number); });
 }
 
 void CScanPnOrContainerView::lookUpNote() {
     inputPanel(false);
-    if (sendPackingNote(NoteAction::ScannedNumber, note_->text()) == Result::Ok) {
+    if (sendPackingNote(NoteAction::ScannedNumber, note_->text()).isOk()) {
         // The answer may have moved the worker to the note's route.
         showRoute();
         noteReady_ = doc_.currentPackingNote.has_value();
@@ -211,10 +211,10 @@ void CScanPnOrContainerView::lookUpContainer() {
         return;
     }
     inputPanel(false);
-    const QString result =
+    const SendResult result =
         sendLogged(kContainerLog, [&] { return backOffice().packingNoteContainer(label); });
     // A container the back office did not take leaves no note to open.
-    containerReady_ = result == Result::Ok && doc_.currentPackingNote.has_value();
+    containerReady_ = result.isOk() && doc_.currentPackingNote.has_value();
     if (containerReady_) {
         updateSaveState();
         if (switchScreen(Cmd::ScanRouteSave)) {
@@ -228,7 +228,7 @@ void CScanPnOrContainerView::lookUpContainer() {
 
 void CScanPnOrContainerView::scanNext() {
     scanNext_->ResetButton();
-    if (sendPackingNote(NoteAction::NextNew, QString()) != Result::Ok) {
+    if (!sendPackingNote(NoteAction::NextNew, QString()).isOk()) {
         return;
     }
     // The note number as the field holds numbers, whatever the answer carried.
@@ -251,7 +251,7 @@ QString CScanPnOrContainerView::runOperation(ScreenOperation operation) {
     if (!doc_.currentPackingNote) {
         return Result::NotOk;
     }
-    return sendPackingNote(NoteAction::CurrentById, QString());
+    return sendPackingNote(NoteAction::CurrentById, QString()).operationText();
 }
 
 void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {

@@ -160,7 +160,7 @@ PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
     };
     const PrintChoice choice = ChoosePrint(settings, doc.currentPackingNote, ask);
     if (choice.cancelled) {
-        return {true, QString()};
+        return {true, SendResult()};
     }
     doc.colliCount = choice.colli;
     return {false, office.print(static_cast<std::uint16_t>(std::max<int>(0, choice.colli)),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/send_result.h"
 #include "platform/prompter.h"
 
 #include <QDialog>
@@ -54,7 +55,7 @@ bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label);
 // count prints nothing.
 struct PrintOutcome {
     bool cancelled = false; // the worker cancelled the colli count; nothing was sent
-    QString result;         // Result::Ok or the text shown; empty when cancelled
+    SendResult result;      // how the print request ended; a failure when cancelled
 };
 PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office);
 

@@ -83,10 +83,10 @@ int BackOfficeNavigation::packingNoteList(NoteListKind kind) {
     return office_.packingNoteList(kind);
 }
 
-QString BackOfficeNavigation::leavePackingNote() {
+SendResult BackOfficeNavigation::leavePackingNote() {
     const QString openedAs = doc_.currentPackingNote ? doc_.currentPackingNote->SC : QString();
-    const QString result = office_.packingNote(NoteAction::Leave, QString());
-    if (result == Result::Ok) {
+    const SendResult result = office_.packingNote(NoteAction::Leave, QString());
+    if (result.isOk()) {
         CountLeftNote(doc_, openedAs);
     }
     return result;
@@ -131,7 +131,7 @@ int Navigator::AfterPackingNoteScanned() {
 
 int Navigator::BackFromDeliveredProducts() {
     if (!doc_.IsRouteMode() && !InformationAfterScan(doc_) && !NoteHasInstructions(doc_)) {
-        return services_->leavePackingNote() == Result::Ok ? kScanPackingNoteScreen : kNoScreen;
+        return services_->leavePackingNote().isOk() ? kScanPackingNoteScreen : kNoScreen;
     }
     return kPackingNoteInfoScreen;
 }
@@ -210,7 +210,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
     case Cmd::InfoSave:
         return operationOk(ScreenOperation::SaveInfo) ? kDeliveredProdScreen : kNoScreen;
     case Cmd::InfoBack:
-        return services_->leavePackingNote() == Result::Ok ? ReturnFromPackingNote() : kNoScreen;
+        return services_->leavePackingNote().isOk() ? ReturnFromPackingNote() : kNoScreen;
     case Cmd::InfoPrevious:
         run(ScreenOperation::PreviousNote);
         return kNoScreen;

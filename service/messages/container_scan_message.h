@@ -22,5 +22,8 @@ private:
 };
 
 // "OK", or the text that was shown.
+SendResult SendContainerScan(CKorvoDoc& doc, const QString& containerIdCode, const QString& webPath,
+                             bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendContainerScanMessage(CKorvoDoc& doc, const QString& containerIdCode,
                                  const QString& webPath, bool interactive);

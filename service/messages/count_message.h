@@ -14,4 +14,6 @@ public:
 };
 
 // "OK", or the text that was shown.
+SendResult SendCount(CKorvoDoc& doc, const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendCountMessage(CKorvoDoc& doc, const QString& webPath, bool interactive);

@@ -17,5 +17,8 @@ private:
 };
 
 // "OK", or the text that was shown.
+SendResult SendDeliveredQuantity(CKorvoDoc& doc, QuantityPurpose purpose, const QString& webPath,
+                                 bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendDeliveredQuantityMessage(CKorvoDoc& doc, QuantityPurpose purpose,
                                      const QString& webPath, bool interactive);

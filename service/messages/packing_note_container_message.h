@@ -19,5 +19,8 @@ private:
 };
 
 // "OK", or the text that was shown.
+SendResult SendPackingNoteContainer(CKorvoDoc& doc, const QString& containerIdCode,
+                                    const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPackingNoteContainerMessage(CKorvoDoc& doc, const QString& containerIdCode,
                                         const QString& webPath, bool interactive);

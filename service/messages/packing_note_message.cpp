@@ -130,9 +130,14 @@ void PackingNoteMessage::ParseResponse(const QString& document) {
     }
 }
 
-QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
-                               const QString& webPath, bool interactive) {
+SendResult SendPackingNote(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
+                           const QString& webPath, bool interactive) {
     PackingNoteMessage message(doc, interactive, action);
     message.setScannedNoteNumber(scannedNoteNumber);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
+                               const QString& webPath, bool interactive) {
+    return SendPackingNote(doc, action, scannedNoteNumber, webPath, interactive).operationText();
 }

@@ -26,5 +26,8 @@ private:
 };
 
 // "OK", or the text that was shown.
+SendResult SendPackingNote(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
+                           const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
                                const QString& webPath, bool interactive);

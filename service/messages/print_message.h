@@ -21,5 +21,8 @@ private:
 };
 
 // "OK", or the text that was shown.
+SendResult SendPrint(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
+                     bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPrintMessage(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
                          bool interactive);

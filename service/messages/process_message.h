@@ -13,4 +13,6 @@ public:
 };
 
 // "OK", or the text that was shown.
+SendResult SendProcess(CKorvoDoc& doc, const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendProcessMessage(CKorvoDoc& doc, const QString& webPath, bool interactive);

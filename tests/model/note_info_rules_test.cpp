@@ -83,7 +83,8 @@ TEST(NoteInfo, StepToListedNoteRollsBackAFailedFetch) {
         const bool taken = StepToListedNote(doc, row.step, [&] {
             fetched = true;
             idFetched = doc.packingNoteId;
-            return row.reloadResult;
+            return row.reloadResult == Result::Ok ? SendResult::ok()
+                                                  : SendResult::failed(row.reloadResult);
         });
         EXPECT_EQ(taken, row.taken);
         EXPECT_EQ(fetched, row.fetched);

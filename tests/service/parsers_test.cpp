@@ -459,6 +459,19 @@ TEST_F(ServiceTest, SendWrappersReturnOkOrTheShownText) {
     EXPECT_FALSE(doc_.employeeConfirmed);
     EXPECT_EQ(SendProcessMessage(doc_, "qvr", false), Tr("E100"));
     EXPECT_EQ(CallMessage(MessageKind::Settings, doc_, false, "qvr"), 2);
+
+    // The result form tells a refusal (with the back office's code) from an
+    // exchange that never got an answer.
+    const SendResult refused = SendProcess(doc_, "qvr", false);
+    EXPECT_EQ(refused.outcome(), SendResult::Outcome::Refused);
+    EXPECT_EQ(refused.code(), "E100");
+    EXPECT_EQ(refused.text(), Tr("E100"));
+    doc_.hostIp.clear();
+    const SendResult failed = SendProcess(doc_, "qvr", false);
+    EXPECT_EQ(failed.outcome(), SendResult::Outcome::Failed);
+    EXPECT_TRUE(failed.code().isEmpty());
+    EXPECT_FALSE(failed.text().isEmpty());
+    EXPECT_FALSE(SendResult().isOk()); // an exchange cut short is no success
 }
 
 } // namespace

@@ -22,7 +22,7 @@ struct Operations : ScreenOperations {
 struct Services : NavigationServices {
     QStringList calls = {};
     int result = 0;
-    QString leaveResult = Result::Ok;
+    SendResult leaveResult = SendResult::ok();
     bool password = true;
     int call(MessageKind message, bool interactive, const QString& path) override {
         static const char* names[] = {"settings", "route"};
@@ -36,7 +36,7 @@ struct Services : NavigationServices {
         calls << QStringLiteral("list:%1").arg(WireValue(kind));
         return result;
     }
-    QString leavePackingNote() override {
+    SendResult leavePackingNote() override {
         calls << QStringLiteral("leave");
         return leaveResult;
     }
