@@ -114,12 +114,12 @@ void CountHeldNote(CKorvoDoc& doc) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;
     }
-    if (doc.currentPackingNote->SC == QLatin1String("10")) {
+    if (NoteStatusOf(doc.currentPackingNote->SC) == NoteStatus::New) {
         MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
         // From now on the note counts as in progress, here as at the back
         // office: a second save or the closing counts from there, not again
         // from new.
-        doc.currentPackingNote->SC = QStringLiteral("20");
+        doc.currentPackingNote->SC = NoteStatusCode(NoteStatus::InProgress);
     }
 }
 
@@ -127,7 +127,8 @@ void CountLeftNote(CKorvoDoc& doc, const QString& openedAs) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;
     }
-    if (openedAs == QLatin1String("10") && doc.currentPackingNote->SC == QLatin1String("20")) {
+    if (NoteStatusOf(openedAs) == NoteStatus::New &&
+        NoteStatusOf(doc.currentPackingNote->SC) == NoteStatus::InProgress) {
         MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
     }
 }
@@ -136,10 +137,14 @@ void CountProcessedNote(CKorvoDoc& doc) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;
     }
-    const QString& status = doc.currentPackingNote->SC;
-    if (status == QLatin1String("10")) {
+    switch (NoteStatusOf(doc.currentPackingNote->SC)) {
+    case NoteStatus::New:
         MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QC);
-    } else if (status == QLatin1String("20")) {
+        break;
+    case NoteStatus::InProgress:
         MoveOneNote(doc.currentRoute->QP, doc.currentRoute->QC);
+        break;
+    case NoteStatus::Other:
+        break;
     }
 }

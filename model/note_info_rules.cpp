@@ -25,9 +25,9 @@ const char* ContainerCaptionKey(int count) {
     return count < 2 ? "lblContainer" : "lblContainers";
 }
 
-NoteStepping NoteSteppingFor(int listOrigin, int index, int listCount) {
+NoteStepping NoteSteppingFor(NoteOrigin origin, int index, int listCount) {
     NoteStepping stepping;
-    stepping.offered = listOrigin != 0;
+    stepping.offered = origin != NoteOrigin::Scanned;
     if (!stepping.offered || index < 0 || index >= listCount) {
         return stepping;
     }

@@ -2,6 +2,7 @@
 
 #include "model/records.h"
 #include "model/send_result.h"
+#include "model/work_kinds.h"
 
 #include <QString>
 #include <functional>
@@ -28,7 +29,7 @@ struct NoteStepping {
     bool previous = false;
     bool next = false;
 };
-NoteStepping NoteSteppingFor(int listOrigin, int index, int listCount);
+NoteStepping NoteSteppingFor(NoteOrigin origin, int index, int listCount);
 
 class CKorvoDoc;
 

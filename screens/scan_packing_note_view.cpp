@@ -23,7 +23,7 @@ CScanPackingNoteView::CScanPackingNoteView(ScreenFrame& frame, CKorvoDoc& doc, Q
 
 void CScanPackingNoteView::activate() {
     doc_.currentPackingNote.reset();
-    doc_.listOrigin = 0;
+    doc_.listOrigin = NoteOrigin::Scanned;
     setTitle(T(QStringLiteral("lblScanPnTitle")));
     caption_->setText(T(QStringLiteral("lblScanNote")));
     layoutButtons({kBackButtonId, 0, 0, 0, 0, 0});

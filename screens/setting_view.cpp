@@ -407,7 +407,7 @@ void CSettingView::SaveSettings() {
     doc_.hostIp = v.host;
     doc_.portNumber = QString::number(v.port);
     doc_.viewBy = v.production ? QStringLiteral("PRODUCTION") : QStringLiteral("DELIVERY");
-    doc_.operatingMode = v.routeMode ? kRouteMode : kPackingNoteMode;
+    doc_.setMode(v.routeMode ? OperatingMode::Route : OperatingMode::PackingNote);
     WriteDeviceSettings(doc_);
 }
 

@@ -113,13 +113,14 @@ int Navigator::ReturnFromPackingNote() {
     // A note opened from a list goes back to that list, fetched again.
     auto list = [this](NoteListKind kind) { return ShowNoteList(kind); };
     switch (doc_.listOrigin) {
-    case 1:
+    case NoteOrigin::NewList:
         return list(NoteListKind::New);
-    case 2:
+    case NoteOrigin::InProgressList:
         return list(NoteListKind::InProgress);
-    default:
-        return doc_.IsRouteMode() ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
+    case NoteOrigin::Scanned:
+        break;
     }
+    return doc_.IsRouteMode() ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
 }
 
 int Navigator::AfterPackingNoteScanned() {
@@ -182,7 +183,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
         if (!operationOk(ScreenOperation::PackingNoteCall)) {
             return kNoScreen;
         }
-        doc_.listOrigin = 0;
+        doc_.listOrigin = NoteOrigin::Scanned;
         doc_.packingNoteId = doc_.currentPackingNote ? doc_.currentPackingNote->PNID : 0;
         doc_.containerScanResult.clear();
         return kPackingNoteInfoScreen;

@@ -38,7 +38,7 @@ TEST(NoteInfo, Stepping) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const NoteStepping s = NoteSteppingFor(c.origin, c.index, c.count);
+        const NoteStepping s = NoteSteppingFor(static_cast<NoteOrigin>(c.origin), c.index, c.count);
         EXPECT_EQ(s.offered, c.offered);
         EXPECT_EQ(s.previous, c.previous);
         EXPECT_EQ(s.next, c.next);

@@ -257,7 +257,7 @@ TEST_F(WorkScreensEndToEnd, PrintFromAListAndProcessInProcessMode) {
         "\n<Action xmlns=\"\">0</Action>\n</KorvanePackingNoteListRequest>";
     expectRequests({{"KORVANEPACKINGNOTELIST", listRequest}});
     // The list screen takes the first note.
-    doc.listOrigin = 1;
+    doc.listOrigin = NoteOrigin::NewList;
     doc.packingNoteIndex = 0;
     doc.currentPackingNote = doc.packingNoteList[0];
     doc.packingNoteId = 345;
