@@ -1,6 +1,7 @@
 #include "screens/scan_packing_note_view.h"
 
 #include "model/korvo_doc.h"
+#include "screens/shared_dialogs.h"
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
@@ -50,8 +51,13 @@ void CScanPackingNoteView::lookUp() {
     // The note of an earlier scan must not stand in for one the back office
     // did not answer.
     doc_.currentPackingNote.reset();
-    if (!sendPackingNote(NoteAction::ScannedNumber).isOk() || !doc_.currentPackingNote ||
-        !sendPackingNote(NoteAction::CurrentById).isOk() || !doc_.currentPackingNote) {
+    if (!sendPackingNote(NoteAction::ScannedNumber).isOk() || !doc_.currentPackingNote) {
+        // The number stays, selected, so the next scan replaces it.
+        note_->selectAll();
+        return;
+    }
+    SettleScannedNoteRoute(doc_);
+    if (!sendPackingNote(NoteAction::CurrentById).isOk() || !doc_.currentPackingNote) {
         // The number stays, selected, so the next scan replaces it.
         note_->selectAll();
         return;

@@ -187,7 +187,9 @@ SendResult CScanPnOrContainerView::sendPackingNote(NoteAction action, const QStr
 void CScanPnOrContainerView::lookUpNote() {
     inputPanel(false);
     if (sendPackingNote(NoteAction::ScannedNumber, note_->text()).isOk()) {
-        // The answer may have moved the worker to the note's route.
+        // The note may belong to another route: the plant's rule may move the
+        // worker there.
+        SettleScannedNoteRoute(doc_);
         showRoute();
         noteReady_ = doc_.currentPackingNote.has_value();
         updateSaveState();

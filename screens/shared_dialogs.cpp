@@ -2,6 +2,7 @@
 
 #include "model/korvo_doc.h"
 #include "model/print_rules.h"
+#include "model/route_change.h"
 #include "model/scan_rules.h"
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
@@ -124,6 +125,10 @@ bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style) {
     question.firstButton = doc.T(QStringLiteral("lblYes"));
     question.secondButton = doc.T(QStringLiteral("lblNo"));
     return Prompter::current().questionDialog(question) == DialogAnswer::First;
+}
+
+void SettleScannedNoteRoute(CKorvoDoc& doc) {
+    SettleRouteChange(doc, [&doc](const QString& question) { return AskYesNo(doc, question, 1); });
 }
 
 void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text) {

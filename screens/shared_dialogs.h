@@ -41,6 +41,9 @@ bool AskNumberOfColli(CKorvoDoc& doc);
 
 // The screens' question: caption "lblZIRPA", Yes and No, translated; true for Yes.
 bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style = 0);
+// After the answer to a scanned note number: the plant's rule for a note of
+// another route, asking the worker when the rule says so.
+void SettleScannedNoteRoute(CKorvoDoc& doc);
 // A message box with a translated caption and an OK button.
 void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text);
 
