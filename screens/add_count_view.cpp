@@ -7,6 +7,7 @@
 #include "service/back_office.h"
 #include "widgets/editable_list.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QKeyEvent>
 
@@ -86,19 +87,7 @@ bool CAddCountView::handleKey(QKeyEvent* event) {
     if (editing()) {
         return false; // the cell editor's own keys
     }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (save_->isEnabled()) {
-            switchScreen(Cmd::CountSave);
-        }
-        return true;
-    case Qt::Key_Escape:
-    case Qt::Key_Left:
-        switchScreen(Cmd::CountBack);
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(),
+                       {{kEnterKey | kRightKey, keyCommandWhileEnabled(save_, Cmd::CountSave)},
+                        {kBackKeys, keyCommand(Cmd::CountBack)}});
 }

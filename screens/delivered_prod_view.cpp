@@ -8,6 +8,7 @@
 #include "widgets/control_ids.h"
 #include "widgets/editable_list.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QKeyEvent>
 
@@ -196,15 +197,10 @@ bool CDeliveredProdView::handleKey(QKeyEvent* event) {
     if (editing()) {
         return false; // the cell editor's own keys
     }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // On the list Enter opens the quantity cell; elsewhere it does nothing.
-        return focusWidget() != list();
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(),
+                       {
+                           // On the list Enter opens the quantity cell; elsewhere it does nothing.
+                           {kEnterKey, [this](int) { return focusWidget() != list(); }},
+                           {kSidewaysKeys, UseUp},
+                       });
 }

@@ -8,6 +8,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -142,21 +143,13 @@ QString COutScanPoolView::runOperation(ScreenOperation operation) {
 }
 
 bool COutScanPoolView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusWidget() == scanField_ && !scanField_->text().isEmpty()) {
+    return DispatchScanScreenKey(event->key(), [this] {
+        if (focusedWithText(scanField_)) {
             scan();
         }
         scanField_->selectAll();
         scanField_->setFocus();
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    });
 }
 
 void COutScanPoolView::scan() {

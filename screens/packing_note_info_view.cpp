@@ -8,6 +8,7 @@
 #include "screens/shared_dialogs.h"
 #include "service/back_office.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/scan_field.h"
 
 #include <QKeyEvent>
@@ -164,21 +165,13 @@ QString CPackingNoteInfoView::runOperation(ScreenOperation operation) {
 }
 
 bool CPackingNoteInfoView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusWidget() == containerField_ && !containerField_->text().isEmpty()) {
+    return DispatchScanScreenKey(event->key(), [this] {
+        if (focusedWithText(containerField_)) {
             scanContainer();
         } else {
             switchScreen(Cmd::InfoSave);
         }
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    });
 }
 
 void CPackingNoteInfoView::scanContainer() {

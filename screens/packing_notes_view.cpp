@@ -5,6 +5,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/list_helpers.h"
 
 #include <QKeyEvent>
@@ -141,19 +142,17 @@ QString CPackingNotesView::runOperation(ScreenOperation operation) {
 }
 
 bool CPackingNotesView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (kind_ == NoteListKind::Done) {
-            if (look_.print && print_->isEnabled()) {
-                switchScreen(Cmd::ListPrint);
-            }
-        } else if (look_.save && save_->isEnabled()) {
-            switchScreen(Cmd::ListSave);
-        }
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(), {
+                                         {kEnterKey | kRightKey,
+                                          [this](int) {
+                                              if (kind_ == NoteListKind::Done) {
+                                                  if (look_.print && print_->isEnabled()) {
+                                                      switchScreen(Cmd::ListPrint);
+                                                  }
+                                              } else if (look_.save && save_->isEnabled()) {
+                                                  switchScreen(Cmd::ListSave);
+                                              }
+                                              return true;
+                                          }},
+                                     });
 }

@@ -5,6 +5,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/scan_field.h"
 
 #include <QKeyEvent>
@@ -79,20 +80,17 @@ QString CScanPackingNoteView::runOperation(ScreenOperation operation) {
 }
 
 bool CScanPackingNoteView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape: // Back, as on every other screen
-    case Qt::Key_Left:
-        switchScreen(Cmd::ScanPnBack);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (focusWidget() == note_ && !note_->text().isEmpty()) {
-            lookUp();
-            return true;
-        }
-        return false;
-    default:
-        return false;
-    }
+    return DispatchKey(
+        event->key(),
+        {
+            {kBackKeys, keyCommand(Cmd::ScanPnBack)}, // Escape: Back, as on every other screen
+            {kEnterKey | kRightKey,
+             [this](int) {
+                 if (focusedWithText(note_)) {
+                     lookUp();
+                     return true;
+                 }
+                 return false;
+             }},
+        });
 }

@@ -7,6 +7,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/scan_field.h"
 
 #include <QFontMetrics>
@@ -266,21 +267,13 @@ void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {
 }
 
 bool CScanPnOrContainerView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusWidget() == note_ && !note_->text().isEmpty()) {
+    return DispatchScanScreenKey(event->key(), [this] {
+        if (focusedWithText(note_)) {
             lookUpNote();
-        } else if (focusWidget() == container_ && !container_->text().isEmpty()) {
+        } else if (focusedWithText(container_)) {
             lookUpContainer();
         }
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    });
 }
 
 bool CScanPnOrContainerView::eventFilter(QObject* watched, QEvent* event) {
