@@ -10,10 +10,6 @@ void RecordingBackOffice::fail(Message message, const QString& text, int times) 
     }
 }
 
-void RecordingBackOffice::refuse(Message message, const QString& code, const QString& text) {
-    failures_[message].push_back(SendResult::refused(code, text));
-}
-
 QList<Message> RecordingBackOffice::messages() const {
     QList<Message> out;
     for (const Exchange& e : exchanges) {

@@ -53,8 +53,6 @@ public:
     // The next exchanges of `message` fail, in order, with these texts (the
     // text the real call would have shown).
     void fail(Message message, const QString& text = QStringLiteral("failed"), int times = 1);
-    // The next exchange of `message` is refused with the back office's code.
-    void refuse(Message message, const QString& code, const QString& text);
     // Runs before a successful answer is returned: set the records here.
     void on(Message message, std::function<void(CKorvoDoc&, const Exchange&)> answer) {
         answers_[message] = std::move(answer);
