@@ -51,7 +51,7 @@ ScanHubButtons ScanHubButtonsFor(const RouteControl& route) {
 }
 
 void TakeNextNewNote(RouteControl& route, const QString& statusCode) {
-    if (statusCode != QLatin1String("10")) {
+    if (NoteStatusOf(statusCode) != NoteStatus::New) {
         return;
     }
     MoveOneNote(route.QN, route.QP);
@@ -78,14 +78,14 @@ NoteListLook NoteListLookFor(NoteListKind kind, int DNPP) {
     return {"lblPnNewTitle", "lblPnNew", true, false};
 }
 
-std::uint8_t ListOriginFor(NoteListKind kind) {
+NoteOrigin ListOriginFor(NoteListKind kind) {
     switch (kind) {
     case NoteListKind::New:
-        return 1;
+        return NoteOrigin::NewList;
     case NoteListKind::InProgress:
-        return 2;
+        return NoteOrigin::InProgressList;
     case NoteListKind::Done:
         break;
     }
-    return 0;
+    return NoteOrigin::Scanned;
 }

@@ -73,9 +73,9 @@ struct NoteListLook {
 };
 NoteListLook NoteListLookFor(NoteListKind kind, int DNPP);
 
-// Where leaving a note opened from the list returns to: 1 the new list, 2 the
-// list in progress; 0 (as if scanned) for the done list, which opens nothing.
-std::uint8_t ListOriginFor(NoteListKind kind);
+// Where leaving a note opened from the list returns to: the new list, the
+// list in progress, or (as if scanned) nowhere for the done list.
+NoteOrigin ListOriginFor(NoteListKind kind);
 
 // A done note may be reprinted from the list unless it was printed already.
 inline bool ReprintAllowed(const PackingNote& note) {

@@ -32,5 +32,5 @@ ActionMenuTable::ActionMenuTable() {
 }
 
 bool CKorvoDoc::IsRouteMode() const {
-    return operatingMode == kRouteMode;
+    return mode() == OperatingMode::Route;
 }

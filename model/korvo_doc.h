@@ -42,6 +42,20 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
+// The words of the device settings' OperatingMode.
+inline const QString kRouteMode = QStringLiteral("ROUTEMODE");
+inline const QString kPackingNoteMode = QStringLiteral("PACKINGNOTEMODE");
+
+// The two workflows of the device. The settings file keeps the word.
+enum class OperatingMode : std::uint8_t { Route, PackingNote };
+// Route only for the route word; any other word runs the packing-note workflow.
+inline OperatingMode OperatingModeOf(const QString& word) {
+    return word == kRouteMode ? OperatingMode::Route : OperatingMode::PackingNote;
+}
+inline const QString& OperatingModeWord(OperatingMode mode) {
+    return mode == OperatingMode::Route ? kRouteMode : kPackingNoteMode;
+}
+
 // The work state: everything that one screen decides and a later screen or
 // request needs. One instance lives for the whole run; the device settings are
 // its fields.
@@ -82,7 +96,7 @@ public:
     std::int32_t packingNoteIndex = -1;
     std::int32_t packingNoteId = 0;
     std::int16_t colliCount = 0;
-    std::uint8_t listOrigin = 0; // 0 scanned, 1 list of new notes, 2 list in progress
+    NoteOrigin listOrigin = NoteOrigin::Scanned;
     NoteListKind shownList = NoteListKind::New; // fetched last; the list screen shows it
     bool employeeConfirmed = false;
     bool routeCountsCurrent = true;
@@ -105,11 +119,10 @@ public:
     // unknown one included, runs the packing-note workflow, from Start to the
     // last screen.
     bool IsRouteMode() const;
+    OperatingMode mode() const { return OperatingModeOf(operatingMode); }
+    void setMode(OperatingMode mode) { operatingMode = OperatingModeWord(mode); }
 };
 
 // The program version, shown to the user and sent with every exchange.
 inline const QString ApplicationVersion = QStringLiteral("1.35");
 
-// The words of the device settings' OperatingMode.
-inline const QString kRouteMode = QStringLiteral("ROUTEMODE");
-inline const QString kPackingNoteMode = QStringLiteral("PACKINGNOTEMODE");

@@ -80,7 +80,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         steps.tell("lblZIRPA", "msgDelNotesNotPrinted");
         return Result::NotOk;
     }
-    if (steps.saveQuantities() != Result::Ok) {
+    if (!steps.saveQuantities().isOk()) {
         return Result::NotOk;
     }
     // A note of process mode is processed whatever the print mode: its screen
@@ -95,7 +95,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
                         [](const packingnoteline& line) { return line.QD == 0; })) {
             steps.tell("lblImportDate", "PASW003");
         }
-        if (steps.process() != Result::Ok) {
+        if (!steps.process().isOk()) {
             return Result::NotOk;
         }
         CountProcessedNote(doc);
@@ -104,7 +104,7 @@ QString PrintAndProcess(CKorvoDoc& doc, const NoteClosingSteps& steps) {
         return Result::Ok;
     }
     const NoteClosingSteps::Printed printed = steps.print();
-    if (printed.cancelled || printed.result == Result::Ok) {
+    if (printed.cancelled || printed.result.isOk()) {
         return Result::Ok;
     }
     return processes ? Result::NoReportServerFound : Result::NotOk;
@@ -114,12 +114,12 @@ void CountHeldNote(CKorvoDoc& doc) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;
     }
-    if (doc.currentPackingNote->SC == QLatin1String("10")) {
+    if (NoteStatusOf(doc.currentPackingNote->SC) == NoteStatus::New) {
         MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
         // From now on the note counts as in progress, here as at the back
         // office: a second save or the closing counts from there, not again
         // from new.
-        doc.currentPackingNote->SC = QStringLiteral("20");
+        doc.currentPackingNote->SC = NoteStatusCode(NoteStatus::InProgress);
     }
 }
 
@@ -127,7 +127,8 @@ void CountLeftNote(CKorvoDoc& doc, const QString& openedAs) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;
     }
-    if (openedAs == QLatin1String("10") && doc.currentPackingNote->SC == QLatin1String("20")) {
+    if (NoteStatusOf(openedAs) == NoteStatus::New &&
+        NoteStatusOf(doc.currentPackingNote->SC) == NoteStatus::InProgress) {
         MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QP);
     }
 }
@@ -136,10 +137,14 @@ void CountProcessedNote(CKorvoDoc& doc) {
     if (!doc.currentRoute || !doc.currentPackingNote) {
         return;
     }
-    const QString& status = doc.currentPackingNote->SC;
-    if (status == QLatin1String("10")) {
+    switch (NoteStatusOf(doc.currentPackingNote->SC)) {
+    case NoteStatus::New:
         MoveOneNote(doc.currentRoute->QN, doc.currentRoute->QC);
-    } else if (status == QLatin1String("20")) {
+        break;
+    case NoteStatus::InProgress:
         MoveOneNote(doc.currentRoute->QP, doc.currentRoute->QC);
+        break;
+    case NoteStatus::Other:
+        break;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/send_result.h"
 
 #include <QString>
 #include <functional>
@@ -32,16 +33,16 @@ DeliveredButtons ArrangeDeliveredButtons(const Settings& settings, bool noteProc
 
 // What Print and Process need besides the work state; the screen supplies them.
 struct NoteClosingSteps {
-    // Takes the quantities from the list and sends them; Result::Ok or the text shown.
-    std::function<QString()> saveQuantities;
+    // Takes the quantities from the list and sends them.
+    std::function<SendResult()> saveQuantities;
     // A message box with the translations of a caption key and a text key.
     std::function<void(const char* captionKey, const char* textKey)> tell;
-    // The process request; Result::Ok or the text shown.
-    std::function<QString()> process;
+    // The process request.
+    std::function<SendResult()> process;
     // The note's documents; `cancelled` when the worker cancelled the colli count.
     struct Printed {
         bool cancelled = false;
-        QString result;
+        SendResult result;
     };
     std::function<Printed()> print;
 };

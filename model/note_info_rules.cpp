@@ -25,9 +25,9 @@ const char* ContainerCaptionKey(int count) {
     return count < 2 ? "lblContainer" : "lblContainers";
 }
 
-NoteStepping NoteSteppingFor(int listOrigin, int index, int listCount) {
+NoteStepping NoteSteppingFor(NoteOrigin origin, int index, int listCount) {
     NoteStepping stepping;
-    stepping.offered = listOrigin != 0;
+    stepping.offered = origin != NoteOrigin::Scanned;
     if (!stepping.offered || index < 0 || index >= listCount) {
         return stepping;
     }
@@ -49,7 +49,7 @@ QString InstructionsText(const PackingNoteDetails& details) {
     return text;
 }
 
-bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& reload) {
+bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<SendResult()>& reload) {
     const int target = doc.packingNoteIndex + step;
     if (doc.packingNoteIndex < 0 || target < 0 ||
         target >= static_cast<int>(doc.packingNoteList.size())) {
@@ -62,7 +62,7 @@ bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& 
     doc.currentPackingNote = listed;
     doc.packingNoteIndex = target;
     doc.packingNoteId = listed.PNID;
-    if (reload() != Result::Ok) {
+    if (!reload().isOk()) {
         doc.currentPackingNote = shown;
         doc.packingNoteIndex = shownIndex;
         doc.packingNoteId = shownId;

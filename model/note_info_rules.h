@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/send_result.h"
+#include "model/work_kinds.h"
 
 #include <QString>
 #include <functional>
@@ -27,7 +29,7 @@ struct NoteStepping {
     bool previous = false;
     bool next = false;
 };
-NoteStepping NoteSteppingFor(int listOrigin, int index, int listCount);
+NoteStepping NoteSteppingFor(NoteOrigin origin, int index, int listCount);
 
 class CKorvoDoc;
 
@@ -37,7 +39,7 @@ class CKorvoDoc;
 // fetch fails, the worker stays on the note he had, all three as they were.
 // The containers scanned belong to the note left and go with it. True when the
 // step was taken; a step off either end of the list asks nothing.
-bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<QString()>& reload);
+bool StepToListedNote(CKorvoDoc& doc, int step, const std::function<SendResult()>& reload);
 
 // "2 Dairy /  7 Dock": department number and description, collection point
 // number and description.

@@ -40,6 +40,10 @@ bool PoolScanAccepted(const std::optional<PoolScanResult>& result) {
     return result && (result->flags.empty() || result->StatusCode == kPoolScanAccepted);
 }
 
+bool ConfirmationAccepted(const SendResult& sent, const std::optional<PoolScanResult>& result) {
+    return sent.isOk() && result && result->StatusCode == kPoolScanAccepted;
+}
+
 void TakeAcceptedLine(CKorvoDoc& doc) {
     if (!doc.poolScanResult || !doc.poolScanResult->line) {
         return;
@@ -122,4 +126,76 @@ Confirmation ConfirmationFor(const PoolScanResult& result) {
         return {true, 0, result.UniqueBundle_ID};
     }
     return {};
+}
+
+PoolScanStep PoolScanWalk::scanned(const SendResult& sent,
+                                   const std::optional<PoolScanResult>& answer) {
+    end();
+    PoolScanStep step;
+    if (!sent.isOk()) {
+        step.shown = ScanShown::Failed;
+        return step;
+    }
+    // The colour tells about this scan only: neutral unless it was accepted.
+    step.shown = PoolScanAccepted(answer) ? ScanShown::Accepted : ScanShown::Neutral;
+    if (answer && !answer->flags.empty()) {
+        position_ = 0;
+        step.nextMessage = true;
+    }
+    return step;
+}
+
+std::optional<ReturnMessageDialog>
+PoolScanWalk::message(const std::optional<PoolScanResult>& answer) {
+    if (!walking() || !answer) {
+        end();
+        return std::nullopt;
+    }
+    std::optional<ReturnMessageDialog> dialog = ReturnMessageAt(answer->flags, position_);
+    if (!dialog) {
+        end();
+        return std::nullopt;
+    }
+    kind_ = dialog->kind;
+    return dialog;
+}
+
+PoolScanStep PoolScanWalk::answered(DialogAnswer answer,
+                                    const std::optional<PoolScanResult>& result) {
+    PoolScanStep step;
+    if (!walking()) {
+        return step;
+    }
+    switch (AnswerReturnMessage(kind_, answer)) {
+    case WalkStep::Continue:
+        ++position_;
+        step.nextMessage = true;
+        return step;
+    case WalkStep::Confirm:
+        end();
+        if (result) {
+            if (const Confirmation confirmation = ConfirmationFor(*result); confirmation.send) {
+                step.confirmation = confirmation;
+            }
+        }
+        return step;
+    case WalkStep::Refuse:
+        end();
+        step.shown = ScanShown::Failed;
+        return step;
+    case WalkStep::End:
+        end();
+        return step;
+    }
+    return step;
+}
+
+ScanShown PoolScanWalk::confirmed(const SendResult& sent,
+                                  const std::optional<PoolScanResult>& answer) {
+    return ConfirmationAccepted(sent, answer) ? ScanShown::Accepted : ScanShown::Unchanged;
+}
+
+void PoolScanWalk::end() {
+    ++generation_;
+    position_ = -1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/send_result.h"
 #include "platform/prompter.h"
 
 #include <QString>
@@ -18,6 +19,10 @@ inline const QString kPoolScanAccepted = QStringLiteral("30");
 // A scan is accepted when the answer has no return messages, or when its
 // status says so.
 bool PoolScanAccepted(const std::optional<PoolScanResult>& result);
+// A confirmation (the second scan) is accepted only when its status says so:
+// it answers a question, and an answer without a verdict leaves the field as
+// it was.
+bool ConfirmationAccepted(const SendResult& sent, const std::optional<PoolScanResult>& result);
 
 // Puts the line of an accepted scan into the work state: the note's line with
 // the same id takes its ordered and delivered quantities and its bundle count,
@@ -73,3 +78,42 @@ struct Confirmation {
     std::int32_t bundle = 0;
 };
 Confirmation ConfirmationFor(const PoolScanResult& result);
+
+// How the scan field shows the last scan: accepted (lime, the answer's line
+// taken over), failed (red), neither, or as it was.
+enum class ScanShown { Unchanged, Neutral, Accepted, Failed };
+
+// What the screen does after one event of a scan.
+struct PoolScanStep {
+    ScanShown shown = ScanShown::Unchanged;
+    bool nextMessage = false;                 // show message() once the open dialog is gone
+    std::optional<Confirmation> confirmation; // send this second scan, then confirmed()
+};
+
+// The walk through one scan's return messages, without widgets: the screen
+// tells it what happened and does what each step says. Each scan starts a new
+// walk; `generation()` changes whenever a walk starts or ends, so a screen
+// drops a notification or an answer that belongs to an earlier walk.
+class PoolScanWalk {
+public:
+    // The answer to the first scan (`answer` is the work state's result).
+    PoolScanStep scanned(const SendResult& sent, const std::optional<PoolScanResult>& answer);
+    // The message the walk is at; nothing (and the walk ends) past the last
+    // one, at a kind the device does not know, or without an answer.
+    std::optional<ReturnMessageDialog> message(const std::optional<PoolScanResult>& answer);
+    // The worker answered the message shown (the second button also stands
+    // for the dialog closed without a button).
+    PoolScanStep answered(DialogAnswer answer, const std::optional<PoolScanResult>& result);
+    // The answer to the confirmation sent for a confirm message.
+    static ScanShown confirmed(const SendResult& sent, const std::optional<PoolScanResult>& answer);
+
+    void end();
+    bool walking() const { return position_ >= 0; }
+    int position() const { return position_; }
+    int generation() const { return generation_; }
+
+private:
+    int position_ = -1;
+    int kind_ = kInformation; // of the message last shown
+    int generation_ = 0;
+};

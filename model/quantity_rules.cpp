@@ -65,8 +65,8 @@ bool LeaveCounting(bool quantitiesChanged, const std::function<bool()>& leaveWit
     return !quantitiesChanged || (leaveWithoutSaving && leaveWithoutSaving());
 }
 
-bool FinishCountSave(bool& quantitiesChanged, const QString& result) {
-    if (result != Result::Ok) {
+bool FinishCountSave(bool& quantitiesChanged, const SendResult& result) {
+    if (!result.isOk()) {
         return false;
     }
     quantitiesChanged = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/send_result.h"
 
 #include <QString>
 #include <functional>
@@ -52,4 +53,4 @@ inline bool CountSaveEnabled(bool quantitiesChanged) {
 bool LeaveCounting(bool quantitiesChanged, const std::function<bool()>& leaveWithoutSaving);
 // After a save of the counts: a successful one clears `quantitiesChanged`;
 // a failed one keeps it, so Save stays offered. True when the save succeeded.
-bool FinishCountSave(bool& quantitiesChanged, const QString& result);
+bool FinishCountSave(bool& quantitiesChanged, const SendResult& result);

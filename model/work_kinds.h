@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 // The small words a screen hands to a send. Each value that travels is the
@@ -19,6 +20,32 @@ enum class NoteListKind : std::uint8_t { New = 0, InProgress = 1, Done = 2 };
 // Whose quantities a delivered-quantity request carries: the note's lines as
 // the delivered-products screen shows them, or the counting screen's result.
 enum class QuantityPurpose : std::uint8_t { Delivered = 1, Counting = 2 };
+
+// Where the note being worked on was opened. Leaving it returns there, and
+// only a note opened from a list steps to its neighbours; a note taken from
+// the done list opens nothing and counts as scanned.
+enum class NoteOrigin : std::uint8_t { Scanned = 0, NewList = 1, InProgressList = 2 };
+
+// A packing note's status as its status code (SC) carries it.
+enum class NoteStatus : std::uint8_t {
+    New,        // "10"
+    InProgress, // "20"
+    Other,      // done, or a code the device does not know
+};
+inline NoteStatus NoteStatusOf(QStringView code) {
+    if (code == u"10") {
+        return NoteStatus::New;
+    }
+    if (code == u"20") {
+        return NoteStatus::InProgress;
+    }
+    return NoteStatus::Other;
+}
+// The code a note is given when the device moves it on; only the two open
+// statuses are ever written here.
+inline QString NoteStatusCode(NoteStatus status) {
+    return status == NoteStatus::New ? QStringLiteral("10") : QStringLiteral("20");
+}
 
 // The number a request carries for each of these.
 constexpr int WireValue(NoteAction action) {

@@ -7,6 +7,7 @@
 #include "service/back_office.h"
 #include "widgets/editable_list.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QKeyEvent>
 
@@ -64,40 +65,29 @@ QString CAddCountView::runOperation(ScreenOperation operation) {
                    : Result::NotOk;
     case ScreenOperation::CountLineCall:
         return sendLogged("Add Count View. Error on Calling PackingNoteLineWebService.",
-                          [this] { return backOffice().packingNoteLines(); });
+                          [this] { return backOffice().packingNoteLines(); })
+            .operationText();
     default:
         return KorvoView::runOperation(operation);
     }
 }
 
 QString CAddCountView::save() {
-    const QString result = sendQuantities([this] {
+    const SendResult result = sendQuantities([this] {
         return sendLogged("KORVANE COUNT VIEW. DELIVEREDQUANTITY WEBSERVICE .Error", [this] {
             return backOffice().deliveredQuantity(QuantityPurpose::Counting);
         });
     });
     FinishCountSave(doc_.quantitiesChanged, result);
     updateSaveState();
-    return result;
+    return result.operationText();
 }
 
 bool CAddCountView::handleKey(QKeyEvent* event) {
     if (editing()) {
         return false; // the cell editor's own keys
     }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (save_->isEnabled()) {
-            switchScreen(Cmd::CountSave);
-        }
-        return true;
-    case Qt::Key_Escape:
-    case Qt::Key_Left:
-        switchScreen(Cmd::CountBack);
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(),
+                       {{kEnterKey | kRightKey, keyCommandWhileEnabled(save_, Cmd::CountSave)},
+                        {kBackKeys, keyCommand(Cmd::CountBack)}});
 }

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -139,31 +140,19 @@ QString CDaySelectionView::runOperation(ScreenOperation operation) {
 }
 
 bool CDaySelectionView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        switchScreen(Cmd::DayOk);
-        return true;
-    case Qt::Key_Escape:
-    case Qt::Key_Left:
-        switchScreen(Cmd::DayBack);
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        stepDays(event->key() == Qt::Key_Up);
-        return true;
-    // Tab reaches the buttons; the soft keys open the menu bar.
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_F1:
-    case Qt::Key_F2:
-    case Qt::Key_F3:
-        return false;
-    default:
-        // Nothing else has a meaning on this screen.
-        return true;
-    }
+    return DispatchKey(event->key(),
+                       {
+                           {kEnterKey | kRightKey, keyCommand(Cmd::DayOk)},
+                           {kBackKeys, keyCommand(Cmd::DayBack)},
+                           {kUpKey | kDownKey,
+                            [this](int key) {
+                                stepDays(key == Qt::Key_Up);
+                                return true;
+                            }},
+                           // Tab reaches the buttons; the soft keys open the menu bar.
+                           {kTabKey | kSoftKey, PassOn},
+                       },
+                       /*othersUsedUp=*/true); // nothing else has a meaning on this screen
 }
 
 bool CDaySelectionView::eventFilter(QObject* watched, QEvent* event) {

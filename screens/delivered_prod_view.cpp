@@ -8,6 +8,7 @@
 #include "widgets/control_ids.h"
 #include "widgets/editable_list.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QKeyEvent>
 
@@ -123,13 +124,14 @@ QString CDeliveredProdView::runOperation(ScreenOperation operation) {
             return kept;
         }
         return sendLogged("KORVANE DELIVERED PRODUCSTS.COUNT WEB SERVICE Error",
-                          [this] { return backOffice().count(); });
+                          [this] { return backOffice().count(); })
+            .operationText();
     default:
         return KorvoView::runOperation(operation);
     }
 }
 
-QString CDeliveredProdView::saveQuantities() {
+SendResult CDeliveredProdView::saveQuantities() {
     return sendQuantities([this] {
         return sendLogged("KORVANE DELIVEREDQUANTITY .Error", [this] {
             return backOffice().deliveredQuantity(QuantityPurpose::Delivered);
@@ -138,10 +140,10 @@ QString CDeliveredProdView::saveQuantities() {
 }
 
 QString CDeliveredProdView::hold() {
-    const QString result = saveQuantities();
-    if (result != Result::Ok) {
+    const SendResult result = saveQuantities();
+    if (!result.isOk()) {
         // The back office did not take the quantities: they stay here, unsaved.
-        return result;
+        return result.operationText();
     }
     CountHeldNote(doc_);
     doc_.quantitiesChanged = false;
@@ -195,15 +197,10 @@ bool CDeliveredProdView::handleKey(QKeyEvent* event) {
     if (editing()) {
         return false; // the cell editor's own keys
     }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // On the list Enter opens the quantity cell; elsewhere it does nothing.
-        return focusWidget() != list();
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(),
+                       {
+                           // On the list Enter opens the quantity cell; elsewhere it does nothing.
+                           {kEnterKey, [this](int) { return focusWidget() != list(); }},
+                           {kSidewaysKeys, UseUp},
+                       });
 }

@@ -31,7 +31,7 @@ protected:
 private:
     void arrangeButtons();
     // Takes the quantities from the list and sends them; Result::Ok or the text shown.
-    QString saveQuantities();
+    SendResult saveQuantities();
     // Hold's save: on success the route counts the note as in progress and the
     // quantities count as saved; on failure they stay on the screen, unsaved.
     QString hold();

@@ -5,6 +5,7 @@
 #include "model/korvo_doc.h"
 #include "service/back_office.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QComboBox>
 #include <QFocusEvent>
@@ -152,27 +153,25 @@ QString CDepartmentSelectionView::runOperation(ScreenOperation operation) {
 }
 
 bool CDepartmentSelectionView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (saveEnabled()) {
-            switchScreen(Cmd::DepartmentSave);
-        } else {
-            lookUpEmployee();
-        }
-        return true;
-    case Qt::Key_Escape:
-    case Qt::Key_Left:
-        switchScreen(Cmd::DepartmentBack);
-        return true;
-    case Qt::Key_Right:
-        if (saveEnabled()) {
-            switchScreen(Cmd::DepartmentSave);
-        }
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(), {
+                                         {kEnterKey,
+                                          [this](int) {
+                                              if (saveEnabled()) {
+                                                  switchScreen(Cmd::DepartmentSave);
+                                              } else {
+                                                  lookUpEmployee();
+                                              }
+                                              return true;
+                                          }},
+                                         {kBackKeys, keyCommand(Cmd::DepartmentBack)},
+                                         {kRightKey,
+                                          [this](int) {
+                                              if (saveEnabled()) {
+                                                  switchScreen(Cmd::DepartmentSave);
+                                              }
+                                              return true;
+                                          }},
+                                     });
 }
 
 bool CDepartmentSelectionView::eventFilter(QObject* watched, QEvent* event) {

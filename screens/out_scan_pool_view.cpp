@@ -8,6 +8,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -135,52 +136,39 @@ QString COutScanPoolView::runOperation(ScreenOperation operation) {
     }
     if (!OutScanLeaveNeedsQuestion(doc_.currentLine) ||
         AskYesNo(doc_, T(QStringLiteral("msgAllBundlesScanned")))) {
-        endWalk();
+        walk_.end();
         return Result::Ok;
     }
     return Result::NotOk;
 }
 
 bool COutScanPoolView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusWidget() == scanField_ && !scanField_->text().isEmpty()) {
+    return DispatchScanScreenKey(event->key(), [this] {
+        if (focusedWithText(scanField_)) {
             scan();
         }
         scanField_->selectAll();
         scanField_->setFocus();
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    });
 }
 
 void COutScanPoolView::scan() {
     inputPanel(false);
-    const QString code = scanField_->text();
-    // A new scan starts a new walk.
-    ++walk_;
-    walkPosition_ = -1;
-    const QString result = sendLogged("OutScan Pool View.Error CallScanPoolWebService",
-                                      [&] { return backOffice().poolScan(code, 0, 0, 0); });
-    // The colour tells about this scan only: neutral unless it was accepted or failed.
-    if (result != Result::Ok) {
-        showScan(ScanShown::Failed);
-        return;
-    }
-    showScan(PoolScanAccepted(doc_.poolScanResult) ? ScanShown::Accepted : ScanShown::Neutral);
-    if (doc_.poolScanResult && !doc_.poolScanResult->flags.empty()) {
-        walkCode_ = code;
-        walkPosition_ = 0;
+    walk_.end(); // a new scan: nothing of the last walk may show meanwhile
+    walkCode_ = scanField_->text();
+    const SendResult sent = sendLogged("OutScan Pool View.Error CallScanPoolWebService",
+                                       [&] { return backOffice().poolScan(walkCode_, 0, 0, 0); });
+    const PoolScanStep step = walk_.scanned(sent, doc_.poolScanResult);
+    showScan(step.shown);
+    if (step.nextMessage) {
         showReturnMessage();
     }
 }
 
 void COutScanPoolView::showScan(ScanShown shown) {
+    if (shown == ScanShown::Unchanged) {
+        return;
+    }
     if (shown == ScanShown::Accepted) {
         TakeAcceptedLine(doc_);
         showLine();
@@ -197,14 +185,8 @@ void COutScanPoolView::showScan(ScanShown shown) {
 }
 
 void COutScanPoolView::showReturnMessage() {
-    if (!doc_.poolScanResult) {
-        endWalk();
-        return;
-    }
-    const std::optional<ReturnMessageDialog> message =
-        ReturnMessageAt(doc_.poolScanResult->flags, walkPosition_);
+    const std::optional<ReturnMessageDialog> message = walk_.message(doc_.poolScanResult);
     if (!message) {
-        endWalk();
         return;
     }
     QuestionRequest request;
@@ -217,42 +199,27 @@ void COutScanPoolView::showReturnMessage() {
         request.secondButton = T(QLatin1String(message->secondButton));
     }
     request.backgroundRgb = message->colour;
-    const int walk = walk_;
+    const int walk = walk_.generation();
     const DialogAnswer answer = Prompter::current().colourMessageDialog(request);
-    if (walk != walk_) {
+    if (walk != walk_.generation()) {
         return; // another scan started meanwhile
     }
-    switch (AnswerReturnMessage(message->kind, answer)) {
-    case WalkStep::Continue:
+    const PoolScanStep step = walk_.answered(answer, doc_.poolScanResult);
+    showScan(step.shown);
+    if (step.confirmation) {
+        confirm(*step.confirmation);
+    }
+    if (step.nextMessage) {
         // The next message follows once this dialog has gone.
-        QCoreApplication::postEvent(this, new NextReturnMessageEvent(walk_));
-        return;
-    case WalkStep::Confirm:
-        endWalk();
-        confirm();
-        return;
-    case WalkStep::Refuse:
-        endWalk();
-        showScan(ScanShown::Failed);
-        return;
-    case WalkStep::End:
-        endWalk();
-        return;
+        QCoreApplication::postEvent(this, new NextReturnMessageEvent(walk_.generation()));
     }
 }
 
-void COutScanPoolView::confirm() {
-    const Confirmation confirmation = ConfirmationFor(*doc_.poolScanResult);
-    if (!confirmation.send) {
-        return;
-    }
-    const QString result = sendLogged("OutScan Pool View.Error CallScanPoolWebService", [&] {
+void COutScanPoolView::confirm(const Confirmation& confirmation) {
+    const SendResult sent = sendLogged("OutScan Pool View.Error CallScanPoolWebService", [&] {
         return backOffice().poolScan(walkCode_, 1, confirmation.item, confirmation.bundle);
     });
-    if (result == Result::Ok && doc_.poolScanResult &&
-        doc_.poolScanResult->StatusCode == kPoolScanAccepted) {
-        showScan(ScanShown::Accepted);
-    }
+    showScan(PoolScanWalk::confirmed(sent, doc_.poolScanResult));
     // The ids were used; a later answer brings new ones.
     if (doc_.poolScanResult) {
         doc_.poolScanResult->UniqueItem_ID = 0;
@@ -260,17 +227,11 @@ void COutScanPoolView::confirm() {
     }
 }
 
-void COutScanPoolView::endWalk() {
-    ++walk_;
-    walkPosition_ = -1;
-}
-
 bool COutScanPoolView::event(QEvent* event) {
     if (event->type() == kNextReturnMessage) {
         // Only the walk that posted it moves on.
         const auto* next = dynamic_cast<NextReturnMessageEvent*>(event);
-        if (next != nullptr && next->walk == walk_ && walkPosition_ >= 0) {
-            ++walkPosition_;
+        if (next != nullptr && next->walk == walk_.generation() && walk_.walking()) {
             showReturnMessage();
         }
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/pool_scan_rules.h"
 #include "widgets/korvo_view.h"
 
 #include <QEvent>
@@ -28,7 +29,7 @@ public:
 
     CColourEdit* scanField() const { return scanField_; }
     // The return message the walk is at (-1 when no walk runs).
-    int walkPosition() const { return walkPosition_; }
+    int walkPosition() const { return walk_.position(); }
 
 protected:
     bool handleKey(QKeyEvent* event) override;
@@ -38,14 +39,10 @@ protected:
 private:
     void showLine();
     void scan();
-    // How the scan field shows the last scan: accepted (lime, with the answer's
-    // line taken over), failed (red) or neither.
-    enum class ScanShown { Neutral, Accepted, Failed };
     void showScan(ScanShown shown);
-    // Shows the return message at the walk position and acts on the answer.
+    // Shows the return message the walk is at and acts on the answer.
     void showReturnMessage();
-    void confirm();
-    void endWalk();
+    void confirm(const Confirmation& confirmation);
 
     QLabel* product_;
     QLabel* size_;
@@ -61,9 +58,8 @@ private:
     QLabel* bundles_;
     CImageButton* back_;
 
-    // The walk through the return messages of the last scan. Each scan starts
-    // a new walk; a notification of an earlier walk is ignored.
-    int walk_ = 0;
-    int walkPosition_ = -1;
-    QString walkCode_;
+    // The walk through the return messages of the last scan; a notification
+    // of an earlier walk is ignored.
+    PoolScanWalk walk_;
+    QString walkCode_; // the scan the walk belongs to
 };

@@ -8,6 +8,7 @@
 #include "screens/shared_dialogs.h"
 #include "service/back_office.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/scan_field.h"
 
 #include <QKeyEvent>
@@ -147,7 +148,8 @@ QString CPackingNoteInfoView::runOperation(ScreenOperation operation) {
     switch (operation) {
     case ScreenOperation::SaveInfo:
         return sendLogged("Packing Note Info View. Error on Calling PackingNoteLineWebService.",
-                          [this] { return backOffice().packingNoteLines(); });
+                          [this] { return backOffice().packingNoteLines(); })
+            .operationText();
     case ScreenOperation::PreviousNote:
         stepNote(-1);
         return Result::Ok;
@@ -163,21 +165,13 @@ QString CPackingNoteInfoView::runOperation(ScreenOperation operation) {
 }
 
 bool CPackingNoteInfoView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusWidget() == containerField_ && !containerField_->text().isEmpty()) {
+    return DispatchScanScreenKey(event->key(), [this] {
+        if (focusedWithText(containerField_)) {
             scanContainer();
         } else {
             switchScreen(Cmd::InfoSave);
         }
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    });
 }
 
 void CPackingNoteInfoView::scanContainer() {
@@ -192,10 +186,10 @@ void CPackingNoteInfoView::scanContainer() {
         return;
     }
     inputPanel(false);
-    const QString result =
+    const SendResult result =
         sendLogged("Scan Container on PN Info Screen.Error CallPackingNoteContainerSCANWebService",
                    [&] { return backOffice().containerScan(container); });
-    if (result == Result::Ok) {
+    if (result.isOk()) {
         containerField_->clear();
         showContainers();
         // The note comes back with the container in its list.

@@ -5,6 +5,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/list_helpers.h"
 
 #include <QKeyEvent>
@@ -108,7 +109,8 @@ QString CPackingNotesView::takeNote() {
     doc_.packingNoteIndex = selected_;
     doc_.listOrigin = ListOriginFor(kind_);
     return sendLogged("Packing Notes View.Error CallPackingNoteWebService",
-                      [&] { return backOffice().packingNote(NoteAction::CurrentById, QString()); });
+                      [&] { return backOffice().packingNote(NoteAction::CurrentById, QString()); })
+        .operationText();
 }
 
 QString CPackingNotesView::printNote() {
@@ -122,7 +124,10 @@ QString CPackingNotesView::printNote() {
     const PrintOutcome outcome =
         sendLogged("PackingNotesView.PrintWebService.Error CallPackingNotePrint",
                    [&] { return PrintNoteDocuments(doc_, backOffice()); });
-    return outcome.cancelled || outcome.result.isEmpty() ? Result::NotOk : outcome.result;
+    if (outcome.cancelled || (!outcome.result.isOk() && outcome.result.text().isEmpty())) {
+        return Result::NotOk;
+    }
+    return outcome.result.operationText();
 }
 
 QString CPackingNotesView::runOperation(ScreenOperation operation) {
@@ -137,19 +142,17 @@ QString CPackingNotesView::runOperation(ScreenOperation operation) {
 }
 
 bool CPackingNotesView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (kind_ == NoteListKind::Done) {
-            if (look_.print && print_->isEnabled()) {
-                switchScreen(Cmd::ListPrint);
-            }
-        } else if (look_.save && save_->isEnabled()) {
-            switchScreen(Cmd::ListSave);
-        }
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(), {
+                                         {kEnterKey | kRightKey,
+                                          [this](int) {
+                                              if (kind_ == NoteListKind::Done) {
+                                                  if (look_.print && print_->isEnabled()) {
+                                                      switchScreen(Cmd::ListPrint);
+                                                  }
+                                              } else if (look_.save && save_->isEnabled()) {
+                                                  switchScreen(Cmd::ListSave);
+                                              }
+                                              return true;
+                                          }},
+                                     });
 }

@@ -175,7 +175,7 @@ std::vector<int> CQuantityListView::cellQuantities() const {
     return cells;
 }
 
-QString CQuantityListView::sendQuantities(const std::function<QString()>& send) {
+SendResult CQuantityListView::sendQuantities(const std::function<SendResult()>& send) {
     finishEdit();
     std::vector<packingnoteline>* shown = lines();
     if (shown == nullptr) {
@@ -189,8 +189,8 @@ QString CQuantityListView::sendQuantities(const std::function<QString()>& send) 
         line.editedQuantity = cells[row];
         line.QD = line.editedQuantity;
     }
-    const QString result = send();
-    if (result != Result::Ok && lines() == shown && shown->size() == before.size()) {
+    const SendResult result = send();
+    if (!result.isOk() && lines() == shown && shown->size() == before.size()) {
         *shown = before;
     }
     return result;

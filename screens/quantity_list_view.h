@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/send_result.h"
 #include "widgets/korvo_view.h"
 
 #include <QStyledItemDelegate>
@@ -65,7 +66,7 @@ protected:
     // `send` takes them to the back office. An edit still open ends first, so
     // what the worker typed counts; when the back office does not take them
     // the lines keep what it had, so the cells still count as unsaved.
-    QString sendQuantities(const std::function<QString()>& send);
+    SendResult sendQuantities(const std::function<SendResult()>& send);
     bool editing() const;
     // Ends an edit still open as Enter would, so that what the worker typed
     // counts (and its range question comes) before the screen acts or leaves.

@@ -3,6 +3,7 @@
 #include "model/entry_rules.h"
 #include "model/korvo_doc.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/list_helpers.h"
 
 #include <QKeyEvent>
@@ -70,15 +71,6 @@ QString CRouteSelectionView::runOperation(ScreenOperation operation) {
 }
 
 bool CRouteSelectionView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (ok_->isEnabled()) {
-            switchScreen(Cmd::RouteOk);
-        }
-        return true;
-    default:
-        return false;
-    }
+    return DispatchKey(event->key(),
+                       {{kEnterKey | kRightKey, keyCommandWhileEnabled(ok_, Cmd::RouteOk)}});
 }

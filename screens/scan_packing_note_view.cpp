@@ -1,9 +1,11 @@
 #include "screens/scan_packing_note_view.h"
 
 #include "model/korvo_doc.h"
+#include "screens/shared_dialogs.h"
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/scan_field.h"
 
 #include <QKeyEvent>
@@ -23,7 +25,7 @@ CScanPackingNoteView::CScanPackingNoteView(ScreenFrame& frame, CKorvoDoc& doc, Q
 
 void CScanPackingNoteView::activate() {
     doc_.currentPackingNote.reset();
-    doc_.listOrigin = 0;
+    doc_.listOrigin = NoteOrigin::Scanned;
     setTitle(T(QStringLiteral("lblScanPnTitle")));
     caption_->setText(T(QStringLiteral("lblScanNote")));
     layoutButtons({kBackButtonId, 0, 0, 0, 0, 0});
@@ -33,7 +35,7 @@ void CScanPackingNoteView::activate() {
     note_->setFocus(Qt::OtherFocusReason);
 }
 
-QString CScanPackingNoteView::sendPackingNote(NoteAction action) {
+SendResult CScanPackingNoteView::sendPackingNote(NoteAction action) {
     const QString number = note_->text();
     // Notes scanned here belong to no route and no department.
     if (!doc_.currentRoute) {
@@ -50,8 +52,13 @@ void CScanPackingNoteView::lookUp() {
     // The note of an earlier scan must not stand in for one the back office
     // did not answer.
     doc_.currentPackingNote.reset();
-    if (sendPackingNote(NoteAction::ScannedNumber) != Result::Ok || !doc_.currentPackingNote ||
-        sendPackingNote(NoteAction::CurrentById) != Result::Ok || !doc_.currentPackingNote) {
+    if (!sendPackingNote(NoteAction::ScannedNumber).isOk() || !doc_.currentPackingNote) {
+        // The number stays, selected, so the next scan replaces it.
+        note_->selectAll();
+        return;
+    }
+    SettleScannedNoteRoute(doc_);
+    if (!sendPackingNote(NoteAction::CurrentById).isOk() || !doc_.currentPackingNote) {
         // The number stays, selected, so the next scan replaces it.
         note_->selectAll();
         return;
@@ -68,24 +75,22 @@ QString CScanPackingNoteView::runOperation(ScreenOperation operation) {
         return Result::NotOk;
     }
     return sendLogged("Scan Packing Note. Error on Calling PackingNoteLineWebService.",
-                      [&] { return backOffice().packingNoteLines(); });
+                      [&] { return backOffice().packingNoteLines(); })
+        .operationText();
 }
 
 bool CScanPackingNoteView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape: // Back, as on every other screen
-    case Qt::Key_Left:
-        switchScreen(Cmd::ScanPnBack);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Right:
-        if (focusWidget() == note_ && !note_->text().isEmpty()) {
-            lookUp();
-            return true;
-        }
-        return false;
-    default:
-        return false;
-    }
+    return DispatchKey(
+        event->key(),
+        {
+            {kBackKeys, keyCommand(Cmd::ScanPnBack)}, // Escape: Back, as on every other screen
+            {kEnterKey | kRightKey,
+             [this](int) {
+                 if (focusedWithText(note_)) {
+                     lookUp();
+                     return true;
+                 }
+                 return false;
+             }},
+        });
 }

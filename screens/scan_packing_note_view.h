@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/send_result.h"
 #include "model/work_kinds.h"
 #include "widgets/korvo_view.h"
 
@@ -27,7 +28,7 @@ protected:
 private:
     void lookUp();
     // The packing-note request for the number in the field, with `action`.
-    QString sendPackingNote(NoteAction action);
+    SendResult sendPackingNote(NoteAction action);
 
     QLabel* caption_;
     CScanField* note_;

@@ -7,6 +7,7 @@
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
 #include "widgets/image_button.h"
+#include "widgets/key_table.h"
 #include "widgets/scan_field.h"
 
 #include <QFontMetrics>
@@ -180,14 +181,16 @@ void CScanPnOrContainerView::updateSaveState() {
         kScanPnOrContainerScreen, 0);
 }
 
-QString CScanPnOrContainerView::sendPackingNote(NoteAction action, const QString& number) {
+SendResult CScanPnOrContainerView::sendPackingNote(NoteAction action, const QString& number) {
     return sendLogged(kNoteLog, [&] { return backOffice().packingNote(action, number); });
 }
 
 void CScanPnOrContainerView::lookUpNote() {
     inputPanel(false);
-    if (sendPackingNote(NoteAction::ScannedNumber, note_->text()) == Result::Ok) {
-        // The answer may have moved the worker to the note's route.
+    if (sendPackingNote(NoteAction::ScannedNumber, note_->text()).isOk()) {
+        // The note may belong to another route: the plant's rule may move the
+        // worker there.
+        SettleScannedNoteRoute(doc_);
         showRoute();
         noteReady_ = doc_.currentPackingNote.has_value();
         updateSaveState();
@@ -211,10 +214,10 @@ void CScanPnOrContainerView::lookUpContainer() {
         return;
     }
     inputPanel(false);
-    const QString result =
+    const SendResult result =
         sendLogged(kContainerLog, [&] { return backOffice().packingNoteContainer(label); });
     // A container the back office did not take leaves no note to open.
-    containerReady_ = result == Result::Ok && doc_.currentPackingNote.has_value();
+    containerReady_ = result.isOk() && doc_.currentPackingNote.has_value();
     if (containerReady_) {
         updateSaveState();
         if (switchScreen(Cmd::ScanRouteSave)) {
@@ -228,7 +231,7 @@ void CScanPnOrContainerView::lookUpContainer() {
 
 void CScanPnOrContainerView::scanNext() {
     scanNext_->ResetButton();
-    if (sendPackingNote(NoteAction::NextNew, QString()) != Result::Ok) {
+    if (!sendPackingNote(NoteAction::NextNew, QString()).isOk()) {
         return;
     }
     // The note number as the field holds numbers, whatever the answer carried.
@@ -251,7 +254,7 @@ QString CScanPnOrContainerView::runOperation(ScreenOperation operation) {
     if (!doc_.currentPackingNote) {
         return Result::NotOk;
     }
-    return sendPackingNote(NoteAction::CurrentById, QString());
+    return sendPackingNote(NoteAction::CurrentById, QString()).operationText();
 }
 
 void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {
@@ -264,21 +267,13 @@ void CScanPnOrContainerView::resizeEvent(QResizeEvent* event) {
 }
 
 bool CScanPnOrContainerView::handleKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (focusWidget() == note_ && !note_->text().isEmpty()) {
+    return DispatchScanScreenKey(event->key(), [this] {
+        if (focusedWithText(note_)) {
             lookUpNote();
-        } else if (focusWidget() == container_ && !container_->text().isEmpty()) {
+        } else if (focusedWithText(container_)) {
             lookUpContainer();
         }
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
+    });
 }
 
 bool CScanPnOrContainerView::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/send_result.h"
 #include "model/work_kinds.h"
 #include "widgets/korvo_view.h"
 
@@ -40,7 +41,7 @@ private:
     void lookUpNote();
     void lookUpContainer();
     void scanNext();
-    QString sendPackingNote(NoteAction action, const QString& number);
+    SendResult sendPackingNote(NoteAction action, const QString& number);
 
     bool noteReady_ = false;      // a note was found by number or taken with Scan next
     bool containerReady_ = false; // the back office accepted a container

@@ -3,6 +3,7 @@
 #include "config/device_settings.h"
 #include "config/text_helpers.h"
 #include "model/korvo_doc.h"
+#include "model/settings_form.h"
 #include "platform/device_file_system.h"
 #include "platform/prompter.h"
 #include "widgets/colour_widgets.h"
@@ -49,19 +50,6 @@ QLabel* wrappingLabel(QWidget* parent) {
 
 } // namespace
 
-struct CSettingView::Values {
-    QString language;
-    bool keyboard = false;
-    bool production = false;
-    bool routeMode = true;
-    QString plantCode;
-    QString pdaCode;
-    QString host;
-    int port = 0;
-    QString path;
-    QString storage;
-};
-
 int SelectByPrefix(QComboBox* combo, const QString& text) {
     const int count = combo->count();
     for (int k = 1; k <= count; ++k) {
@@ -79,8 +67,15 @@ CSettingView::CSettingView(ScreenFrame& frame, CKorvoDoc& doc, QWidget* parent)
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->setDocumentMode(true);
+    userScroll_ = scrollPage(buildUserTab());
+    systemScroll_ = scrollPage(buildSystemTab());
+    tabs_->addTab(userScroll_, QString());
+    tabs_->addTab(systemScroll_, QString());
+    buildButtons();
+    connectFields();
+}
 
-    // User tab.
+QWidget* CSettingView::buildUserTab() {
     auto* user = new QWidget;
     auto* userLayout = new QVBoxLayout(user);
     userLayout->setContentsMargins(4, 4, 4, 4);
@@ -115,8 +110,10 @@ CSettingView::CSettingView(ScreenFrame& frame, CKorvoDoc& doc, QWidget* parent)
     radioPair(viewByLabel_, productionRadio_, "production", deliveryRadio_, "delivery");
     radioPair(modeLabel_, routeRadio_, "routeMode", packingNoteRadio_, "packingNoteMode");
     userLayout->addStretch(1);
+    return user;
+}
 
-    // System tab.
+QWidget* CSettingView::buildSystemTab() {
     auto* system = new QWidget;
     auto* grid = new QGridLayout(system);
     grid->setContentsMargins(4, 3, 4, 2);
@@ -165,12 +162,10 @@ CSettingView::CSettingView(ScreenFrame& frame, CKorvoDoc& doc, QWidget* parent)
                                          pathEdit_, storageCombo_}) {
         field->setFixedHeight(22);
     }
+    return system;
+}
 
-    userScroll_ = scrollPage(user);
-    systemScroll_ = scrollPage(system);
-    tabs_->addTab(userScroll_, QString());
-    tabs_->addTab(systemScroll_, QString());
-
+void CSettingView::buildButtons() {
     okButton_ = new CImageButton(this);
     okButton_->setObjectName(QStringLiteral("ok"));
     SetControlId(okButton_, kOkButtonId);
@@ -185,7 +180,9 @@ CSettingView::CSettingView(ScreenFrame& frame, CKorvoDoc& doc, QWidget* parent)
     connect(cancelButton_, &QAbstractButton::clicked, this,
             [this] { switchScreen(Cmd::SettingsCancel); });
     connect(testButton_, &QAbstractButton::clicked, this, &CSettingView::TestDownload);
+}
 
+void CSettingView::connectFields() {
     for (QLineEdit* edit : {plantEdit_, pdaEdit_, hostEdit_, pathEdit_}) {
         connect(edit, &QLineEdit::textChanged, this, &CSettingView::validate);
         edit->installEventFilter(this);
@@ -246,14 +243,16 @@ void CSettingView::activate() {
     fillStorageCombo();
     fillLanguageCombo();
 
-    keyboardCheck_->setChecked(doc_.showScreenKeyboard == QLatin1String("Y"));
-    setUserRadios();
-    plantEdit_->setText(doc_.plantCode);
-    pdaEdit_->setText(doc_.pdaCode);
-    hostEdit_->setText(doc_.hostIp);
-    lastPortText_ = QString::number(std::clamp(TextToInt(doc_.portNumber), 0, 65535));
+    const SettingsForm form = SettingsFormOf(doc_);
+    keyboardCheck_->setChecked(form.keyboard);
+    (form.production ? productionRadio_ : deliveryRadio_)->setChecked(true);
+    (form.routeMode ? routeRadio_ : packingNoteRadio_)->setChecked(true);
+    plantEdit_->setText(form.plantCode);
+    pdaEdit_->setText(form.pdaCode);
+    hostEdit_->setText(form.host);
+    lastPortText_ = QString::number(form.port);
     portEdit_->setText(lastPortText_);
-    pathEdit_->setText(doc_.webServicePath);
+    pathEdit_->setText(form.path);
     setPathRadios();
 
     okButton_->SetButtonImages(210, 211, 212);
@@ -299,12 +298,6 @@ void CSettingView::fillLanguageCombo() {
     SelectByPrefix(languageCombo_, doc_.language);
 }
 
-void CSettingView::setUserRadios() {
-    (doc_.viewBy == QLatin1String("PRODUCTION") ? productionRadio_ : deliveryRadio_)
-        ->setChecked(true);
-    (doc_.IsRouteMode() ? routeRadio_ : packingNoteRadio_)->setChecked(true);
-}
-
 void CSettingView::setPathRadios() {
     if (isStandardPath(pathEdit_->text())) {
         standardPathRadio_->setChecked(true);
@@ -337,7 +330,7 @@ void CSettingView::onCustomPath() {
 
 void CSettingView::onPortEdited() {
     const QString text = portEdit_->text();
-    if (!text.isEmpty() && text.toInt() > 65535) {
+    if (!PortTextAccepted(text)) {
         Prompter::current().messageBox({T(QStringLiteral("lblPortNr")),
                                         T(QStringLiteral("msgPortRange")), MessageIcon::Warning,
                                         MessageButtons::Ok});
@@ -349,65 +342,43 @@ void CSettingView::onPortEdited() {
     validate();
 }
 
-CSettingView::Values CSettingView::takeValues() const {
-    Values v;
-    v.language = languageCombo_->currentText();
-    v.keyboard = keyboardCheck_->isChecked();
-    v.production = productionRadio_->isChecked();
-    v.routeMode = routeRadio_->isChecked();
-    v.plantCode = plantEdit_->text();
-    v.pdaCode = pdaEdit_->text();
-    v.host = hostEdit_->text();
-    v.port = lastPortText_.toInt();
-    v.path = pathEdit_->text();
-    v.storage = storageCombo_->currentText();
-    return v;
+SettingsForm CSettingView::form() const {
+    SettingsForm f;
+    f.language = languageCombo_->currentText();
+    f.keyboard = keyboardCheck_->isChecked();
+    f.production = productionRadio_->isChecked();
+    f.routeMode = routeRadio_->isChecked();
+    f.plantCode = plantEdit_->text();
+    f.pdaCode = pdaEdit_->text();
+    f.host = hostEdit_->text();
+    f.port = lastPortText_.toInt();
+    f.path = pathEdit_->text();
+    f.storage = storageCombo_->currentText();
+    return f;
 }
 
 void CSettingView::validate() {
     if (filling_) {
         return;
     }
-    const Values v = takeValues();
-    const bool complete =
-        !v.plantCode.isEmpty() && !v.pdaCode.isEmpty() && !v.host.isEmpty() && v.port != 0;
+    const bool complete = SettingsFormComplete(form());
     frame_.SetActionEnabled(complete, okButton_, kSettingScreen, 0);
     testButton_->EnableButton(complete);
 }
 
 void CSettingView::TestDownload() {
     testButton_->ResetButton();
-    const Values v = takeValues();
-    doc_.pendingPlantCode = v.plantCode;
-    doc_.pendingPdaCode = v.pdaCode;
-    doc_.pendingHostIp = v.host;
-    doc_.pendingPortNumber = QString::number(v.port);
-    doc_.pendingWebServicePath = v.path;
+    SetPendingSettings(form(), doc_);
     doc_.settingsTestActive = true;
     switchScreen(Cmd::TestDownload);
     doc_.settingsTestActive = false;
 }
 
 void CSettingView::SaveSettings() {
-    const Values v = takeValues();
-    QString storage = v.storage;
-    if (storage.isEmpty() || !IsStorageCard(storage)) {
-        storage.clear();
+    const SettingsSaved saved = ApplySettingsForm(form(), doc_);
+    if (saved.moveData) {
+        MoveDataDirectory(saved.oldStorage, doc_.storageLocation);
     }
-    if (storage != doc_.storageLocation) {
-        MoveDataDirectory(doc_.storageLocation, storage);
-    }
-    doc_.storageLocation = storage;
-    doc_.showScreenKeyboard = v.keyboard ? QStringLiteral("Y") : QStringLiteral("N");
-    doc_.languageChanged = v.language != doc_.language;
-    doc_.webServicePath = v.path.isEmpty() ? kDefaultWebServicePath : v.path;
-    doc_.language = v.language;
-    doc_.plantCode = v.plantCode;
-    doc_.pdaCode = v.pdaCode;
-    doc_.hostIp = v.host;
-    doc_.portNumber = QString::number(v.port);
-    doc_.viewBy = v.production ? QStringLiteral("PRODUCTION") : QStringLiteral("DELIVERY");
-    doc_.operatingMode = v.routeMode ? kRouteMode : kPackingNoteMode;
     WriteDeviceSettings(doc_);
 }
 

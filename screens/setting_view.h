@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/settings_form.h"
 #include "widgets/korvo_view.h"
 
 class CColourLabel;
@@ -44,10 +45,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Values;
-    Values takeValues() const;
+    QWidget* buildUserTab();
+    QWidget* buildSystemTab();
+    void buildButtons();
+    void connectFields();
+    // The form as the controls hold it.
+    SettingsForm form() const;
     void validate();
-    void setUserRadios();
     void setPathRadios();
     void onStandardPath();
     void onCustomPath();

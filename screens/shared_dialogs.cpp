@@ -2,6 +2,7 @@
 
 #include "model/korvo_doc.h"
 #include "model/print_rules.h"
+#include "model/route_change.h"
 #include "model/scan_rules.h"
 #include "service/back_office.h"
 #include "widgets/colour_widgets.h"
@@ -126,6 +127,10 @@ bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style) {
     return Prompter::current().questionDialog(question) == DialogAnswer::First;
 }
 
+void SettleScannedNoteRoute(CKorvoDoc& doc) {
+    SettleRouteChange(doc, [&doc](const QString& question) { return AskYesNo(doc, question, 1); });
+}
+
 void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text) {
     MessageBoxRequest box;
     box.caption = doc.T(captionKey);
@@ -160,7 +165,7 @@ PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office) {
     };
     const PrintChoice choice = ChoosePrint(settings, doc.currentPackingNote, ask);
     if (choice.cancelled) {
-        return {true, QString()};
+        return {true, SendResult()};
     }
     doc.colliCount = choice.colli;
     return {false, office.print(static_cast<std::uint16_t>(std::max<int>(0, choice.colli)),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/send_result.h"
 #include "platform/prompter.h"
 
 #include <QDialog>
@@ -40,6 +41,9 @@ bool AskNumberOfColli(CKorvoDoc& doc);
 
 // The screens' question: caption "lblZIRPA", Yes and No, translated; true for Yes.
 bool AskYesNo(const CKorvoDoc& doc, const QString& text, int style = 0);
+// After the answer to a scanned note number: the plant's rule for a note of
+// another route, asking the worker when the rule says so.
+void SettleScannedNoteRoute(CKorvoDoc& doc);
 // A message box with a translated caption and an OK button.
 void TellWorker(const CKorvoDoc& doc, const QString& captionKey, const QString& text);
 
@@ -54,7 +58,7 @@ bool ContainerLabelInRange(const CKorvoDoc& doc, const QString& label);
 // count prints nothing.
 struct PrintOutcome {
     bool cancelled = false; // the worker cancelled the colli count; nothing was sent
-    QString result;         // Result::Ok or the text shown; empty when cancelled
+    SendResult result;      // how the print request ended; a failure when cancelled
 };
 PrintOutcome PrintNoteDocuments(CKorvoDoc& doc, BackOffice& office);
 

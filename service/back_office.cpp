@@ -44,49 +44,49 @@ EmployeeAnswer ServiceBackOffice::employee(std::int32_t employeeNumber) {
     return answer;
 }
 
-QString ServiceBackOffice::packingNote(NoteAction action, const QString& scannedNoteNumber) {
+SendResult ServiceBackOffice::packingNote(NoteAction action, const QString& scannedNoteNumber) {
     WaitCursor wait;
-    return SendPackingNoteMessage(doc_, action, scannedNoteNumber, doc_.webServicePath, false);
+    return SendPackingNote(doc_, action, scannedNoteNumber, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::packingNoteContainer(const QString& containerIdCode) {
+SendResult ServiceBackOffice::packingNoteContainer(const QString& containerIdCode) {
     WaitCursor wait;
-    return SendPackingNoteContainerMessage(doc_, containerIdCode, doc_.webServicePath, false);
+    return SendPackingNoteContainer(doc_, containerIdCode, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::packingNoteLines() {
+SendResult ServiceBackOffice::packingNoteLines() {
     WaitCursor wait;
-    return SendPackingNoteLineMessage(doc_, doc_.webServicePath, false);
+    return SendPackingNoteLine(doc_, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::containerScan(const QString& containerIdCode) {
+SendResult ServiceBackOffice::containerScan(const QString& containerIdCode) {
     WaitCursor wait;
-    return SendContainerScanMessage(doc_, containerIdCode, doc_.webServicePath, false);
+    return SendContainerScan(doc_, containerIdCode, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::deliveredQuantity(QuantityPurpose purpose) {
+SendResult ServiceBackOffice::deliveredQuantity(QuantityPurpose purpose) {
     WaitCursor wait;
-    return SendDeliveredQuantityMessage(doc_, purpose, doc_.webServicePath, false);
+    return SendDeliveredQuantity(doc_, purpose, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::poolScan(const QString& idCode, std::int32_t action,
-                                    std::int32_t uniqueItemId, std::int32_t uniqueBundleId) {
+SendResult ServiceBackOffice::poolScan(const QString& idCode, std::int32_t action,
+                                       std::int32_t uniqueItemId, std::int32_t uniqueBundleId) {
     WaitCursor wait;
-    return SendPoolScanMessage(doc_, idCode, action, uniqueItemId, uniqueBundleId,
-                               doc_.webServicePath, false);
+    return SendPoolScan(doc_, idCode, action, uniqueItemId, uniqueBundleId, doc_.webServicePath,
+                        false);
 }
 
-QString ServiceBackOffice::count() {
+SendResult ServiceBackOffice::count() {
     WaitCursor wait;
-    return SendCountMessage(doc_, doc_.webServicePath, false);
+    return SendCount(doc_, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::print(std::uint16_t colli, int orderForm) {
+SendResult ServiceBackOffice::print(std::uint16_t colli, int orderForm) {
     WaitCursor wait;
-    return SendPrintMessage(doc_, colli, orderForm, doc_.webServicePath, false);
+    return SendPrint(doc_, colli, orderForm, doc_.webServicePath, false);
 }
 
-QString ServiceBackOffice::process() {
+SendResult ServiceBackOffice::process() {
     WaitCursor wait;
-    return SendProcessMessage(doc_, doc_.webServicePath, false);
+    return SendProcess(doc_, doc_.webServicePath, false);
 }

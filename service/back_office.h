@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/send_result.h"
 #include "model/work_kinds.h"
 #include "service/messages/message_kind.h"
 
@@ -20,8 +21,8 @@ struct EmployeeAnswer {
 // The one way screens and the navigation reach the back office: one operation
 // per message. Every operation runs behind the wait cursor, reads what it needs
 // from the work state it was made for and stores the answer's records there.
-// Screens' sends return Result::Ok or the text that was shown; the
-// navigation's messages return the call's ServiceResult (0 on success).
+// Screens' sends say how the exchange ended (SendResult); the navigation's
+// messages return the call's ServiceResult (0 on success).
 class BackOffice {
 public:
     virtual ~BackOffice() = default;
@@ -35,16 +36,16 @@ public:
     // status pop-ups.
     virtual EmployeeAnswer employee(std::int32_t employeeNumber) = 0;
     // `scannedNoteNumber` is read for NoteAction::ScannedNumber only.
-    virtual QString packingNote(NoteAction action, const QString& scannedNoteNumber) = 0;
-    virtual QString packingNoteContainer(const QString& containerIdCode) = 0;
-    virtual QString packingNoteLines() = 0;
-    virtual QString containerScan(const QString& containerIdCode) = 0;
-    virtual QString deliveredQuantity(QuantityPurpose purpose) = 0;
-    virtual QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
-                             std::int32_t uniqueBundleId) = 0;
-    virtual QString count() = 0;
-    virtual QString print(std::uint16_t colli, int orderForm) = 0;
-    virtual QString process() = 0;
+    virtual SendResult packingNote(NoteAction action, const QString& scannedNoteNumber) = 0;
+    virtual SendResult packingNoteContainer(const QString& containerIdCode) = 0;
+    virtual SendResult packingNoteLines() = 0;
+    virtual SendResult containerScan(const QString& containerIdCode) = 0;
+    virtual SendResult deliveredQuantity(QuantityPurpose purpose) = 0;
+    virtual SendResult poolScan(const QString& idCode, std::int32_t action,
+                                std::int32_t uniqueItemId, std::int32_t uniqueBundleId) = 0;
+    virtual SendResult count() = 0;
+    virtual SendResult print(std::uint16_t colli, int orderForm) = 0;
+    virtual SendResult process() = 0;
 
     // The navigation's messages by kind.
     int call(MessageKind kind, bool interactive, const QString& servicePath);
@@ -59,16 +60,16 @@ public:
     int route() override;
     int packingNoteList(NoteListKind kind) override;
     EmployeeAnswer employee(std::int32_t employeeNumber) override;
-    QString packingNote(NoteAction action, const QString& scannedNoteNumber) override;
-    QString packingNoteContainer(const QString& containerIdCode) override;
-    QString packingNoteLines() override;
-    QString containerScan(const QString& containerIdCode) override;
-    QString deliveredQuantity(QuantityPurpose purpose) override;
-    QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
-                     std::int32_t uniqueBundleId) override;
-    QString count() override;
-    QString print(std::uint16_t colli, int orderForm) override;
-    QString process() override;
+    SendResult packingNote(NoteAction action, const QString& scannedNoteNumber) override;
+    SendResult packingNoteContainer(const QString& containerIdCode) override;
+    SendResult packingNoteLines() override;
+    SendResult containerScan(const QString& containerIdCode) override;
+    SendResult deliveredQuantity(QuantityPurpose purpose) override;
+    SendResult poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
+                        std::int32_t uniqueBundleId) override;
+    SendResult count() override;
+    SendResult print(std::uint16_t colli, int orderForm) override;
+    SendResult process() override;
 
 private:
     CKorvoDoc& doc_;

@@ -172,6 +172,7 @@ int ServiceMessage::CallService(const QString& version, const QString& servicePa
 
 int ServiceMessage::callService(const QString& servicePath, bool interactive) {
     errorText_.clear();
+    refusalCode_.clear();
     envelope_.Clear();
 
     const QString baseDirectory =
@@ -299,6 +300,7 @@ int ServiceMessage::EvaluateResponse(QString text, const QString& responseDumpPa
             }
         }
         ShowInfo(shown);
+        refusalCode_ = code;
         WriteTextFile(responseDumpPath, shown + QLatin1Char(' ') + text);
         return 1;
     }

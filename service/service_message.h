@@ -69,6 +69,9 @@ public:
 
     // The last text shown for this exchange; empty when nothing was shown.
     const QString& errorText() const { return errorText_; }
+    // The answer's error code when the back office refused the request;
+    // empty when it answered without one or no answer was read.
+    const QString& refusalCode() const { return refusalCode_; }
     const SoapEnvelope& envelope() const { return envelope_; }
     bool interactive() const { return interactive_; }
     CKorvoDoc& doc() const { return doc_; }
@@ -86,6 +89,7 @@ private:
     CKorvoDoc& doc_;
     bool interactive_;
     QString errorText_;
+    QString refusalCode_;
     SoapEnvelope envelope_;
     QString responseText_;
 };

@@ -83,10 +83,10 @@ int BackOfficeNavigation::packingNoteList(NoteListKind kind) {
     return office_.packingNoteList(kind);
 }
 
-QString BackOfficeNavigation::leavePackingNote() {
+SendResult BackOfficeNavigation::leavePackingNote() {
     const QString openedAs = doc_.currentPackingNote ? doc_.currentPackingNote->SC : QString();
-    const QString result = office_.packingNote(NoteAction::Leave, QString());
-    if (result == Result::Ok) {
+    const SendResult result = office_.packingNote(NoteAction::Leave, QString());
+    if (result.isOk()) {
         CountLeftNote(doc_, openedAs);
     }
     return result;
@@ -113,13 +113,14 @@ int Navigator::ReturnFromPackingNote() {
     // A note opened from a list goes back to that list, fetched again.
     auto list = [this](NoteListKind kind) { return ShowNoteList(kind); };
     switch (doc_.listOrigin) {
-    case 1:
+    case NoteOrigin::NewList:
         return list(NoteListKind::New);
-    case 2:
+    case NoteOrigin::InProgressList:
         return list(NoteListKind::InProgress);
-    default:
-        return doc_.IsRouteMode() ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
+    case NoteOrigin::Scanned:
+        break;
     }
+    return doc_.IsRouteMode() ? kScanPnOrContainerScreen : kScanPackingNoteScreen;
 }
 
 int Navigator::AfterPackingNoteScanned() {
@@ -131,7 +132,7 @@ int Navigator::AfterPackingNoteScanned() {
 
 int Navigator::BackFromDeliveredProducts() {
     if (!doc_.IsRouteMode() && !InformationAfterScan(doc_) && !NoteHasInstructions(doc_)) {
-        return services_->leavePackingNote() == Result::Ok ? kScanPackingNoteScreen : kNoScreen;
+        return services_->leavePackingNote().isOk() ? kScanPackingNoteScreen : kNoScreen;
     }
     return kPackingNoteInfoScreen;
 }
@@ -182,7 +183,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
         if (!operationOk(ScreenOperation::PackingNoteCall)) {
             return kNoScreen;
         }
-        doc_.listOrigin = 0;
+        doc_.listOrigin = NoteOrigin::Scanned;
         doc_.packingNoteId = doc_.currentPackingNote ? doc_.currentPackingNote->PNID : 0;
         doc_.containerScanResult.clear();
         return kPackingNoteInfoScreen;
@@ -210,7 +211,7 @@ int Navigator::execute(int command, ScreenOperations* screen) {
     case Cmd::InfoSave:
         return operationOk(ScreenOperation::SaveInfo) ? kDeliveredProdScreen : kNoScreen;
     case Cmd::InfoBack:
-        return services_->leavePackingNote() == Result::Ok ? ReturnFromPackingNote() : kNoScreen;
+        return services_->leavePackingNote().isOk() ? ReturnFromPackingNote() : kNoScreen;
     case Cmd::InfoPrevious:
         run(ScreenOperation::PreviousNote);
         return kNoScreen;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/navigation_ids.h"
+#include "model/send_result.h"
 #include "model/work_kinds.h"
 #include "service/messages/message_kind.h"
 
@@ -24,8 +25,7 @@ public:
     // Fetches the route's notes of one list; the call's result (0 on success).
     virtual int packingNoteList(NoteListKind kind) = 0;
     // The worker leaves the current packing note (its request with action 3);
-    // Result::Ok or the text shown.
-    virtual QString leavePackingNote() = 0;
+    virtual SendResult leavePackingNote() = 0;
     // The access password dialog; true when the password was given.
     virtual bool askAccessPassword() = 0;
 };
@@ -38,7 +38,7 @@ public:
 
     int call(MessageKind message, bool interactive, const QString& servicePath) override;
     int packingNoteList(NoteListKind kind) override;
-    QString leavePackingNote() override;
+    SendResult leavePackingNote() override;
     bool askAccessPassword() override { return askPassword_ && askPassword_(); }
 
 private:

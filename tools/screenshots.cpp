@@ -80,7 +80,7 @@ void fillWorkState(CKorvoDoc& doc) {
     details.R = QStringLiteral("Deliver at the back door before 6:00. Ring twice.");
     details.C = {{QStringLiteral("150231")}, {QStringLiteral("150232")}};
     details.UI = {{QStringLiteral("Keep cold")}};
-    doc.listOrigin = 1;
+    doc.listOrigin = NoteOrigin::NewList;
     doc.packingNoteList = {note, note, note};
     doc.packingNoteIndex = 1;
     doc.packingNoteLines.emplace().lines = {noteLine(11, "Tulips red", "60 cm", 10, 10),

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 // Brings the keys of a screen's controls to the screen before the controls see
 // them, as on the handheld where a form sees key-down messages first. A helper
@@ -118,6 +119,10 @@ void KorvoView::inputPanel(bool up) const {
 
 void KorvoView::logFailure(const char* logPrefix, const QString& error) const {
     WriteLog(doc_.storageLocation, QLatin1String(logPrefix) + error);
+}
+
+bool KorvoView::focusedWithText(const QLineEdit* field) const {
+    return focusWidget() == field && !field->text().isEmpty();
 }
 
 bool KorvoView::handleKey(QKeyEvent*) {

@@ -8,11 +8,13 @@
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <functional>
 
 class BackOffice;
 class CColourLabel;
 class CKorvoDoc;
 class QKeyEvent;
+class QLineEdit;
 
 // Base of every screen: a full-screen form that the main frame creates anew on
 // each visit and destroys when the next screen is shown. It owns what every
@@ -79,6 +81,24 @@ protected:
     // Keys reach the screen before its controls. Return true to consume the key.
     // Enter on a focused button presses it before this is asked.
     virtual bool handleKey(QKeyEvent* event);
+    // A key-table action (key_table.h) that runs `command` and uses the key up.
+    std::function<bool(int)> keyCommand(int command) {
+        return [this, command](int) {
+            switchScreen(command);
+            return true;
+        };
+    }
+    // The same while `button` is enabled; the key is used up either way.
+    std::function<bool(int)> keyCommandWhileEnabled(const QWidget* button, int command) {
+        return [this, button, command](int) {
+            if (button->isEnabled()) {
+                switchScreen(command);
+            }
+            return true;
+        };
+    }
+    // Whether Enter finds a scan to act on: `field` has the focus and text.
+    bool focusedWithText(const QLineEdit* field) const;
 
     ScreenFrame& frame_;
     CKorvoDoc& doc_;

@@ -225,23 +225,23 @@ public:
     int route() override { return 0; }
     int packingNoteList(NoteListKind) override { return 0; }
     EmployeeAnswer employee(std::int32_t) override { return {}; }
-    QString packingNote(NoteAction, const QString&) override { return Result::Ok; }
-    QString packingNoteContainer(const QString&) override { return Result::Ok; }
-    QString packingNoteLines() override { return Result::Ok; }
-    QString containerScan(const QString&) override { return Result::Ok; }
-    QString deliveredQuantity(QuantityPurpose) override { return Result::Ok; }
-    QString poolScan(const QString&, std::int32_t, std::int32_t, std::int32_t) override {
+    SendResult packingNote(NoteAction, const QString&) override { return SendResult::ok(); }
+    SendResult packingNoteContainer(const QString&) override { return SendResult::ok(); }
+    SendResult packingNoteLines() override { return SendResult::ok(); }
+    SendResult containerScan(const QString&) override { return SendResult::ok(); }
+    SendResult deliveredQuantity(QuantityPurpose) override { return SendResult::ok(); }
+    SendResult poolScan(const QString&, std::int32_t, std::int32_t, std::int32_t) override {
         PoolScanResult& result = doc_.poolScanResult.emplace();
         result.StatusCode = kAccepted;
         packingnoteline& line = result.line.emplace();
         line.PNLID = 12;
         line.QO = 10;
         line.QD = 5;
-        return Result::Ok;
+        return SendResult::ok();
     }
-    QString count() override { return Result::Ok; }
-    QString print(std::uint16_t, int) override { return Result::Ok; }
-    QString process() override { return Result::Ok; }
+    SendResult count() override { return SendResult::ok(); }
+    SendResult print(std::uint16_t, int) override { return SendResult::ok(); }
+    SendResult process() override { return SendResult::ok(); }
 
 private:
     const QString kAccepted = QStringLiteral("30");

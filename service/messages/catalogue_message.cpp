@@ -41,11 +41,14 @@ QString CatalogueMessage::DumpRequest(const QString& document) const {
     return document;
 }
 
-QString SendForOk(ServiceMessage& message, const QString& webPath, bool interactive) {
-    if (message.CallService(ApplicationVersion, webPath, interactive) != kServiceOk) {
-        return message.errorText();
+SendResult SendForOk(ServiceMessage& message, const QString& webPath, bool interactive) {
+    if (message.CallService(ApplicationVersion, webPath, interactive) == kServiceOk) {
+        return SendResult::ok();
     }
-    return QStringLiteral("OK");
+    if (!message.refusalCode().isEmpty()) {
+        return SendResult::refused(message.refusalCode(), message.errorText());
+    }
+    return SendResult::failed(message.errorText());
 }
 
 namespace RequestPiece {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/send_result.h"
 #include "service/service_message.h"
 
 #include <QString>
@@ -37,8 +38,9 @@ private:
     const MessageInfo& info_;
 };
 
-// "OK" after a call that returned 0, else the text that was shown.
-QString SendForOk(ServiceMessage& message, const QString& webPath, bool interactive);
+// Ok after a call that returned 0; else refused with the answer's code, or
+// failed, each with the text that was shown.
+SendResult SendForOk(ServiceMessage& message, const QString& webPath, bool interactive);
 
 // Pieces of the request documents. Texts are escaped as XML text; numbers are
 // whole decimal numbers.

@@ -32,9 +32,14 @@ void ContainerScanMessage::ParseResponse(const QString& document) {
         {values.AttributeInt("PNID"), values.AttributeText("CPID"), values.AttributeText("SC")});
 }
 
-QString SendContainerScanMessage(CKorvoDoc& doc, const QString& containerIdCode,
-                                 const QString& webPath, bool interactive) {
+SendResult SendContainerScan(CKorvoDoc& doc, const QString& containerIdCode, const QString& webPath,
+                             bool interactive) {
     ContainerScanMessage message(doc, interactive);
     message.setContainerIdCode(containerIdCode);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendContainerScanMessage(CKorvoDoc& doc, const QString& containerIdCode,
+                                 const QString& webPath, bool interactive) {
+    return SendContainerScan(doc, containerIdCode, webPath, interactive).operationText();
 }

@@ -21,6 +21,9 @@ private:
     QString containerIdCode_;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendContainerScan(CKorvoDoc& doc, const QString& containerIdCode, const QString& webPath,
+                             bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendContainerScanMessage(CKorvoDoc& doc, const QString& containerIdCode,
                                  const QString& webPath, bool interactive);

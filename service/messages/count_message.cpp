@@ -30,7 +30,11 @@ void CountMessage::ParseResponse(const QString& document) {
     }
 }
 
-QString SendCountMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
+SendResult SendCount(CKorvoDoc& doc, const QString& webPath, bool interactive) {
     CountMessage message(doc, interactive);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendCountMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
+    return SendCount(doc, webPath, interactive).operationText();
 }

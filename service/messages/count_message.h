@@ -13,5 +13,7 @@ public:
     void ParseResponse(const QString& document) override;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendCount(CKorvoDoc& doc, const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendCountMessage(CKorvoDoc& doc, const QString& webPath, bool interactive);

@@ -33,8 +33,13 @@ QString DeliveredQuantityMessage::BuildRequest() {
     return DumpRequest(request + RootEnd(element));
 }
 
-QString SendDeliveredQuantityMessage(CKorvoDoc& doc, QuantityPurpose purpose,
-                                     const QString& webPath, bool interactive) {
+SendResult SendDeliveredQuantity(CKorvoDoc& doc, QuantityPurpose purpose, const QString& webPath,
+                                 bool interactive) {
     DeliveredQuantityMessage message(doc, interactive, purpose);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendDeliveredQuantityMessage(CKorvoDoc& doc, QuantityPurpose purpose,
+                                     const QString& webPath, bool interactive) {
+    return SendDeliveredQuantity(doc, purpose, webPath, interactive).operationText();
 }

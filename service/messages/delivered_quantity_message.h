@@ -16,6 +16,9 @@ private:
     QuantityPurpose purpose_;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendDeliveredQuantity(CKorvoDoc& doc, QuantityPurpose purpose, const QString& webPath,
+                                 bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendDeliveredQuantityMessage(CKorvoDoc& doc, QuantityPurpose purpose,
                                      const QString& webPath, bool interactive);

@@ -33,9 +33,14 @@ void PackingNoteContainerMessage::ParseResponse(const QString& document) {
     note.SP = values.AttributeBool("SP", false);
 }
 
-QString SendPackingNoteContainerMessage(CKorvoDoc& doc, const QString& containerIdCode,
-                                        const QString& webPath, bool interactive) {
+SendResult SendPackingNoteContainer(CKorvoDoc& doc, const QString& containerIdCode,
+                                    const QString& webPath, bool interactive) {
     PackingNoteContainerMessage message(doc, interactive);
     message.setContainerIdCode(containerIdCode);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendPackingNoteContainerMessage(CKorvoDoc& doc, const QString& containerIdCode,
+                                        const QString& webPath, bool interactive) {
+    return SendPackingNoteContainer(doc, containerIdCode, webPath, interactive).operationText();
 }

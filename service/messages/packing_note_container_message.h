@@ -18,6 +18,9 @@ private:
     QString containerIdCode_;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendPackingNoteContainer(CKorvoDoc& doc, const QString& containerIdCode,
+                                    const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPackingNoteContainerMessage(CKorvoDoc& doc, const QString& containerIdCode,
                                         const QString& webPath, bool interactive);

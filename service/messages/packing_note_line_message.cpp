@@ -51,7 +51,11 @@ void PackingNoteLineMessage::ParseResponse(const QString& document) {
     }
 }
 
-QString SendPackingNoteLineMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
+SendResult SendPackingNoteLine(CKorvoDoc& doc, const QString& webPath, bool interactive) {
     PackingNoteLineMessage message(doc, interactive);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendPackingNoteLineMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
+    return SendPackingNoteLine(doc, webPath, interactive).operationText();
 }

@@ -19,5 +19,7 @@ public:
 packingnoteline ReadPackingNoteLine(const XmlCursor& values, const char* minimum,
                                     const char* maximum);
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendPackingNoteLine(CKorvoDoc& doc, const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPackingNoteLineMessage(CKorvoDoc& doc, const QString& webPath, bool interactive);

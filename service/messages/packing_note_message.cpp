@@ -1,6 +1,7 @@
 #include "service/messages/packing_note_message.h"
 
 #include "config/text_helpers.h"
+#include "model/route_change.h"
 #include "platform/prompter.h"
 #include "service/xml_cursor.h"
 
@@ -19,15 +20,6 @@ void readRouteChange(const XmlCursor& values, RouteChange& change) {
     change.QN = values.AttributeInt31("QN");
     change.QP = values.AttributeInt31("QP");
     change.QC = values.AttributeInt31("QC");
-}
-
-void takeOverRoute(const RouteChange& change, RouteControl& route) {
-    route.RCID = change.RCID;
-    route.RNR = change.RNR;
-    route.D = change.D;
-    route.QN = change.QN;
-    route.QP = change.QP;
-    route.QC = change.QC;
 }
 
 } // namespace
@@ -52,24 +44,6 @@ QString PackingNoteMessage::BuildRequest() {
         request += PackingNoteId(d);
     }
     return DumpRequest(request + EmployeeId(d) + RootEnd(element));
-}
-
-bool PackingNoteMessage::askRouteChange(const RouteChange& change) const {
-    const CKorvoDoc& d = doc();
-    const QString blank = QStringLiteral(" ");
-    const QString lineBreak = QStringLiteral("\r\n");
-    QuestionRequest question;
-    question.style = 1;
-    question.title = T(QStringLiteral("lblZIRPA"));
-    question.firstButton = T(QStringLiteral("lblYes"));
-    question.secondButton = T(QStringLiteral("lblNo"));
-    question.body =
-        T(QStringLiteral("msgPnOtherRoute")) + lineBreak + T(QStringLiteral("msgPnFromRoute")) +
-        blank + QString::number(change.RNR) + lineBreak + T(QStringLiteral("msgPnInsteadOf")) +
-        blank + QString::number(d.currentRoute->RNR) + blank + T(QStringLiteral("msgRouteDay")) +
-        blank + change.FD + QStringLiteral(".") + lineBreak + T(QStringLiteral("msgPnContinue")) +
-        blank + QString::number(change.RNR) + blank + QStringLiteral("?");
-    return Prompter::current().questionDialog(question) == DialogAnswer::First;
 }
 
 void PackingNoteMessage::ParseResponse(const QString& document) {
@@ -105,34 +79,39 @@ void PackingNoteMessage::ParseResponse(const QString& document) {
         }
     }
 
-    if (action_ == NoteAction::ScannedNumber && d.currentSettings && d.currentRoute) {
-        const RouteChangeRule rule = RouteChangeRuleOf(d.currentSettings->AORD);
-        if (rule == RouteChangeRule::KeepRoute) {
-            d.routeCountsCurrent = false;
-        } else if (rule == RouteChangeRule::TakeOver || rule == RouteChangeRule::Ask) {
-            RouteChange& change = note.routeChange ? *note.routeChange : note.routeChange.emplace();
-            readRouteChange(root.FindChild("RouteChange"), change);
-            if (rule == RouteChangeRule::TakeOver) {
-                d.routeCountsCurrent = true;
-                takeOverRoute(change, *d.currentRoute);
-            } else if (change.RCID != d.currentRoute->RCID) {
-                if (askRouteChange(change)) {
-                    d.routeCountsCurrent = true;
-                    takeOverRoute(change, *d.currentRoute);
-                } else {
-                    d.routeCountsCurrent = false;
-                }
-            }
-        }
+    if (action_ == NoteAction::ScannedNumber) {
+        // Only read here: what becomes of the worker's route is the screen's
+        // to decide (SettleRouteChange).
+        RouteChange& change = note.routeChange ? *note.routeChange : note.routeChange.emplace();
+        readRouteChange(root.FindChild("RouteChange"), change);
     }
     if (fresh) {
         d.currentPackingNote = std::move(*fresh);
     }
 }
 
-QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
-                               const QString& webPath, bool interactive) {
+SendResult SendPackingNote(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
+                           const QString& webPath, bool interactive) {
     PackingNoteMessage message(doc, interactive, action);
     message.setScannedNoteNumber(scannedNoteNumber);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
+                               const QString& webPath, bool interactive) {
+    const SendResult sent = SendPackingNote(doc, action, scannedNoteNumber, webPath, interactive);
+    if (sent.isOk() && action == NoteAction::ScannedNumber) {
+        // As a handheld's scan screen settles it: the plant's rule, the
+        // question through the Prompter.
+        SettleRouteChange(doc, [&doc](const QString& question) {
+            QuestionRequest request;
+            request.style = 1;
+            request.title = doc.T(QStringLiteral("lblZIRPA"));
+            request.body = question;
+            request.firstButton = doc.T(QStringLiteral("lblYes"));
+            request.secondButton = doc.T(QStringLiteral("lblNo"));
+            return Prompter::current().questionDialog(request) == DialogAnswer::First;
+        });
+    }
+    return sent.operationText();
 }

@@ -4,8 +4,8 @@
 
 // Fetches one packing note into the work state's `currentPackingNote`
 // (updated in place). `action` chooses which: the current note by its id, with
-// its details; a scanned note number, with a possible change of route (asked
-// through the Prompter when the plant settings say so); the next new note of
+// its details; a scanned note number, with the answer's route change read into
+// the note (the caller settles it: SettleRouteChange); the next new note of
 // the route; or the note the worker leaves.
 class PackingNoteMessage final : public CatalogueMessage {
 public:
@@ -18,13 +18,15 @@ public:
     void ParseResponse(const QString& document) override;
 
 private:
-    // AORD 2: whether the worker takes over the scanned note's route.
-    bool askRouteChange(const RouteChange& change) const;
-
     NoteAction action_;
     QString scannedNoteNumber_;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendPackingNote(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
+                           const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown. A scanned
+// number's route change is settled as the scan screens settle it, asking
+// through the Prompter.
 QString SendPackingNoteMessage(CKorvoDoc& doc, NoteAction action, const QString& scannedNoteNumber,
                                const QString& webPath, bool interactive);

@@ -67,10 +67,17 @@ void PoolScanMessage::ParseResponse(const QString& document) {
     line.FMD = product.AttributeText("FMD");
 }
 
-QString SendPoolScanMessage(CKorvoDoc& doc, const QString& idCode, std::int32_t action,
-                            std::int32_t uniqueItemId, std::int32_t uniqueBundleId,
-                            const QString& webPath, bool interactive) {
+SendResult SendPoolScan(CKorvoDoc& doc, const QString& idCode, std::int32_t action,
+                        std::int32_t uniqueItemId, std::int32_t uniqueBundleId,
+                        const QString& webPath, bool interactive) {
     PoolScanMessage message(doc, interactive);
     message.setScan(idCode, action, uniqueItemId, uniqueBundleId);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendPoolScanMessage(CKorvoDoc& doc, const QString& idCode, std::int32_t action,
+                            std::int32_t uniqueItemId, std::int32_t uniqueBundleId,
+                            const QString& webPath, bool interactive) {
+    return SendPoolScan(doc, idCode, action, uniqueItemId, uniqueBundleId, webPath, interactive)
+        .operationText();
 }

@@ -22,7 +22,11 @@ private:
     std::int32_t uniqueBundleId_ = 0;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendPoolScan(CKorvoDoc& doc, const QString& idCode, std::int32_t action,
+                        std::int32_t uniqueItemId, std::int32_t uniqueBundleId,
+                        const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPoolScanMessage(CKorvoDoc& doc, const QString& idCode, std::int32_t action,
                             std::int32_t uniqueItemId, std::int32_t uniqueBundleId,
                             const QString& webPath, bool interactive);

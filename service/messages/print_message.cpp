@@ -23,9 +23,14 @@ QString PrintMessage::BuildRequest() {
                        QLatin1Char('\n') + RootEnd(element));
 }
 
-QString SendPrintMessage(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
-                         bool interactive) {
+SendResult SendPrint(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
+                     bool interactive) {
     PrintMessage message(doc, interactive);
     message.setPrint(colli, orderForm);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendPrintMessage(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
+                         bool interactive) {
+    return SendPrint(doc, colli, orderForm, webPath, interactive).operationText();
 }

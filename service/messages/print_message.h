@@ -20,6 +20,9 @@ private:
     int orderForm_ = 0;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendPrint(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
+                     bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendPrintMessage(CKorvoDoc& doc, std::uint16_t colli, int orderForm, const QString& webPath,
                          bool interactive);

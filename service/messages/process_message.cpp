@@ -14,7 +14,11 @@ QString ProcessMessage::BuildRequest() {
                        PackingNoteId(d) + EmployeeId(d) + RootEnd(element));
 }
 
-QString SendProcessMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
+SendResult SendProcess(CKorvoDoc& doc, const QString& webPath, bool interactive) {
     ProcessMessage message(doc, interactive);
     return SendForOk(message, webPath, interactive);
+}
+
+QString SendProcessMessage(CKorvoDoc& doc, const QString& webPath, bool interactive) {
+    return SendProcess(doc, webPath, interactive).operationText();
 }

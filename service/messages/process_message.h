@@ -12,5 +12,7 @@ public:
     QString BuildRequest() override;
 };
 
-// "OK", or the text that was shown.
+// The exchange, and how it ended.
+SendResult SendProcess(CKorvoDoc& doc, const QString& webPath, bool interactive);
+// The same exchange as a word: "OK" or the text that was shown.
 QString SendProcessMessage(CKorvoDoc& doc, const QString& webPath, bool interactive);

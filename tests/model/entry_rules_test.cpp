@@ -114,7 +114,7 @@ TEST(EntryRules, NoteListLooks) {
         const char* status;
         bool save;
         bool print;
-        std::uint8_t origin;
+        int origin;
     };
     const Case cases[] = {
         {"new", NoteListKind::New, 4, "lblPnNewTitle", "lblPnNew", true, false, 1},
@@ -136,7 +136,7 @@ TEST(EntryRules, NoteListLooks) {
         EXPECT_STREQ(look.statusKey, c.status);
         EXPECT_EQ(look.save, c.save);
         EXPECT_EQ(look.print, c.print);
-        EXPECT_EQ(ListOriginFor(c.kind), c.origin);
+        EXPECT_EQ(ListOriginFor(c.kind), static_cast<NoteOrigin>(c.origin));
     }
 }
 

@@ -86,6 +86,11 @@ struct ClosingCase {
     int qn, qp, qc;
 };
 
+// A step's word as the result of its send.
+SendResult sent(const QString& word) {
+    return word == Result::Ok ? SendResult::ok() : SendResult::failed(word);
+}
+
 TEST(PrintAndProcess, EveryBranch) {
     const QString ok = Result::Ok;
     const ClosingCase cases[] = {
@@ -132,7 +137,7 @@ TEST(PrintAndProcess, EveryBranch) {
         NoteClosingSteps steps;
         steps.saveQuantities = [&] {
             ran << "save";
-            return c.save;
+            return sent(c.save);
         };
         steps.tell = [&](const char* caption, const char* text) {
             ran << QString("tell:") + text;
@@ -140,11 +145,11 @@ TEST(PrintAndProcess, EveryBranch) {
         };
         steps.process = [&] {
             ran << "process";
-            return c.process;
+            return sent(c.process);
         };
         steps.print = [&] {
             ran << "print";
-            return NoteClosingSteps::Printed{c.cancelPrint, c.print};
+            return NoteClosingSteps::Printed{c.cancelPrint, sent(c.print)};
         };
         EXPECT_EQ(PrintAndProcess(doc, steps), c.expected);
         EXPECT_EQ(ran.join(","), c.steps);

@@ -38,7 +38,7 @@ TEST(NoteInfo, Stepping) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const NoteStepping s = NoteSteppingFor(c.origin, c.index, c.count);
+        const NoteStepping s = NoteSteppingFor(static_cast<NoteOrigin>(c.origin), c.index, c.count);
         EXPECT_EQ(s.offered, c.offered);
         EXPECT_EQ(s.previous, c.previous);
         EXPECT_EQ(s.next, c.next);
@@ -83,7 +83,8 @@ TEST(NoteInfo, StepToListedNoteRollsBackAFailedFetch) {
         const bool taken = StepToListedNote(doc, row.step, [&] {
             fetched = true;
             idFetched = doc.packingNoteId;
-            return row.reloadResult;
+            return row.reloadResult == Result::Ok ? SendResult::ok()
+                                                  : SendResult::failed(row.reloadResult);
         });
         EXPECT_EQ(taken, row.taken);
         EXPECT_EQ(fetched, row.fetched);

@@ -100,6 +100,176 @@ TEST(ReturnMessageWalk, Answers) {
     EXPECT_EQ(item.bundle, 0) << "an item goes first";
 }
 
+const char* shownName(ScanShown shown) {
+    switch (shown) {
+    case ScanShown::Neutral:
+        return "neutral";
+    case ScanShown::Accepted:
+        return "accepted";
+    case ScanShown::Failed:
+        return "failed";
+    case ScanShown::Unchanged:
+        break;
+    }
+    return "unchanged";
+}
+
+// A whole scan as the screen follows the walk: the colours shown, the dialogs'
+// first buttons and the confirmation sent, with the worker's answers in order
+// (Yes, Next or Close once they run out).
+TEST(PoolScanWalk, ScanToTheEndOfItsWalk) {
+    using A = DialogAnswer;
+    const struct Row {
+        const char* name;
+        bool sent;
+        std::vector<int> kinds;
+        QString status;
+        int item, bundle;
+        std::vector<A> answers;
+        QString confirmStatus;
+        QStringList shown;
+        QStringList dialogs;
+        QString confirmation;
+    } rows[] = {
+        {"accepted without messages", true, {}, "10", 0, 0, {}, "", {"accepted"}, {}, ""},
+        {"refused: no walk", false, {0}, "30", 0, 0, {}, "", {"failed"}, {}, ""},
+        {"accepted with messages, walked",
+         true,
+         {0, 1},
+         "30",
+         0,
+         0,
+         {},
+         "",
+         {"accepted"},
+         {"lblClose", "lblOK"},
+         ""},
+        {"three informations, then Yes confirms the item",
+         true,
+         {0, 0, 0, 2},
+         "10",
+         5,
+         8,
+         {},
+         "30",
+         {"neutral", "accepted"},
+         {"lblNext", "lblNext", "lblClose", "lblYes"},
+         "item 5 bundle 0"},
+        {"a confirmation without a verdict leaves the field",
+         true,
+         {2},
+         "10",
+         0,
+         8,
+         {},
+         "10",
+         {"neutral"},
+         {"lblYes"},
+         "item 0 bundle 8"},
+        {"No fails the scan",
+         true,
+         {2, 0},
+         "10",
+         5,
+         0,
+         {A::Second},
+         "",
+         {"neutral", "failed"},
+         {"lblYes"},
+         ""},
+        {"Yes without ids sends nothing",
+         true,
+         {2},
+         "10",
+         0,
+         0,
+         {},
+         "",
+         {"neutral"},
+         {"lblYes"},
+         ""},
+        {"an information closed without its button ends the walk",
+         true,
+         {0, 0},
+         "10",
+         0,
+         0,
+         {A::Second},
+         "",
+         {"neutral"},
+         {"lblNext"},
+         ""},
+        {"reject ends the walk", true, {3, 0}, "10", 0, 0, {}, "", {"neutral"}, {"lblReject"}, ""},
+        {"an unknown kind shows nothing", true, {7}, "10", 0, 0, {}, "", {"neutral"}, {}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<PoolScanResult> answer;
+        answer.emplace().StatusCode = row.status;
+        answer->UniqueItem_ID = row.item;
+        answer->UniqueBundle_ID = row.bundle;
+        for (const int kind : row.kinds) {
+            answer->flags.push_back(message(kind));
+        }
+        QStringList shown;
+        QStringList dialogs;
+        QString confirmation;
+        auto show = [&](ScanShown s) {
+            if (s != ScanShown::Unchanged) {
+                shown << shownName(s);
+            }
+        };
+        PoolScanWalk walk;
+        PoolScanStep step =
+            walk.scanned(row.sent ? SendResult::ok() : SendResult::failed("down"), answer);
+        show(step.shown);
+        std::size_t next = 0;
+        for (int guard = 0; step.nextMessage && guard < 100; ++guard) {
+            const std::optional<ReturnMessageDialog> dialog = walk.message(answer);
+            if (!dialog) {
+                break;
+            }
+            dialogs << dialog->firstButton;
+            step =
+                walk.answered(next < row.answers.size() ? row.answers[next++] : A::First, answer);
+            show(step.shown);
+            if (step.confirmation) {
+                confirmation = QString("item %1 bundle %2")
+                                   .arg(step.confirmation->item)
+                                   .arg(step.confirmation->bundle);
+                answer->StatusCode = row.confirmStatus;
+                show(PoolScanWalk::confirmed(SendResult::ok(), answer));
+            }
+        }
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(dialogs, row.dialogs);
+        EXPECT_EQ(confirmation, row.confirmation);
+        EXPECT_FALSE(walk.walking());
+    }
+}
+
+TEST(PoolScanWalk, ANewScanEndsTheLastWalk) {
+    std::optional<PoolScanResult> answer;
+    answer.emplace().flags = {message(0), message(2)};
+    answer->UniqueItem_ID = 5;
+    PoolScanWalk walk;
+    walk.scanned(SendResult::ok(), answer);
+    const int first = walk.generation();
+    ASSERT_TRUE(walk.message(answer));
+    walk.scanned(SendResult::failed("down"), answer);
+    EXPECT_NE(walk.generation(), first);
+    EXPECT_FALSE(walk.walking());
+    // An answer that arrives for the ended walk does nothing.
+    const PoolScanStep late = walk.answered(DialogAnswer::First, answer);
+    EXPECT_FALSE(late.nextMessage);
+    EXPECT_FALSE(late.confirmation);
+    EXPECT_EQ(late.shown, ScanShown::Unchanged);
+    // A refused confirmation shows nothing either.
+    answer->StatusCode = "30";
+    EXPECT_EQ(PoolScanWalk::confirmed(SendResult::refused("E1", "no"), answer),
+              ScanShown::Unchanged);
+}
+
 TEST(PoolScan, Accepted) {
     std::optional<PoolScanResult> result;
     EXPECT_FALSE(PoolScanAccepted(result));

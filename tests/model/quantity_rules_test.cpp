@@ -87,10 +87,10 @@ TEST(CountRules, SaveAndBack) {
     EXPECT_EQ(questions, 2);
 
     bool changed = true;
-    EXPECT_FALSE(FinishCountSave(changed, "Server down"));
+    EXPECT_FALSE(FinishCountSave(changed, SendResult::refused("E100", "Server down")));
     EXPECT_TRUE(changed) << "a failed save keeps Save offered";
-    EXPECT_FALSE(FinishCountSave(changed, ""));
-    EXPECT_TRUE(FinishCountSave(changed, Result::Ok));
+    EXPECT_FALSE(FinishCountSave(changed, SendResult()));
+    EXPECT_TRUE(FinishCountSave(changed, SendResult::ok()));
     EXPECT_FALSE(changed);
 }
 

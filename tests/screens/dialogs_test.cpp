@@ -234,7 +234,7 @@ TEST(PrintNoteDocuments, OrderFormAndColliAsThePlantWants) {
             EXPECT_TRUE(office.exchanges.empty());
             continue;
         }
-        EXPECT_EQ(outcome.result, Result::Ok);
+        EXPECT_TRUE(outcome.result.isOk());
         ASSERT_EQ(office.exchanges.size(), 1);
         EXPECT_EQ(office.exchanges[0].numbers[0], c.pcs ? c.colliSent : 4)
             << "without the question the note's own colli count";

@@ -85,7 +85,7 @@ TEST_F(EntryKeys, TabReachesEveryButtonInScreenOrder) {
         {"note scan", [this] { return open<CScanPackingNoteView>(); }, {"noteNumber", "back"}},
         {"note information",
          [this] {
-             doc.listOrigin = 1;
+             doc.listOrigin = NoteOrigin::NewList;
              doc.packingNoteList.resize(3);
              doc.packingNoteIndex = 1;
              PackingNoteDetails& details = doc.currentPackingNote.emplace().details.emplace();

@@ -45,7 +45,7 @@ protected:
 };
 
 TEST_F(InfoView, ShowsTheNoteAndOffersStepsOnlyFromAList) {
-    doc.listOrigin = 0;
+    doc.listOrigin = NoteOrigin::Scanned;
     CPackingNoteInfoView* view = open<CPackingNoteInfoView>();
     EXPECT_EQ(view->titleLabel()->text(), "Note 4711");
     EXPECT_EQ(label("customer"), "Customer 4711");
@@ -61,7 +61,7 @@ TEST_F(InfoView, ShowsTheNoteAndOffersStepsOnlyFromAList) {
     EXPECT_TRUE(frame.actionEnabled(kPackingNoteInfoScreen, 4));
     delete view;
 
-    doc.listOrigin = 1;
+    doc.listOrigin = NoteOrigin::NewList;
     doc.currentPackingNote->details->UI.clear();
     doc.currentPackingNote->details->C = {{"K1"}};
     frame.removedEntries.clear();
@@ -81,7 +81,7 @@ TEST_F(InfoView, ShowsTheNoteAndOffersStepsOnlyFromAList) {
 }
 
 TEST_F(InfoView, PreviousAndNextLoadTheListedNote) {
-    doc.listOrigin = 2;
+    doc.listOrigin = NoteOrigin::InProgressList;
     CPackingNoteInfoView* view = open<CPackingNoteInfoView>();
     doc.containerScanResult = {{345, "K7", "OK"}};
     office.on(Message::PackingNote, [](CKorvoDoc& d, const RecordingBackOffice::Exchange&) {
@@ -160,7 +160,7 @@ TEST_F(InfoView, EnterInAnEmptyFieldSavesAndInstructionsShow) {
 TEST_F(InfoView, ANoteWithoutDetailsStillShows) {
     doc.currentPackingNote->details.reset();
     doc.packingNoteList.clear();
-    doc.listOrigin = 1;
+    doc.listOrigin = NoteOrigin::NewList;
     CPackingNoteInfoView* view = open<CPackingNoteInfoView>();
     EXPECT_EQ(view->titleLabel()->text(), "Note 4711");
     EXPECT_TRUE(label("department").isEmpty());

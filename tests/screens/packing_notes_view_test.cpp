@@ -60,7 +60,7 @@ TEST_F(NotesView, NewListOpensTheChosenNote) {
     EXPECT_EQ(doc.currentPackingNote->PNID, 32);
     EXPECT_EQ(doc.packingNoteId, 32);
     EXPECT_EQ(doc.packingNoteIndex, 1);
-    EXPECT_EQ(doc.listOrigin, 1);
+    EXPECT_EQ(doc.listOrigin, NoteOrigin::NewList);
 }
 
 TEST_F(NotesView, InProgressListAndAFailedOpening) {
@@ -69,7 +69,7 @@ TEST_F(NotesView, InProgressListAndAFailedOpening) {
     EXPECT_EQ(view->titleLabel()->text(), "Notes in progress");
     EXPECT_EQ(view->statusLabel()->text(), "Busy");
     EXPECT_EQ(view->runOperation(ScreenOperation::TakeListedNote), "E17: note is locked");
-    EXPECT_EQ(doc.listOrigin, 2);
+    EXPECT_EQ(doc.listOrigin, NoteOrigin::InProgressList);
 }
 
 TEST_F(NotesView, DoneListReprintsByTheNotesPrintFlag) {

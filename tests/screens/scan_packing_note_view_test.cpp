@@ -37,12 +37,12 @@ protected:
 
 TEST_F(ScanNoteView, EntryClearsTheNoteAndFocusesTheField) {
     doc.currentPackingNote = PackingNote{};
-    doc.listOrigin = 2;
+    doc.listOrigin = NoteOrigin::InProgressList;
     CScanPackingNoteView* view = open<CScanPackingNoteView>();
     EXPECT_EQ(view->titleLabel()->text(), "Scan packing note");
     EXPECT_EQ(child<QLabel>("noteCaption")->text(), "Packing note");
     EXPECT_FALSE(doc.currentPackingNote);
-    EXPECT_EQ(doc.listOrigin, 0);
+    EXPECT_EQ(doc.listOrigin, NoteOrigin::Scanned);
     EXPECT_EQ(focused(), field());
 }
 

@@ -172,25 +172,41 @@ TEST_F(ScanRouteView, AnUnknownNumberStaysSelected) {
 }
 
 TEST_F(ScanRouteView, ANoteOfAnotherRouteMovesTheWorkerOrNot) {
-    doc.currentSettings->AORD = 2;
-    bool takeOver = true;
-    office.on(Message::PackingNote, [&takeOver](CKorvoDoc& d, const Exchange&) {
-        d.currentPackingNote = PackingNote{};
-        d.routeCountsCurrent = takeOver;
-        if (takeOver) {
-            d.currentRoute = RouteControl{777, 40, "Kellsford", 0, 9, 2};
+    const struct {
+        const char* name;
+        int rule;   // the plant's AORD
+        int answer; // to the question: 1 Yes, 2 No; 0 none expected
+        QString title;
+        bool save;
+    } rows[] = {
+        {"asked, Yes", 2, 1, "Route 40 Kellsford", true},
+        {"asked, No: the note does not count", 2, 2, "Route 12 Harbour run", false},
+        {"taken over without a question", 1, 0, "Route 40 Kellsford", true},
+        {"kept without a question", 0, 0, "Route 12 Harbour run", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        doc.currentSettings->AORD = static_cast<std::int16_t>(row.rule);
+        doc.currentRoute = RouteControl{501, 12, "Harbour run", 1, 3, 27};
+        doc.routeCountsCurrent = true;
+        office.on(Message::PackingNote, [](CKorvoDoc& d, const Exchange&) {
+            d.currentPackingNote = PackingNote{};
+            d.currentPackingNote->routeChange =
+                RouteChange{"12-03-2025", 777, 40, "Kellsford", 0, 9, 2};
+        });
+        prompter.shown.clear();
+        if (row.answer != 0) {
+            prompter.dialogAnswers.push_back(row.answer);
         }
-    });
-    CScanPnOrContainerView* view = open<CScanPnOrContainerView>();
-    scan(note(), "4005123");
-    EXPECT_EQ(view->titleLabel()->text(), "Route 40 Kellsford") << "the route taken over shows";
-    EXPECT_EQ(text("newCount"), "0");
-    EXPECT_FALSE(enabled("scanNext"));
-    EXPECT_TRUE(saveOn());
-    takeOver = false;
-    scan(note(), "4005124");
-    EXPECT_FALSE(saveOn()) << "the worker kept his route: the note does not count";
-    EXPECT_EQ(frame.commands.size(), 2u);
+        frame.commands.clear();
+        CScanPnOrContainerView* view = open<CScanPnOrContainerView>();
+        scan(note(), "4005123");
+        EXPECT_EQ(prompter.count(ScriptedPrompter::Kind::Question), row.answer != 0 ? 1 : 0);
+        EXPECT_EQ(view->titleLabel()->text(), row.title);
+        EXPECT_EQ(saveOn(), row.save);
+        EXPECT_EQ(frame.commands.size(), 1u);
+        delete view; // the next row's fields are its own screen's
+    }
 }
 
 TEST_F(ScanRouteView, ContainerRangesDecideBeforeTheBackOffice) {

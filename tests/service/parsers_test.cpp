@@ -350,77 +350,49 @@ TEST_F(ServiceTest, RecordsAreReusedInPlace) {
     EXPECT_EQ(doc_.containerScanResult.size(), 3u);
 }
 
-struct RouteChangeCase {
-    const char* name;
-    std::int16_t rule; // AORD
-    int changedRcid;
-    int answer; // of the question; 0: none expected
-    int routeAfter;
-    bool countsCurrent;
-};
-
-class RouteChangeRule : public ServiceTest,
-                        public ::testing::WithParamInterface<RouteChangeCase> {};
-
-TEST_P(RouteChangeRule, FollowsThePlantRule) {
-    const RouteChangeCase& c = GetParam();
-    doc_.currentSettings.emplace().AORD = c.rule;
-    doc_.currentRoute = RouteControl{12, 101, "Old", 1, 1, 1};
-    doc_.routeCountsCurrent = true;
-    if (c.answer != 0) {
-        prompter_.dialogAnswers.push_back(c.answer);
+// The parser reads a scanned note's route change and leaves the worker's
+// route to the screen, whatever the plant's rule.
+TEST_F(ServiceTest, AScannedNoteReadsItsRouteChangeAndAsksNothing) {
+    const struct {
+        const char* name;
+        QString answer;
+        QString change; // FD/RCID/RNR/D/QN/QP/QC read
+    } rows[] = {
+        {"with a route change",
+         R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/><RouteChange FD="20240305" )"
+         R"(RCID="55" RNR="202" D="New" QN="7" QP="8" QC="9"/></KorvanePackingNoteResponse>)",
+         "20240305/55/202/New/7/8/9"},
+        {"without one: an empty change",
+         R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/></KorvanePackingNoteResponse>)",
+         "/0/0//0/0/0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (std::int16_t rule : {0, 1, 2, 7}) {
+            doc_.currentSettings.emplace().AORD = rule;
+            doc_.currentRoute = RouteControl{12, 101, "Old", 1, 1, 1};
+            doc_.routeCountsCurrent = true;
+            doc_.currentPackingNote.reset();
+            PackingNoteMessage(doc_, false, NoteAction::ScannedNumber)
+                .ParseResponse(returned(row.answer));
+            ASSERT_TRUE(doc_.currentPackingNote);
+            EXPECT_EQ(doc_.currentPackingNote->PNID, 3);
+            ASSERT_TRUE(doc_.currentPackingNote->routeChange);
+            const RouteChange& c = *doc_.currentPackingNote->routeChange;
+            EXPECT_EQ(QString("%1/%2/%3/%4/%5/%6/%7")
+                          .arg(c.FD)
+                          .arg(c.RCID)
+                          .arg(c.RNR)
+                          .arg(c.D)
+                          .arg(c.QN)
+                          .arg(c.QP)
+                          .arg(c.QC),
+                      row.change);
+            EXPECT_EQ(doc_.currentRoute->RCID, 12);
+            EXPECT_TRUE(doc_.routeCountsCurrent);
+            EXPECT_EQ(prompter_.count(ScriptedPrompter::Kind::Question), 0);
+        }
     }
-    PackingNoteMessage message(doc_, false, NoteAction::ScannedNumber);
-    message.ParseResponse(returned(
-        QString(
-            R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/><RouteChange FD="20240305" )"
-            R"(RCID="%1" RNR="202" D="New" QN="7" QP="8" QC="9"/></KorvanePackingNoteResponse>)")
-            .arg(c.changedRcid)));
-    EXPECT_EQ(doc_.currentRoute->RCID, c.routeAfter);
-    EXPECT_EQ(doc_.routeCountsCurrent, c.countsCurrent);
-    EXPECT_EQ(doc_.currentPackingNote->PNID, 3);
-    if (c.answer == 0) {
-        EXPECT_EQ(prompter_.count(ScriptedPrompter::Kind::Question), 0);
-        return;
-    }
-    ASSERT_EQ(prompter_.count(ScriptedPrompter::Kind::Question), 1);
-    const QuestionRequest& q = prompter_.shown[0].question;
-    EXPECT_EQ(q.title, Tr("lblZIRPA"));
-    EXPECT_EQ(q.firstButton, Tr("lblYes"));
-    EXPECT_EQ(q.secondButton, Tr("lblNo"));
-    EXPECT_EQ(q.body, Tr("msgPnOtherRoute") + "\r\n" + Tr("msgPnFromRoute") + " 202\r\n" +
-                          Tr("msgPnInsteadOf") + " 101 " + Tr("msgRouteDay") + " 20240305.\r\n" +
-                          Tr("msgPnContinue") + " 202 ?");
-    if (c.routeAfter == 55) {
-        EXPECT_EQ(doc_.currentRoute->D, "New");
-        EXPECT_EQ(doc_.currentRoute->QC, 9);
-    }
-}
-
-const RouteChangeCase kRouteChanges[] = {
-    {"KeepTheRoute", 0, 55, 0, 12, false},
-    {"TakeOverTheRoute", 1, 55, 0, 55, true},
-    {"AskYes", 2, 55, 1, 55, true},
-    {"AskNo", 2, 55, 2, 12, false},
-    {"AskNothingForTheSameRoute", 2, 12, 0, 12, true},
-    {"UnknownRule", 7, 55, 0, 12, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Rules, RouteChangeRule, ::testing::ValuesIn(kRouteChanges),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ServiceTest, TakingOverAnAnswerWithoutRouteChangeEmptiesTheRoute) {
-    doc_.currentSettings.emplace().AORD = 1;
-    doc_.currentRoute = RouteControl{12, 101, "Old", 1, 1, 1};
-    doc_.routeCountsCurrent = false;
-    PackingNoteMessage(doc_, false, NoteAction::ScannedNumber)
-        .ParseResponse(returned(R"(<KorvanePackingNoteResponse><PackingNote PNID="3"/>)"
-                                R"(</KorvanePackingNoteResponse>)"));
-    const RouteControl& r = *doc_.currentRoute;
-    EXPECT_EQ(
-        QString("%1/%2/%3/%4/%5/%6").arg(r.RCID).arg(r.RNR).arg(r.D).arg(r.QN).arg(r.QP).arg(r.QC),
-        "0/0//0/0/0");
-    EXPECT_TRUE(doc_.routeCountsCurrent);
 }
 
 TEST_F(ServiceTest, SendWrappersReturnOkOrTheShownText) {
@@ -459,6 +431,19 @@ TEST_F(ServiceTest, SendWrappersReturnOkOrTheShownText) {
     EXPECT_FALSE(doc_.employeeConfirmed);
     EXPECT_EQ(SendProcessMessage(doc_, "qvr", false), Tr("E100"));
     EXPECT_EQ(CallMessage(MessageKind::Settings, doc_, false, "qvr"), 2);
+
+    // The result form tells a refusal (with the back office's code) from an
+    // exchange that never got an answer.
+    const SendResult refused = SendProcess(doc_, "qvr", false);
+    EXPECT_EQ(refused.outcome(), SendResult::Outcome::Refused);
+    EXPECT_EQ(refused.code(), "E100");
+    EXPECT_EQ(refused.text(), Tr("E100"));
+    doc_.hostIp.clear();
+    const SendResult failed = SendProcess(doc_, "qvr", false);
+    EXPECT_EQ(failed.outcome(), SendResult::Outcome::Failed);
+    EXPECT_TRUE(failed.code().isEmpty());
+    EXPECT_FALSE(failed.text().isEmpty());
+    EXPECT_FALSE(SendResult().isOk()); // an exchange cut short is no success
 }
 
 } // namespace

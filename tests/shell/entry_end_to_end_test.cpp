@@ -264,7 +264,7 @@ TEST_F(EntryEndToEnd, RouteModeToANoteByEveryWay) {
     EXPECT_EQ(sent(), (QStringList{note("502", "3", 1, "400100"), note("502", "3", 0, "345")}));
     ASSERT_EQ(screen(), kPackingNoteInfoScreen);
     EXPECT_EQ(doc.packingNoteId, 345);
-    EXPECT_EQ(doc.listOrigin, 0);
+    EXPECT_EQ(doc.listOrigin, NoteOrigin::Scanned);
     frame.SwitchScreen(Cmd::InfoBack);
     EXPECT_EQ(sent(), QStringList{note("502", "3", 3)});
     ASSERT_EQ(screen(), kScanPnOrContainerScreen);
@@ -294,8 +294,9 @@ TEST_F(EntryEndToEnd, RouteModeToANoteByEveryWay) {
     const struct {
         const char* button;
         int action;
-        std::uint8_t origin;
-    } lists[] = {{"newList", 0, 1}, {"inProgressList", 1, 2}};
+        NoteOrigin origin;
+    } lists[] = {{"newList", 0, NoteOrigin::NewList},
+                 {"inProgressList", 1, NoteOrigin::InProgressList}};
     for (const auto& l : lists) {
         SCOPED_TRACE(l.button);
         ASSERT_EQ(screen(), kScanPnOrContainerScreen);

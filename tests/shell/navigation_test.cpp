@@ -107,7 +107,7 @@ TEST_F(Navigation, ListsAndTheNoteScreens) {
     }
 
     go(Cmd::InProgressList);
-    doc.listOrigin = 2;
+    doc.listOrigin = NoteOrigin::InProgressList;
     doc.containerScanResult.push_back({1, "C", "S"});
     EXPECT_EQ(key(Qt::Key_Return), kPackingNoteInfoScreen);
     EXPECT_TRUE(doc.containerScanResult.empty());
@@ -151,7 +151,7 @@ TEST_F(Navigation, LeavingANoteByItsOrigin) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        doc.listOrigin = static_cast<std::uint8_t>(c.origin);
+        doc.listOrigin = static_cast<NoteOrigin>(c.origin);
         go(Cmd::ListSave);
         go(Cmd::InfoSave);
         ASSERT_EQ(frame.currentScreenId(), kDeliveredProdScreen);
@@ -165,7 +165,7 @@ TEST_F(Navigation, LeavingANoteByItsOrigin) {
         }
     }
     // A failing list download keeps the note.
-    doc.listOrigin = 1;
+    doc.listOrigin = NoteOrigin::NewList;
     go(Cmd::ListSave);
     go(Cmd::InfoSave);
     office.fail(Message::PackingNoteList);

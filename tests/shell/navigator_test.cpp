@@ -22,7 +22,7 @@ struct Operations : ScreenOperations {
 struct Services : NavigationServices {
     QStringList calls = {};
     int result = 0;
-    QString leaveResult = Result::Ok;
+    SendResult leaveResult = SendResult::ok();
     bool password = true;
     int call(MessageKind message, bool interactive, const QString& path) override {
         static const char* names[] = {"settings", "route"};
@@ -36,7 +36,7 @@ struct Services : NavigationServices {
         calls << QStringLiteral("list:%1").arg(WireValue(kind));
         return result;
     }
-    QString leavePackingNote() override {
+    SendResult leavePackingNote() override {
         calls << QStringLiteral("leave");
         return leaveResult;
     }
@@ -58,7 +58,7 @@ struct Row {
     Mode mode = Route;
     int serviceResult = 0;
     ScreenOperation failing = ScreenOperation(-1);
-    int listOrigin = 0;
+    int listOrigin = 0; // a NoteOrigin
     bool instructions = false;
     int expected = kNoScreen;
     QStringList calls = {};
@@ -392,7 +392,7 @@ TEST_P(CommandTable, Row) {
                         : row.mode == Other ? QStringLiteral("OTHER")
                                             : kPackingNoteMode;
     doc.currentSettings.emplace().DNENR = row.mode == NoteWithEmployee;
-    doc.listOrigin = static_cast<std::uint8_t>(row.listOrigin);
+    doc.listOrigin = static_cast<NoteOrigin>(row.listOrigin);
     if (row.instructions) {
         doc.currentPackingNote.emplace().details.emplace().UI.push_back({"Fragile"});
     }
@@ -446,10 +446,10 @@ TEST(Navigator, ListCommandsMarkTheListShownAndScanSaveTakesTheNote) {
     EXPECT_EQ(doc.shownList, NoteListKind::InProgress);
 
     doc.currentPackingNote.emplace().PNID = 42;
-    doc.listOrigin = 2;
+    doc.listOrigin = NoteOrigin::InProgressList;
     doc.containerScanResult.push_back({1, "C1", "S"});
     EXPECT_EQ(navigator.execute(Cmd::ScanRouteSave, &screen), kPackingNoteInfoScreen);
-    EXPECT_EQ(doc.listOrigin, 0);
+    EXPECT_EQ(doc.listOrigin, NoteOrigin::Scanned);
     EXPECT_EQ(doc.packingNoteId, 42);
     EXPECT_TRUE(doc.containerScanResult.empty());
 }

@@ -257,7 +257,7 @@ TEST_F(WorkScreensEndToEnd, PrintFromAListAndProcessInProcessMode) {
         "\n<Action xmlns=\"\">0</Action>\n</KorvanePackingNoteListRequest>";
     expectRequests({{"KORVANEPACKINGNOTELIST", listRequest}});
     // The list screen takes the first note.
-    doc.listOrigin = 1;
+    doc.listOrigin = NoteOrigin::NewList;
     doc.packingNoteIndex = 0;
     doc.currentPackingNote = doc.packingNoteList[0];
     doc.packingNoteId = 345;
@@ -362,8 +362,8 @@ TEST_F(WorkScreensEndToEnd, PackingNoteModeGoesStraightToTheLines) {
     // What the entry screen does with a scanned number.
     doc.departmentId = -1;
     doc.currentRoute = RouteControl{-1, 0, "", 0, 0, 0};
-    ASSERT_EQ(frame.backOffice().packingNote(NoteAction::ScannedNumber, "4711"), Result::Ok);
-    ASSERT_EQ(frame.backOffice().packingNoteLines(), Result::Ok);
+    ASSERT_TRUE(frame.backOffice().packingNote(NoteAction::ScannedNumber, "4711").isOk());
+    ASSERT_TRUE(frame.backOffice().packingNoteLines().isOk());
     doc.packingNoteId = 345;
     frame.SwitchScreen(Cmd::PackingNoteScanned);
     ASSERT_EQ(frame.currentScreenId(), kDeliveredProdScreen) << "no information screen";

@@ -6,7 +6,7 @@ using Message = RecordingBackOffice::Message;
 
 void RecordingBackOffice::fail(Message message, const QString& text, int times) {
     for (int i = 0; i < times; ++i) {
-        failures_[message].push_back(text);
+        failures_[message].push_back(SendResult::failed(text));
     }
 }
 
@@ -18,42 +18,42 @@ QList<Message> RecordingBackOffice::messages() const {
     return out;
 }
 
-QString RecordingBackOffice::exchange(Exchange e) {
+SendResult RecordingBackOffice::exchange(Exchange e) {
     exchanges << e;
     auto queued = failures_.find(e.message);
     if (queued != failures_.end() && !queued->empty()) {
-        const QString text = queued->front();
+        const SendResult result = queued->front();
         queued->pop_front();
-        return text;
+        return result;
     }
     if (auto answer = answers_.find(e.message); answer != answers_.end() && *answer) {
         (*answer)(doc_, e);
     }
-    return Result::Ok;
+    return SendResult::ok();
 }
 
 int RecordingBackOffice::settings(bool interactive, const QString& servicePath) {
     Exchange e{Message::Settings};
     e.interactive = interactive;
     e.path = servicePath;
-    return exchange(e) == Result::Ok ? 0 : 2;
+    return exchange(e).isOk() ? 0 : 2;
 }
 
 int RecordingBackOffice::route() {
-    return exchange({Message::Route}) == Result::Ok ? 0 : 2;
+    return exchange({Message::Route}).isOk() ? 0 : 2;
 }
 
 int RecordingBackOffice::packingNoteList(NoteListKind kind) {
-    return exchange({Message::PackingNoteList, WireValue(kind)}) == Result::Ok ? 0 : 2;
+    return exchange({Message::PackingNoteList, WireValue(kind)}).isOk() ? 0 : 2;
 }
 
 EmployeeAnswer RecordingBackOffice::employee(std::int32_t employeeNumber) {
     Exchange e{Message::Employee};
     e.numbers[0] = employeeNumber;
     EmployeeAnswer answer;
-    const QString result = exchange(e);
-    if (result != Result::Ok) {
-        answer.text = result;
+    const SendResult result = exchange(e);
+    if (!result.isOk()) {
+        answer.text = result.text();
         return answer;
     }
     answer.answered = true;
@@ -65,34 +65,34 @@ EmployeeAnswer RecordingBackOffice::employee(std::int32_t employeeNumber) {
     return answer;
 }
 
-QString RecordingBackOffice::packingNote(NoteAction action, const QString& scannedNoteNumber) {
+SendResult RecordingBackOffice::packingNote(NoteAction action, const QString& scannedNoteNumber) {
     Exchange e{Message::PackingNote, WireValue(action)};
     e.input = scannedNoteNumber;
     return exchange(e);
 }
 
-QString RecordingBackOffice::packingNoteContainer(const QString& containerIdCode) {
+SendResult RecordingBackOffice::packingNoteContainer(const QString& containerIdCode) {
     Exchange e{Message::PackingNoteContainer};
     e.input = containerIdCode;
     return exchange(e);
 }
 
-QString RecordingBackOffice::packingNoteLines() {
+SendResult RecordingBackOffice::packingNoteLines() {
     return exchange({Message::PackingNoteLines});
 }
 
-QString RecordingBackOffice::containerScan(const QString& containerIdCode) {
+SendResult RecordingBackOffice::containerScan(const QString& containerIdCode) {
     Exchange e{Message::ContainerScan};
     e.input = containerIdCode;
     return exchange(e);
 }
 
-QString RecordingBackOffice::deliveredQuantity(QuantityPurpose purpose) {
+SendResult RecordingBackOffice::deliveredQuantity(QuantityPurpose purpose) {
     return exchange({Message::DeliveredQuantity, static_cast<int>(purpose)});
 }
 
-QString RecordingBackOffice::poolScan(const QString& idCode, std::int32_t action,
-                                      std::int32_t uniqueItemId, std::int32_t uniqueBundleId) {
+SendResult RecordingBackOffice::poolScan(const QString& idCode, std::int32_t action,
+                                         std::int32_t uniqueItemId, std::int32_t uniqueBundleId) {
     Exchange e{Message::PoolScan};
     e.input = idCode;
     e.numbers[0] = action;
@@ -101,18 +101,18 @@ QString RecordingBackOffice::poolScan(const QString& idCode, std::int32_t action
     return exchange(e);
 }
 
-QString RecordingBackOffice::count() {
+SendResult RecordingBackOffice::count() {
     return exchange({Message::Count});
 }
 
-QString RecordingBackOffice::print(std::uint16_t colli, int orderForm) {
+SendResult RecordingBackOffice::print(std::uint16_t colli, int orderForm) {
     Exchange e{Message::Print};
     e.numbers[0] = colli;
     e.numbers[1] = orderForm;
     return exchange(e);
 }
 
-QString RecordingBackOffice::process() {
+SendResult RecordingBackOffice::process() {
     return exchange({Message::Process});
 }
 

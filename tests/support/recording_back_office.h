@@ -68,22 +68,22 @@ public:
     int route() override;
     int packingNoteList(NoteListKind kind) override;
     EmployeeAnswer employee(std::int32_t employeeNumber) override;
-    QString packingNote(NoteAction action, const QString& scannedNoteNumber) override;
-    QString packingNoteContainer(const QString& containerIdCode) override;
-    QString packingNoteLines() override;
-    QString containerScan(const QString& containerIdCode) override;
-    QString deliveredQuantity(QuantityPurpose purpose) override;
-    QString poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
-                     std::int32_t uniqueBundleId) override;
-    QString count() override;
-    QString print(std::uint16_t colli, int orderForm) override;
-    QString process() override;
+    SendResult packingNote(NoteAction action, const QString& scannedNoteNumber) override;
+    SendResult packingNoteContainer(const QString& containerIdCode) override;
+    SendResult packingNoteLines() override;
+    SendResult containerScan(const QString& containerIdCode) override;
+    SendResult deliveredQuantity(QuantityPurpose purpose) override;
+    SendResult poolScan(const QString& idCode, std::int32_t action, std::int32_t uniqueItemId,
+                        std::int32_t uniqueBundleId) override;
+    SendResult count() override;
+    SendResult print(std::uint16_t colli, int orderForm) override;
+    SendResult process() override;
 
 private:
-    QString exchange(Exchange e);
+    SendResult exchange(Exchange e);
 
     CKorvoDoc& doc_;
-    QMap<Message, std::deque<QString>> failures_;
+    QMap<Message, std::deque<SendResult>> failures_;
     QMap<Message, std::function<void(CKorvoDoc&, const Exchange&)>> answers_;
 };
 
