@@ -63,11 +63,10 @@ void SettleRouteChange(CKorvoDoc& doc, const std::function<bool(const QString& q
         break;
     }
     doc.routeCountsCurrent = takeOver;
-    if (takeOver) {
-        // An answer without a route change takes over an empty route, as the
-        // back office sent it.
-        const RouteChange none;
-        const std::optional<RouteChange>& change = doc.currentPackingNote->routeChange;
-        takeOverRoute(change ? *change : none, *doc.currentRoute);
+    // An answer without a route change names no other route: the worker keeps
+    // his (taking over an empty one would send route 0 with every later scan).
+    const std::optional<RouteChange>& change = doc.currentPackingNote->routeChange;
+    if (takeOver && change) {
+        takeOverRoute(*change, *doc.currentRoute);
     }
 }

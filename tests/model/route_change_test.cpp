@@ -24,7 +24,7 @@ TEST(RouteChange, FollowsThePlantRule) {
         {"ask nothing for the same route", 2, 12, {}, 12, true},
         {"ask nothing without a route change", 2, {}, {}, 12, true},
         {"an unknown rule changes nothing", 7, 55, {}, 12, true},
-        {"take over without a route change: the empty route", 1, {}, {}, 0, true},
+        {"take over without a route change keeps the route", 1, {}, {}, 12, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
