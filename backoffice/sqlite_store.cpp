@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace backoffice {
 
@@ -381,6 +382,21 @@ PoolUnit readPoolUnit(const sqlite::Query& q) {
     return u;
 }
 
+// Another process held SQLite's write lock past the busy timeout: the
+// exchange lost a race, and a second try will find the lock free.
+std::exception_ptr asConflict(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const sqlite::Error& e) {
+        const int primary = e.code() & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+            return std::make_exception_ptr(StoreConflict(e.what()));
+        }
+    } catch (...) {
+    }
+    return error;
+}
+
 // "field=value" pairs of what differs, for the audit trail.
 class Difference {
 public:
@@ -423,9 +439,13 @@ public:
     SqliteTransaction(SqliteStore& store, bool write)
         : store_(store), owned_(store.acquire()), db_(owned_.get()) {
         if (write) {
-            writeLock_ = std::unique_lock(store_.writer_);
+            writeTurn_ = store_.writerTurn();
         }
-        transaction_.emplace(*db_, write);
+        try {
+            transaction_.emplace(*db_, write);
+        } catch (...) {
+            std::rethrow_exception(asConflict(std::current_exception()));
+        }
     }
     // One piece of work inside the writer's batch transaction: no BEGIN or
     // COMMIT of its own.
@@ -438,6 +458,11 @@ public:
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
+    // The file lives on this machine (WAL needs that), so every user of it
+    // shares this clock.
+    std::chrono::system_clock::time_point now() override {
+        return std::chrono::system_clock::now();
+    }
     sqlite::Database& database() { return *db_; }
 
     std::optional<Plant> plantByCode(const std::string& code) override {
@@ -606,7 +631,9 @@ public:
         d.field("hold_touched", before.holdTouched, after.holdTouched);
         d.field("colli", before.colli, after.colli);
         db_->query("UPDATE notes SET status = ?, colli = ?, held_by = ?, hold_kind = ?, "
-                   "hold_start = ?, hold_touched = ?, held_since = ? WHERE id = ?")
+                   "hold_start = ?, hold_touched = ?, held_since = ? WHERE id = ? AND status = ? "
+                   "AND colli = ? AND held_by IS ? AND hold_kind = ? AND hold_start = ? AND "
+                   "hold_touched = ? AND held_since = ?")
             .bind(1, static_cast<std::int64_t>(after.status))
             .bind(2, static_cast<std::int64_t>(after.colli))
             .bindOptional(3, after.heldBy)
@@ -615,7 +642,17 @@ public:
             .bind(6, static_cast<std::int64_t>(after.holdTouched))
             .bind(7, after.heldSince)
             .bind(8, after.id)
+            .bind(9, static_cast<std::int64_t>(before.status))
+            .bind(10, static_cast<std::int64_t>(before.colli))
+            .bindOptional(11, before.heldBy)
+            .bind(12, static_cast<std::int64_t>(before.holdKind))
+            .bind(13, static_cast<std::int64_t>(before.holdStart))
+            .bind(14, static_cast<std::int64_t>(before.holdTouched))
+            .bind(15, before.heldSince)
             .run();
+        if (db_->changes() != 1) {
+            throw StoreConflict("note " + std::to_string(after.id) + " changed meanwhile");
+        }
         if (!d.empty()) {
             audit("note", after.id, "update", d.before(), d.after());
         }
@@ -638,11 +675,17 @@ public:
         if (d.empty()) {
             return;
         }
-        db_->query("UPDATE lines SET delivered = ?, bundles_scanned = ? WHERE id = ?")
+        db_->query("UPDATE lines SET delivered = ?, bundles_scanned = ? WHERE id = ? AND "
+                   "delivered = ? AND bundles_scanned = ?")
             .bind(1, static_cast<std::int64_t>(after.delivered))
             .bind(2, static_cast<std::int64_t>(after.bundlesScanned))
             .bind(3, after.id)
+            .bind(4, static_cast<std::int64_t>(before.delivered))
+            .bind(5, static_cast<std::int64_t>(before.bundlesScanned))
             .run();
+        if (db_->changes() != 1) {
+            throw StoreConflict("line " + std::to_string(after.id) + " changed meanwhile");
+        }
         audit("line", after.id, "update", d.before(), d.after());
     }
     std::vector<std::string> instructions(Id noteId) override {
@@ -703,12 +746,18 @@ public:
         d.field("note", before.noteId, after.noteId);
         d.field("line", before.lineId, after.lineId);
         d.field("scanned_at", before.scannedAt, after.scannedAt);
-        db_->query("UPDATE pool_units SET note_id = ?, line_id = ?, scanned_at = ? WHERE id = ?")
+        db_->query("UPDATE pool_units SET note_id = ?, line_id = ?, scanned_at = ? WHERE id = ? "
+                   "AND note_id IS ? AND line_id IS ?")
             .bindOptional(1, after.noteId)
             .bindOptional(2, after.lineId)
             .bind(3, after.scannedAt)
             .bind(4, after.id)
+            .bindOptional(5, before.noteId)
+            .bindOptional(6, before.lineId)
             .run();
+        if (db_->changes() != 1) {
+            throw StoreConflict("pool unit " + std::to_string(after.id) + " changed meanwhile");
+        }
         if (!d.empty()) {
             audit(after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after());
         }
@@ -915,7 +964,7 @@ private:
     SqliteStore& store_;
     std::unique_ptr<sqlite::Database> owned_;
     sqlite::Database* db_;
-    std::unique_lock<std::mutex> writeLock_;
+    std::unique_lock<SqliteStore::WriterTurn> writeTurn_;
     std::optional<sqlite::Transaction> transaction_;
     Actor actor_;
 };
@@ -945,19 +994,42 @@ SqliteStore::~SqliteStore() {
     }
 }
 
+void SqliteStore::startWriter() {
+    if (!writerThread_.joinable()) {
+        writerThread_ = std::thread([this] { writeBatches(); });
+    }
+}
+
 void SqliteStore::write(const std::function<void(StoreTransaction&)>& work) {
     Job job;
     job.work = &work;
     std::unique_lock lock(jobsMutex_);
-    if (!writerThread_.joinable()) {
-        writerThread_ = std::thread([this] { writeBatches(); });
-    }
+    startWriter();
     jobs_.push_back(&job);
     jobsWanted_.notify_all();
     jobDone_.wait(lock, [&job] { return job.done; });
     if (job.error) {
         std::rethrow_exception(job.error);
     }
+}
+
+// A turn waits in the writer's queue like any work; when the writer reaches
+// it, it stands aside until the turn ends.
+void SqliteStore::WriterTurn::lock() {
+    Job job;
+    std::unique_lock lock(store_.jobsMutex_);
+    store_.startWriter();
+    store_.jobs_.push_back(&job);
+    store_.jobsWanted_.notify_all();
+    store_.jobDone_.wait(lock, [&job] { return job.done; });
+}
+
+void SqliteStore::WriterTurn::unlock() {
+    {
+        std::lock_guard lock(store_.jobsMutex_);
+        store_.turnHeld_ = false;
+    }
+    store_.turnEnded_.notify_all();
 }
 
 // Group commit: every piece of work waiting when the writer comes round runs
@@ -975,7 +1047,20 @@ void SqliteStore::writeBatches() {
             if (jobs_.empty()) {
                 return;
             }
-            const size_t take = std::min<size_t>(jobs_.size(), 64);
+            if (!jobs_.front()->work) {
+                Job* turn = jobs_.front();
+                jobs_.erase(jobs_.begin());
+                turnHeld_ = true;
+                turn->done = true;
+                jobDone_.notify_all();
+                turnEnded_.wait(lock, [this] { return !turnHeld_; });
+                continue;
+            }
+            // The work up to the next turn, at most 64 pieces.
+            size_t take = 0;
+            while (take < jobs_.size() && take < 64 && jobs_[take]->work) {
+                ++take;
+            }
             batch.assign(jobs_.begin(), jobs_.begin() + static_cast<std::ptrdiff_t>(take));
             jobs_.erase(jobs_.begin(), jobs_.begin() + static_cast<std::ptrdiff_t>(take));
         }
@@ -984,7 +1069,6 @@ void SqliteStore::writeBatches() {
             if (!db) {
                 db = open();
             }
-            std::lock_guard writer(writer_);
             sqlite::Transaction transaction(*db, true);
             for (Job* job : batch) {
                 db->execute("SAVEPOINT work");
@@ -1001,7 +1085,7 @@ void SqliteStore::writeBatches() {
             transaction.commit();
         } catch (...) {
             // The commit (or the database) failed: none of the batch holds.
-            batchError = std::current_exception();
+            batchError = asConflict(std::current_exception());
             db.reset();
         }
         {
@@ -1095,7 +1179,7 @@ int SqliteStore::version() {
 void SqliteStore::migrate() {
     auto db = acquire();
     {
-        std::lock_guard lock(writer_);
+        // Before the writer thread starts: no turn to wait for.
         sqlite::Transaction transaction(*db, true);
         db->execute("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)");
         int version = 0;

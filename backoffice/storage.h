@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,19 @@ namespace backoffice {
 // machine implements the same two interfaces.
 
 using Id = std::int64_t;
+
+// The concurrency contract every store keeps. A write transaction's reads of
+// notes and pool units take those rows for the transaction (another writer
+// waits or, for "the next new note", passes over them), and every update
+// carries the state it was decided on: it changes the row only while that
+// state still holds. A write that lost a race to another writer, a
+// serialisation failure or a deadlock of the database, and a wait for the
+// write lock that ran out, all end the transaction with StoreConflict: nothing
+// of it was kept, and running the whole exchange again is the remedy.
+class StoreConflict : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The plant's settings flags, as the handheld receives them.
 struct PlantFlags {
@@ -178,6 +193,9 @@ public:
     virtual ~StoreTransaction() = default;
 
     virtual void setActor(const Actor& actor) = 0;
+    // The database's clock: the time every rule compares (hold expiry) and
+    // every change is stamped with, the same for all servers on one database.
+    virtual std::chrono::system_clock::time_point now() = 0;
 
     virtual std::optional<Plant> plantByCode(const std::string& code) = 0;
     virtual std::optional<Plant> plant(Id id) = 0;
@@ -202,20 +220,27 @@ public:
     // The first new note of the route that nobody holds, by stop.
     virtual std::optional<Note> nextNewNote(Id routeId) = 0;
     virtual std::vector<Note> notesHeldBy(Id deviceId) = 0;
-    // Writes the changed fields and an audit entry with before and after.
+    // Writes the changed fields and an audit entry with before and after,
+    // provided the note still is `before`; otherwise StoreConflict.
     virtual void updateNote(const Note& before, const Note& after) = 0;
 
     virtual std::vector<Line> lines(Id noteId) = 0;
+    // Conditional like updateNote: the line's quantities must still be those
+    // of `before`.
     virtual void updateLine(const Line& before, const Line& after) = 0;
     virtual std::vector<std::string> instructions(Id noteId) = 0;
 
     virtual std::vector<ContainerOnNote> containers(Id noteId) = 0;
-    // The notes a container was registered on, the most recent first.
+    // The notes a container was registered on, the most recent first. In a
+    // write transaction it also takes the container's code for the
+    // transaction, so two notes cannot both register one container.
     virtual std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) = 0;
     virtual void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) = 0;
 
     virtual std::optional<PoolUnit> poolUnitByCode(Id plantId, const std::string& code) = 0;
     virtual std::optional<PoolUnit> poolUnit(Id id) = 0;
+    // Conditional: the unit must still be where `before` says it was scanned
+    // (or not scanned at all), so an item is counted once whoever asks.
     virtual void updatePoolUnit(const PoolUnit& before, const PoolUnit& after) = 0;
 
     virtual Id addPrintJob(const PrintJob& job) = 0;

@@ -51,16 +51,19 @@ protected:
         pugi::xml_node root() const { return document.document_element(); }
         std::string attribute(const char* element, const char* name) const;
     };
-    // One exchange, through the envelope parser and the handlers.
-    std::unique_ptr<Reply> call(const std::string& function, const std::string& request);
+    // One exchange, through the envelope parser and the handlers (the
+    // fixture's unless others are given).
+    std::unique_ptr<Reply> call(const std::string& function, const std::string& request,
+                                bo::Handlers* via = nullptr);
     // The common requests, for the device `device` (a device id).
     std::unique_ptr<Reply> packingNote(int device, int action, const std::string& value,
-                                       bo::Id route = 0);
+                                       bo::Id route = 0, bo::Handlers* via = nullptr);
     std::unique_ptr<Reply> delivered(int device, bo::Id note,
                                      std::initializer_list<std::pair<bo::Id, int>> lines);
     std::unique_ptr<Reply> containerScan(int device, bo::Id note, const std::string& code);
     std::unique_ptr<Reply> poolScan(int device, bo::Id note, const std::string& code,
-                                    int action = 0, bo::Id item = 0, bo::Id bundle = 0);
+                                    int action = 0, bo::Id item = 0, bo::Id bundle = 0,
+                                    bo::Handlers* via = nullptr);
 
     // Reads from the store.
     bo::Note note(const std::string& number);
