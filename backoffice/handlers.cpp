@@ -173,7 +173,7 @@ std::string deviceCode(Context& c, Id id) {
 }
 
 Note requireNote(Context& c, Id id) {
-    std::optional<Note> note = c.tx.note(id);
+    std::optional<Note> note = c.tx.noteToChange(id);
     if (!note || note->plantId != c.plant.id) {
         throw Refusal{Codes::NoteUnknown, ""};
     }
@@ -1185,7 +1185,7 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
         retryingConflicts([&] {
             store_.write([&](StoreTransaction& tx) {
                 tx.setActor(printActor);
-                if (const std::optional<Note> current = tx.note(printNote)) {
+                if (const std::optional<Note> current = tx.noteToChange(printNote)) {
                     Note after = *current;
                     after.colli = document->colli;
                     tx.updateNote(*current, after);

@@ -19,8 +19,9 @@ namespace backoffice {
 using Id = std::int64_t;
 
 // The concurrency contract every store keeps. A write transaction's reads of
-// notes and pool units take those rows for the transaction (another writer
-// waits or, for "the next new note", passes over them), and every update
+// the notes it changes (noteToChange, notesHeldBy, nextNewNote) and of pool
+// units take those rows for the transaction (another writer waits or, for
+// "the next new note", passes over them), and every update
 // carries the state it was decided on: it changes the row only while that
 // state still holds. A write that lost a race to another writer, a
 // serialisation failure or a deadlock of the database, and a wait for the
@@ -214,7 +215,13 @@ public:
                                       const std::string& day, bool byDelivery) = 0;
     virtual std::optional<Route> route(Id id) = 0;
 
+    // A note to look at (another note named in a message, for instance):
+    // never locked, so looking at a note another handheld works on cannot
+    // deadlock with it.
     virtual std::optional<Note> note(Id id) = 0;
+    // A note to decide a change on: in a write transaction it stays locked
+    // until the transaction ends.
+    virtual std::optional<Note> noteToChange(Id id) = 0;
     virtual std::optional<Note> noteByNumber(Id plantId, const std::string& number) = 0;
     virtual std::vector<Note> notes(Id routeId, NoteStatus status) = 0;
     // The first new note of the route that nobody holds, by stop.

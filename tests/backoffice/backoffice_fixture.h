@@ -38,11 +38,42 @@ private:
     std::filesystem::path path_;
 };
 
+// The database of one test on one engine: an SQLite file in the test's
+// folder, or a schema of its own on the tests' PostgreSQL server (the URI in
+// KORVANE_TEST_POSTGRES, or in the file KORVANE_TEST_POSTGRES_FILE names; the
+// test run starts a throw-away server and writes that file).
+class TestDatabase {
+public:
+    TestDatabase(std::string engine, const std::filesystem::path& folder);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+    // False when the engine has no server to run on here.
+    bool available() const { return !location_.empty(); }
+    const std::string& engine() const { return engine_; }
+    // A store on it; every call another (another instance of the office).
+    std::unique_ptr<bo::Store> open() const;
+    // SELECT COUNT(*) FROM `from` (a table name, perhaps with a condition).
+    std::int64_t count(const std::string& from) const;
+
+private:
+    std::string engine_;
+    std::string location_; // the file or the URI
+    std::string serverUri_;
+    std::string schema_;
+};
+
+// The engines every store and handler test runs on.
+inline const char* const kEngines[] = {"sqlite", "postgresql"};
+
 // A demo store and the handlers on it, called directly. The clock stands
 // still at 08:00 of the demo day unless a test moves it.
 class OfficeTest : public ::testing::Test {
 protected:
-    OfficeTest();
+    explicit OfficeTest(const std::string& engine = "sqlite");
+    // Skips the test when its engine has no server here.
+    void SetUp() override;
+    bo::SqliteStore& sqliteStore() { return static_cast<bo::SqliteStore&>(*store_); }
 
     struct Reply {
         std::string outcome; // "OK" or the code
@@ -72,8 +103,15 @@ protected:
     std::int64_t count(const std::string& table);
 
     TemporaryFolder folder_;
+    TestDatabase database_;
     std::chrono::system_clock::time_point now_;
-    std::unique_ptr<bo::SqliteStore> store_;
+    std::unique_ptr<bo::Store> store_;
     std::unique_ptr<bo::PdfPrinter> printer_;
     std::unique_ptr<bo::Handlers> handlers_;
+};
+
+// OfficeTest on each engine: TEST_P, instantiated with kEngines.
+class EngineTest : public OfficeTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    EngineTest() : OfficeTest(GetParam()) {}
 };

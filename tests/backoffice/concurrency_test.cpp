@@ -10,7 +10,7 @@
 
 namespace {
 
-using Concurrency = OfficeTest;
+using Concurrency = EngineTest;
 
 // Runs `work` once per thread, all released at the same moment.
 void AtOnce(int threads, const std::function<void(int)>& work) {
@@ -51,7 +51,7 @@ private:
 
 } // namespace
 
-TEST_F(Concurrency, AnUpdateDecidedOnAStaleReadIsAConflictAndChangesNothing) {
+TEST_P(Concurrency, AnUpdateDecidedOnAStaleReadIsAConflictAndChangesNothing) {
     const bo::Id noteId = note(bo::DemoNoteNumber(1, 101, 1)).id;
     struct Case {
         const char* name;
@@ -142,7 +142,7 @@ TEST_F(Concurrency, AnUpdateDecidedOnAStaleReadIsAConflictAndChangesNothing) {
     }
 }
 
-TEST_F(Concurrency, ALostRaceIsRunAgainAndOnlyTheWinningTryIsKept) {
+TEST_P(Concurrency, ALostRaceIsRunAgainAndOnlyTheWinningTryIsKept) {
     const bo::Note before = note(bo::DemoNoteNumber(1, 101, 2));
     struct Case {
         const char* name;
@@ -176,12 +176,12 @@ TEST_F(Concurrency, ALostRaceIsRunAgainAndOnlyTheWinningTryIsKept) {
 
 // Two instances on one database file, twenty handhelds on each, all opening
 // the same ten notes, then every holder counting the same pool items.
-TEST_F(Concurrency, TwoInstancesTwentyHandheldsEachNoDoubleWins) {
-    bo::SqliteStore secondStore((folder_.path() / "office.db").string());
+TEST_P(Concurrency, TwoInstancesTwentyHandheldsEachNoDoubleWins) {
+    const std::unique_ptr<bo::Store> secondStore = database_.open();
     bo::HandlerOptions options;
     options.clock = [this] { return now_; };
     bo::Handlers first(*store_, options);
-    bo::Handlers second(secondStore, options);
+    bo::Handlers second(*secondStore, options);
     constexpr int kDevices = 40;
     std::vector<bo::Id> devices;
     store_->write([&](bo::StoreTransaction& tx) {
@@ -255,3 +255,6 @@ TEST_F(Concurrency, TwoInstancesTwentyHandheldsEachNoDoubleWins) {
     EXPECT_EQ(count("pool_units WHERE note_id IS NOT NULL"), accepted);
     EXPECT_EQ(count("audit WHERE entity = 'pool_item'"), accepted);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, Concurrency, ::testing::ValuesIn(kEngines),
+                         [](const auto& info) { return std::string(info.param); });

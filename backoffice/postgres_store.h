@@ -1,0 +1,62 @@
+#pragma once
+
+#include "backoffice/storage.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace backoffice {
+
+namespace postgres {
+struct Connection;
+}
+
+// The store in a PostgreSQL database, shared by any number of back-office
+// instances. Write transactions run at READ COMMITTED and keep the store's
+// concurrency contract with row locks: their reads of notes and pool units
+// lock those rows (the next new note passes over locked ones), a container's
+// code is locked while it is registered, and updates still check the state
+// they were decided on. Serialisation failures, deadlocks and unique
+// violations come out as StoreConflict. Read transactions see one snapshot.
+class PostgresStore : public Store {
+public:
+    // Connects to `uri` (a libpq connection URI without a password), brings
+    // the schema to the current version, and keeps at most `connections`
+    // connections open.
+    PostgresStore(std::string uri, int connections);
+    ~PostgresStore() override;
+
+    std::unique_ptr<StoreTransaction> begin(bool write) override;
+
+    static int currentVersion();
+    int version();
+    // The tables and their columns ("table.column", sorted): the schema both
+    // engines must agree on.
+    std::vector<std::string> columns();
+
+    // A pooled connection; waits while all are in use.
+    std::unique_ptr<postgres::Connection> acquire();
+    void release(std::unique_ptr<postgres::Connection> connection);
+
+private:
+    void migrate();
+
+    std::string uri_;
+    int limit_;
+    std::mutex poolMutex_;
+    std::condition_variable returned_;
+    std::vector<std::unique_ptr<postgres::Connection>> idle_;
+    int open_ = 0;
+};
+
+// The text of a problem with a PostgreSQL connection URI, empty when it can
+// be used: only postgresql:// or postgres:// URIs, and never a password in
+// it (it would show in the process list and the shell's history; it belongs
+// in ~/.pgpass or the file PGPASSFILE names).
+std::string PostgresUriProblem(const std::string& uri);
+bool IsPostgresUri(const std::string& database);
+
+} // namespace backoffice

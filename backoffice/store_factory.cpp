@@ -1,0 +1,31 @@
+#include "backoffice/store_factory.h"
+
+#include "backoffice/dashboard_sqlite.h"
+#include "backoffice/postgres_store.h"
+#include "backoffice/sqlite_site_data.h"
+#include "backoffice/sqlite_store.h"
+
+#include <stdexcept>
+
+namespace backoffice {
+
+OpenedStore OpenStore(const std::string& database, const StoreSettings& settings) {
+    OpenedStore opened;
+    if (IsPostgresUri(database)) {
+#ifdef KORVANE_HAVE_POSTGRES
+        opened.engine = "postgresql";
+        opened.store = std::make_unique<PostgresStore>(database, settings.connections);
+        return opened;
+#else
+        throw std::runtime_error("this build has no PostgreSQL support (libpqxx-dev was missing)");
+#endif
+    }
+    auto store = std::make_unique<SqliteStore>(database, settings.fullSync);
+    opened.engine = "sqlite";
+    opened.dashboard = std::make_unique<SqliteDashboardQueries>(*store);
+    opened.siteData = std::make_unique<SqliteSiteData>(*store);
+    opened.store = std::move(store);
+    return opened;
+}
+
+} // namespace backoffice
