@@ -51,6 +51,8 @@ public:
     // False when the engine has no server to run on here.
     bool available() const { return !location_.empty(); }
     const std::string& engine() const { return engine_; }
+    // What --db names it by: the file or the URI.
+    const std::string& location() const { return location_; }
     // A store on it; every call another (another instance of the office).
     std::unique_ptr<bo::Store> open() const;
     // SELECT COUNT(*) FROM `from` (a table name, perhaps with a condition).
