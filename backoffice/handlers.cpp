@@ -471,18 +471,18 @@ std::string packingNoteContainerMessage(Context& c) {
     if (!code.empty() && code.size() <= kMaxCodeLength) {
         // A container travels with many notes over time: the open one, else
         // the last.
+        std::optional<Id> chosen;
         for (const ContainerOnNote& entry : c.tx.containerHistory(c.plant.id, code)) {
-            std::optional<Note> note = c.tx.note(entry.noteId);
-            if (!note) {
-                continue;
+            if (!chosen) {
+                chosen = entry.noteId;
             }
-            if (!found) {
-                found = note;
-            }
-            if (note->status != NoteStatus::Done) {
-                found = note;
+            if (entry.noteStatus != NoteStatus::Done) {
+                chosen = entry.noteId;
                 break;
             }
+        }
+        if (chosen) {
+            found = c.tx.note(*chosen);
         }
     }
     if (!found) {
@@ -544,10 +544,9 @@ std::string containerScanMessage(Context& c) {
             onThisNote = true; // a repeated scan is not a second container
             continue;
         }
-        const std::optional<Note> other = c.tx.note(entry.noteId);
-        if (other && other->status != NoteStatus::Done) {
+        if (entry.noteStatus != NoteStatus::Done) {
             throw Refusal{Codes::ContainerElsewhere,
-                          Say(c.plant.language, Text::ContainerElsewhere, code, other->number)};
+                          Say(c.plant.language, Text::ContainerElsewhere, code, entry.noteNumber)};
         }
     }
     if (!onThisNote) {
@@ -584,15 +583,17 @@ std::string deliveredQuantityMessage(Context& c) {
             throw Refusal{Codes::LineUnknown, ""};
         }
     }
-    for (Line& line : lines) {
+    std::vector<Line> before, after;
+    for (const Line& line : lines) {
         const auto entry = wanted.find(line.id);
         if (entry == wanted.end() || entry->second == line.delivered) {
             continue;
         }
-        Line after = line;
-        after.delivered = entry->second; // absolute: a repeated request changes nothing
-        c.tx.updateLine(line, after);
+        before.push_back(line);
+        after.push_back(line);
+        after.back().delivered = entry->second; // absolute: a repeated request changes nothing
     }
+    c.tx.updateLines(before, after);
     // A save counts as work even when every quantity stood as delivered (Hold
     // on a note the worker only confirmed): the handheld counts the note in
     // progress from then on, so leaving it must not make it new again.

@@ -350,7 +350,37 @@ Department readDepartment(const Row& r) {
                       r.text(4)};
 }
 ContainerOnNote readContainer(const Row& r) {
-    return ContainerOnNote{r.integer(0), r.integer(1), r.text(2), r.text(3)};
+    ContainerOnNote c;
+    c.id = r.integer(0);
+    c.noteId = r.integer(1);
+    c.code = r.text(2);
+    c.scannedAt = r.text(3);
+    return c;
+}
+
+// A PostgreSQL array literal of numbers, for one parameter.
+std::string numberArray(const std::vector<std::int64_t>& values) {
+    std::string out = "{";
+    for (const std::int64_t v : values) {
+        out += (out.size() > 1 ? "," : "") + std::to_string(v);
+    }
+    return out + "}";
+}
+
+// A PostgreSQL array literal of texts: each quoted, quote and backslash escaped.
+std::string textArray(const std::vector<std::string>& values) {
+    std::string out = "{";
+    for (const std::string& v : values) {
+        out += out.size() > 1 ? ",\"" : "\"";
+        for (const char c : v) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+            }
+            out += c;
+        }
+        out += '"';
+    }
+    return out + "}";
 }
 
 } // namespace
@@ -400,6 +430,7 @@ public:
         } catch (...) {
             connection_->broken = true;
         }
+        store_.countStatements(statements_);
         store_.release(std::move(connection_));
     }
 
@@ -576,6 +607,48 @@ public:
         }
         audit("line", after.id, "update", d.before(), d.after());
     }
+    // Two statements whatever the number of lines: the update, checked
+    // against what each line was, and the audit entries.
+    void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) override {
+        std::vector<std::int64_t> ids, delivered, bundles, wasDelivered, wasBundles;
+        std::vector<std::string> audited, auditBefore, auditAfter;
+        for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+            Difference d;
+            d.field("delivered", before[i].delivered, after[i].delivered);
+            d.field("bundles_scanned", before[i].bundlesScanned, after[i].bundlesScanned);
+            if (d.empty()) {
+                continue;
+            }
+            ids.push_back(after[i].id);
+            delivered.push_back(after[i].delivered);
+            bundles.push_back(after[i].bundlesScanned);
+            wasDelivered.push_back(before[i].delivered);
+            wasBundles.push_back(before[i].bundlesScanned);
+            audited.push_back(std::to_string(after[i].id));
+            auditBefore.push_back(d.before());
+            auditAfter.push_back(d.after());
+        }
+        if (ids.empty()) {
+            return;
+        }
+        const pqxx::result r =
+            run("UPDATE lines l SET delivered = c.delivered, bundles_scanned = c.bundles "
+                "FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], $4::BIGINT[], "
+                "$5::BIGINT[]) AS c(id, delivered, bundles, was_delivered, was_bundles) "
+                "WHERE l.id = c.id AND l.delivered = c.was_delivered "
+                "AND l.bundles_scanned = c.was_bundles",
+                numberArray(ids), numberArray(delivered), numberArray(bundles),
+                numberArray(wasDelivered), numberArray(wasBundles));
+        if (r.affected_rows() != ids.size()) {
+            throw StoreConflict("a line of the note changed meanwhile");
+        }
+        run("INSERT INTO audit(at, device_id, employee_id, entity, entity_id, action, before, "
+            "after) SELECT $1, $2, $3, 'line', a.id, 'update', a.before, a.after "
+            "FROM unnest($4::BIGINT[], $5::TEXT[], $6::TEXT[]) WITH ORDINALITY "
+            "AS a(id, before, after, n) ORDER BY a.n",
+            actor_.time, actor_.deviceId, actor_.employeeId, numberArray(ids),
+            textArray(auditBefore), textArray(auditAfter));
+    }
     std::vector<std::string> instructions(Id noteId) override {
         return all<std::string>(
             run("SELECT text FROM instructions WHERE note_id = $1 ORDER BY position", noteId),
@@ -596,11 +669,11 @@ public:
                 code);
         }
         return all<ContainerOnNote>(
-            run("SELECT c.id, c.note_id, c.code, c.scanned_at FROM note_containers c "
-                "JOIN notes n ON n.id = c.note_id WHERE c.code = $1 AND n.plant_id = $2 "
-                "ORDER BY c.id DESC LIMIT 50",
+            run("SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
+                "FROM note_containers c JOIN notes n ON n.id = c.note_id "
+                "WHERE c.code = $1 AND n.plant_id = $2 ORDER BY c.id DESC LIMIT 50",
                 code, plantId),
-            readContainer);
+            readContainerHistory<Row>);
     }
     void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) override {
         run("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
@@ -756,6 +829,7 @@ private:
     }
 
     template <typename... Args> pqxx::result run(const std::string& sql, Args&&... args) {
+        ++statements_;
         return guarded([&] {
             return tx_->exec_prepared(connection_->statement(sql), std::forward<Args>(args)...);
         });
@@ -777,6 +851,7 @@ private:
     bool write_;
     std::unique_ptr<pqxx::transaction_base> tx_;
     Actor actor_;
+    std::int64_t statements_ = 0;
 };
 
 PostgresStore::PostgresStore(std::string uri, int connections)
@@ -823,6 +898,18 @@ void PostgresStore::release(std::unique_ptr<Connection> connection) {
         }
     }
     returned_.notify_one();
+}
+
+PostgresStore::StatementCount PostgresStore::statementCount() {
+    std::lock_guard lock(poolMutex_);
+    return counted_;
+}
+
+void PostgresStore::countStatements(std::int64_t statements) {
+    std::lock_guard lock(poolMutex_);
+    counted_.statements += statements;
+    counted_.transactions += 1;
+    counted_.mostInOne = std::max(counted_.mostInOne, statements);
 }
 
 int PostgresStore::currentVersion() {

@@ -3,6 +3,7 @@
 #include "backoffice/storage.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +38,16 @@ public:
     // engines must agree on.
     std::vector<std::string> columns();
 
+    // Statements run so far, transactions ended, and the most statements
+    // one transaction ran: what an exchange costs in round trips.
+    struct StatementCount {
+        std::int64_t statements = 0;
+        std::int64_t transactions = 0;
+        std::int64_t mostInOne = 0;
+    };
+    StatementCount statementCount();
+    void countStatements(std::int64_t statements);
+
     // A pooled connection; waits while all are in use.
     std::unique_ptr<postgres::Connection> acquire();
     void release(std::unique_ptr<postgres::Connection> connection);
@@ -50,6 +61,7 @@ private:
     std::condition_variable returned_;
     std::vector<std::unique_ptr<postgres::Connection>> idle_;
     int open_ = 0;
+    StatementCount counted_; // under poolMutex_
 };
 
 // The text of a problem with a PostgreSQL connection URI, empty when it can

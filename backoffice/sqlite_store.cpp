@@ -574,18 +574,18 @@ public:
         q.bind(1, noteId);
         std::vector<ContainerOnNote> out;
         while (q.next()) {
-            out.push_back({q.integer(0), q.integer(1), q.text(2), q.text(3)});
+            out.push_back({q.integer(0), q.integer(1), q.text(2), q.text(3), NoteStatus::New, ""});
         }
         return out;
     }
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
-        auto q = db_->query("SELECT c.id, c.note_id, c.code, c.scanned_at FROM note_containers c "
-                            "JOIN notes n ON n.id = c.note_id WHERE c.code = ? AND n.plant_id = ? "
-                            "ORDER BY c.id DESC LIMIT 50");
+        auto q = db_->query("SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
+                            "FROM note_containers c JOIN notes n ON n.id = c.note_id "
+                            "WHERE c.code = ? AND n.plant_id = ? ORDER BY c.id DESC LIMIT 50");
         q.bind(1, code).bind(2, plantId);
         std::vector<ContainerOnNote> out;
         while (q.next()) {
-            out.push_back({q.integer(0), q.integer(1), q.text(2), q.text(3)});
+            out.push_back(readContainerHistory(q));
         }
         return out;
     }

@@ -155,6 +155,9 @@ struct ContainerOnNote {
     Id noteId = 0;
     std::string code;
     std::string scannedAt;
+    // The note's state and number, read with the container (containerHistory).
+    NoteStatus noteStatus = NoteStatus::New;
+    std::string noteNumber;
 };
 
 // A labelled pool item or a bundle of items of one product.
@@ -235,10 +238,18 @@ public:
     // Conditional like updateNote: the line's quantities must still be those
     // of `before`.
     virtual void updateLine(const Line& before, const Line& after) = 0;
+    // Several lines of a note at once, each as updateLine: one statement on
+    // a networked database instead of one per line.
+    virtual void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) {
+        for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+            updateLine(before[i], after[i]);
+        }
+    }
     virtual std::vector<std::string> instructions(Id noteId) = 0;
 
     virtual std::vector<ContainerOnNote> containers(Id noteId) = 0;
-    // The notes a container was registered on, the most recent first. In a
+    // The notes a container was registered on, the most recent first (at
+    // most 50), with their state and number. In a
     // write transaction it also takes the container's code for the
     // transaction, so two notes cannot both register one container.
     virtual std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) = 0;

@@ -125,6 +125,18 @@ template <typename Row> Route readRoute(const Row& q) {
     return r;
 }
 
+// id, note_id, code, scanned_at, the note's status and number.
+template <typename Row> ContainerOnNote readContainerHistory(const Row& q) {
+    ContainerOnNote c;
+    c.id = q.integer(0);
+    c.noteId = q.integer(1);
+    c.code = q.text(2);
+    c.scannedAt = q.text(3);
+    c.noteStatus = static_cast<NoteStatus>(q.integer(4));
+    c.noteNumber = q.text(5);
+    return c;
+}
+
 // "field=value" pairs of what differs, for the audit trail.
 class Difference {
 public:
