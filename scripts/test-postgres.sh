@@ -35,10 +35,12 @@ start)
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   "${as_owner[@]}" "$bin/initdb" -D "$cluster/data" -U korvane -A trust -E UTF8 --no-locale \
     --no-sync >"$cluster/initdb.log" 2>&1 || { cat "$cluster/initdb.log"; exit 1; }
-  # Durability is the tests' business only where they kill a server; this
-  # one is thrown away, so it skips the disk waits.
+  # Durability is the tests' business only where they kill a back office, not
+  # this server: it is thrown away, so it skips the disk waits (the benchmark
+  # sets its own, KORVANE_PG_OPTIONS).
+  settings=${KORVANE_PG_OPTIONS:--c fsync=off -c full_page_writes=off}
   "${as_owner[@]}" "$bin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
-    -o "-c listen_addresses=127.0.0.1 -p $port -k $cluster -c fsync=off -c full_page_writes=off -c max_connections=300" \
+    -o "-c listen_addresses=127.0.0.1 -p $port -k $cluster -c max_connections=300 $settings" \
     start >/dev/null || { cat "$cluster/server.log"; exit 1; }
   "$bin/psql" -X -q -h 127.0.0.1 -p "$port" -U korvane -d postgres \
     -c "CREATE DATABASE korvane_test" >/dev/null
