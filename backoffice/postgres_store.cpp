@@ -410,7 +410,7 @@ struct Connection {
 using namespace rows;
 using postgres::Connection;
 
-class PostgresTransaction : public StoreTransaction {
+class PostgresTransaction : public StoreTransaction, public PostgresStore::Session {
 public:
     PostgresTransaction(PostgresStore& store, bool write)
         : store_(store), connection_(store.acquire()), write_(write) {
@@ -799,6 +799,24 @@ public:
         });
     }
 
+    std::vector<PostgresStore::TextRow>
+    rows(const std::string& sql,
+         const std::vector<std::optional<std::string>>& parameters) override {
+        ++statements_;
+        const pqxx::result r = guarded([&] {
+            return tx_->exec_prepared(connection_->statement(sql),
+                                      pqxx::prepare::make_dynamic_params(parameters));
+        });
+        std::vector<PostgresStore::TextRow> out(r.size());
+        for (size_t i = 0; i < r.size(); ++i) {
+            for (const pqxx::field& f : r[static_cast<pqxx::result::size_type>(i)]) {
+                out[i].values.push_back(f.is_null() ? std::nullopt
+                                                    : std::optional(f.as<std::string>()));
+            }
+        }
+        return out;
+    }
+
     // Statements of their own (tests, the schema check).
     pqxx::result execute(const std::string& sql) {
         return guarded([&] { return tx_->exec(sql); });
@@ -966,6 +984,26 @@ std::vector<std::string> PostgresStore::columns() {
     }
     tx->commit();
     return out;
+}
+
+void PostgresStore::session(bool write, const std::function<void(Session&)>& work) {
+    PostgresTransaction tx(*this, write);
+    work(tx);
+    tx.commit();
+}
+
+std::int64_t PostgresStore::TextRow::integer(int column) const {
+    const auto& v = values.at(static_cast<size_t>(column));
+    return v ? std::stoll(*v) : 0;
+}
+
+std::string PostgresStore::TextRow::text(int column) const {
+    return values.at(static_cast<size_t>(column)).value_or("");
+}
+
+std::optional<std::int64_t> PostgresStore::TextRow::optionalInteger(int column) const {
+    const auto& v = values.at(static_cast<size_t>(column));
+    return v ? std::optional(std::stoll(*v)) : std::nullopt;
 }
 
 std::unique_ptr<StoreTransaction> PostgresStore::begin(bool write) {

@@ -4,8 +4,10 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,24 @@ public:
     // The tables and their columns ("table.column", sorted): the schema both
     // engines must agree on.
     std::vector<std::string> columns();
+
+    // A row of statements of their own (the dashboard's): values as text.
+    struct TextRow {
+        std::vector<std::optional<std::string>> values;
+        std::int64_t integer(int column) const;
+        std::string text(int column) const;
+        std::optional<std::int64_t> optionalInteger(int column) const;
+    };
+    class Session {
+    public:
+        virtual ~Session() = default;
+        // A prepared statement with $1... bound to `parameters` (nullopt: NULL).
+        virtual std::vector<TextRow>
+        rows(const std::string& sql, const std::vector<std::optional<std::string>>& parameters) = 0;
+    };
+    // Runs `work` in one transaction (read-only, one snapshot, unless
+    // `write`) and commits it.
+    void session(bool write, const std::function<void(Session&)>& work);
 
     // Statements run so far, transactions ended, and the most statements
     // one transaction ran: what an exchange costs in round trips.

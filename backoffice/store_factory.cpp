@@ -1,6 +1,9 @@
 #include "backoffice/store_factory.h"
 
 #include "backoffice/dashboard_sqlite.h"
+#ifdef KORVANE_HAVE_POSTGRES
+#include "backoffice/dashboard_postgres.h"
+#endif
 #include "backoffice/postgres_store.h"
 #include "backoffice/sqlite_site_data.h"
 #include "backoffice/sqlite_store.h"
@@ -13,8 +16,10 @@ OpenedStore OpenStore(const std::string& database, const StoreSettings& settings
     OpenedStore opened;
     if (IsPostgresUri(database)) {
 #ifdef KORVANE_HAVE_POSTGRES
+        auto store = std::make_unique<PostgresStore>(database, settings.connections);
         opened.engine = "postgresql";
-        opened.store = std::make_unique<PostgresStore>(database, settings.connections);
+        opened.dashboard = std::make_unique<PostgresDashboardQueries>(*store);
+        opened.store = std::move(store);
         return opened;
 #else
         throw std::runtime_error("this build has no PostgreSQL support (libpqxx-dev was missing)");

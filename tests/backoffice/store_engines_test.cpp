@@ -69,3 +69,79 @@ TEST(StoreEngines, BothMigrationListsMakeTheSameTablesAndColumns) {
     EXPECT_EQ(fromPostgres, fromSqlite);
 }
 #endif
+
+#include "backoffice/dashboard_sqlite.h"
+#ifdef KORVANE_HAVE_POSTGRES
+#include "backoffice/dashboard_postgres.h"
+#endif
+
+#include <numeric>
+
+namespace {
+
+using DashboardEngines = EngineTest;
+
+std::unique_ptr<bo::DashboardQueries> queriesOf(const std::string& engine, bo::Store& store) {
+#ifdef KORVANE_HAVE_POSTGRES
+    if (engine == "postgresql") {
+        return std::make_unique<bo::PostgresDashboardQueries>(
+            static_cast<bo::PostgresStore&>(store));
+    }
+#endif
+    return std::make_unique<bo::SqliteDashboardQueries>(static_cast<bo::SqliteStore&>(store));
+}
+
+int sum(const std::array<int, 24>& hours) {
+    return std::accumulate(hours.begin(), hours.end(), 0);
+}
+
+} // namespace
+
+// A handheld's work on a note, as each engine's dashboard queries show it:
+// the counters and stamps the triggers keep, and what the pages list.
+TEST_P(DashboardEngines, TheWorkOfAHandheldShowsTheSameOnEitherEngine) {
+    const bo::Note n = note(bo::DemoNoteNumber(0, 101, 4));
+    ASSERT_EQ(packingNote(1, 0, std::to_string(n.id))->outcome, "OK");
+    ASSERT_EQ(containerScan(1, n.id, "20500001")->outcome, "OK");
+    ASSERT_EQ(poolScan(1, n.id, "9100001")->outcome, "OK");
+    const auto queries = queriesOf(GetParam(), *store_);
+    queries->saveActivity({{1, "2026-03-04T08:00:00.000Z", "KORVANEPOOLSCAN", 1}});
+
+    const bo::Id route = routeId(101);
+    const auto routes = queries->routes(1, kDay);
+    const auto found = std::find_if(routes.begin(), routes.end(),
+                                    [&](const bo::DashboardRoute& r) { return r.id == route; });
+    ASSERT_NE(found, routes.end());
+    EXPECT_EQ(found->newNotes + found->inProgress + found->done, 6);
+    EXPECT_EQ(found->inProgress, 2); // stop 3 of the demo, and this one
+    EXPECT_FALSE(found->lastActivity.empty());
+
+    const auto notes = queries->routeNotes(1, route);
+    ASSERT_TRUE(notes);
+    const auto worked = std::find_if(notes->second.begin(), notes->second.end(),
+                                     [&](const bo::DashboardNote& d) { return d.id == n.id; });
+    ASSERT_NE(worked, notes->second.end());
+    EXPECT_EQ(worked->heldBy, "HH01");
+    EXPECT_FALSE(worked->heldFrom.empty());
+    EXPECT_EQ(worked->employee, "Anna Berger");
+    EXPECT_EQ(worked->containers, std::vector<std::string>{"20500001"});
+    EXPECT_EQ(worked->lines.size(), lines(n.id).size());
+
+    const auto handhelds = queries->handhelds(1);
+    ASSERT_FALSE(handhelds.empty());
+    EXPECT_EQ(handhelds.front().code, "HH01");
+    EXPECT_EQ(handhelds.front().note, n.number);
+    EXPECT_EQ(handhelds.front().lastFunction, "KORVANEPOOLSCAN");
+
+    const bo::HourlyScans scans = queries->scansPerHour(1, kDay);
+    EXPECT_EQ(sum(scans.containers), 1);
+    EXPECT_EQ(sum(scans.poolItems), 1);
+    EXPECT_EQ(sum(scans.quantities), 0) << "the pool scan's own count is no saved quantity";
+    EXPECT_GT(scans.notes, 0);
+    EXPECT_FALSE(queries->plants().empty());
+    EXPECT_EQ(queries->departments(1).size(), 3u);
+    EXPECT_EQ(queries->printFile(1, 999999), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DashboardEngines, ::testing::ValuesIn(kEngines),
+                         [](const auto& info) { return std::string(info.param); });
