@@ -414,34 +414,37 @@ class PostgresTransaction : public StoreTransaction, public PostgresStore::Sessi
 public:
     PostgresTransaction(PostgresStore& store, bool write)
         : store_(store), connection_(store.acquire()), write_(write) {
+        // The transaction is ours, not the library's: its start and the
+        // database's clock go in one round trip.
         guarded([&] {
-            if (write) {
-                tx_ = std::make_unique<pqxx::work>(connection_->connection);
-            } else {
-                tx_ = std::make_unique<pqxx::transaction<pqxx::repeatable_read, pqxx::read_only>>(
-                    connection_->connection);
-            }
+            tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
+            const pqxx::result r =
+                tx_->exec(std::string(write ? "BEGIN ISOLATION LEVEL READ COMMITTED"
+                                            : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") +
+                          "; SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT");
+            open_ = true;
+            now_ = std::chrono::system_clock::time_point(
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                    std::chrono::microseconds(r[0][0].as<std::int64_t>())));
             return 0;
         });
     }
     ~PostgresTransaction() override {
-        try {
-            tx_.reset(); // aborts unless committed
-        } catch (...) {
-            connection_->broken = true;
+        if (open_ && !connection_->broken) {
+            try {
+                tx_->exec("ROLLBACK");
+            } catch (...) {
+                connection_->broken = true;
+            }
         }
+        tx_.reset();
         store_.countStatements(statements_);
         store_.release(std::move(connection_));
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
-    std::chrono::system_clock::time_point now() override {
-        const std::int64_t micros =
-            Row(run("SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT")[0]).integer(0);
-        return std::chrono::system_clock::time_point(
-            std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                std::chrono::microseconds(micros)));
-    }
+    // now() of the transaction, read when it began.
+    std::chrono::system_clock::time_point now() override { return now_; }
 
     std::optional<Plant> plantByCode(const std::string& code) override {
         return first<Plant>(run("SELECT " + kPlantColumns + " FROM plants WHERE code = $1", code),
@@ -794,7 +797,8 @@ public:
 
     void commit() override {
         guarded([&] {
-            tx_->commit();
+            tx_->exec("COMMIT");
+            open_ = false;
             return 0;
         });
     }
@@ -870,6 +874,8 @@ private:
     std::unique_ptr<pqxx::transaction_base> tx_;
     Actor actor_;
     std::int64_t statements_ = 0;
+    bool open_ = false; // BEGIN sent, neither COMMIT nor ROLLBACK yet
+    std::chrono::system_clock::time_point now_;
 };
 
 PostgresStore::PostgresStore(std::string uri, int connections)

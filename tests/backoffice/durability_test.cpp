@@ -378,8 +378,8 @@ TEST(Instances, TwoServersOnOneDatabaseAreOneBackOfficeAndOutliveAKill) {
         });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    killed = true; // before the kill: a handheld may see it at once
     kill(firstPid, SIGKILL);
-    killed = true;
     waitpid(firstPid, nullptr, 0);
     for (std::thread& saver : savers) {
         saver.join();
