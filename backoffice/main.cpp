@@ -54,7 +54,20 @@ int Serve(const ServeOptions& options) {
         store = opened.store.get();
         if (options.demo) {
             const std::string today = options.today.empty() ? LocalToday() : options.today;
-            if (SeedDemo(*store, today)) {
+            // Two instances starting on one empty database both try; the
+            // one that lost finds the warehouse there on its second look.
+            bool seeded = false;
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    seeded = SeedDemo(*store, today);
+                    break;
+                } catch (const StoreConflict&) {
+                    if (attempt == 3) {
+                        throw;
+                    }
+                }
+            }
+            if (seeded) {
                 log("event=seeded engine=" + opened.engine + " day=" + today);
             }
         }
