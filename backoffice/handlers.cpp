@@ -1140,8 +1140,10 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
             readClock(tx);
             const std::optional<std::int64_t> deviceId =
                 ParseInteger(in.text("MobileDevice_ID").value_or(""));
-            const std::optional<Device> device = deviceId ? tx.device(*deviceId) : std::nullopt;
-            const std::optional<Plant> plant = device ? tx.plant(device->plantId) : std::nullopt;
+            const std::optional<std::pair<Device, Plant>> found =
+                deviceId ? tx.deviceWithPlant(*deviceId) : std::nullopt;
+            const std::optional<Device> device = found ? std::optional(found->first) : std::nullopt;
+            const std::optional<Plant> plant = found ? std::optional(found->second) : std::nullopt;
             if (!device || !plant) {
                 refuse(Codes::NotAnswered, std::string(kInvalidUserMessage));
                 result.detail = "unknown handheld " + in.text("MobileDevice_ID").value_or("(none)");

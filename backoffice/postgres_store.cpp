@@ -312,6 +312,17 @@ private:
     const pqxx::row& row_;
 };
 
+// The columns of a row from `by` on, as a row of their own.
+struct Shifted {
+    const Row& row;
+    int by;
+    std::int64_t integer(int column) const { return row.integer(column + by); }
+    std::string text(int column) const { return row.text(column + by); }
+    std::optional<std::int64_t> optionalInteger(int column) const {
+        return row.optionalInteger(column + by);
+    }
+};
+
 template <typename T, typename Read> std::optional<T> first(const pqxx::result& r, Read read) {
     return r.empty() ? std::nullopt : std::optional<T>(read(Row(r[0])));
 }
@@ -472,6 +483,25 @@ public:
         audit("device", device.id, "register", "",
               "plant=" + std::to_string(plantId) + "; code=" + code);
         return device;
+    }
+    std::optional<std::pair<Device, Plant>> deviceWithPlant(Id deviceId) override {
+        static const std::string columns = [] {
+            std::string prefixed = "p." + kPlantColumns;
+            for (size_t at = prefixed.find(", "); at != std::string::npos;
+                 at = prefixed.find(", ", at + 4)) {
+                prefixed.replace(at, 2, ", p.");
+            }
+            return prefixed;
+        }();
+        const pqxx::result r = run("SELECT d.id, d.plant_id, d.code, " + columns +
+                                       " FROM devices d JOIN plants p ON p.id = d.plant_id "
+                                       "WHERE d.id = $1",
+                                   deviceId);
+        if (r.empty()) {
+            return std::nullopt;
+        }
+        const Row row(r[0]);
+        return std::pair(readDevice(row), readPlant(Shifted{row, 3}));
     }
     std::vector<Department> departments(Id plantId) override {
         return all<Department>(run("SELECT id, plant_id, number, code, description FROM "

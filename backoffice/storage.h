@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace backoffice {
@@ -206,6 +207,12 @@ public:
     virtual std::optional<Device> deviceByCode(Id plantId, const std::string& code) = 0;
     virtual std::optional<Device> device(Id id) = 0;
     virtual Device registerDevice(Id plantId, const std::string& code) = 0;
+    // A device and its plant in one look: every exchange starts with it.
+    virtual std::optional<std::pair<Device, Plant>> deviceWithPlant(Id deviceId) {
+        const std::optional<Device> d = device(deviceId);
+        const std::optional<Plant> p = d ? plant(d->plantId) : std::nullopt;
+        return p ? std::optional(std::pair(*d, *p)) : std::nullopt;
+    }
     virtual std::vector<Department> departments(Id plantId) = 0;
     virtual std::optional<Department> department(Id id) = 0;
     virtual std::vector<ContainerRange> containerRanges(Id plantId) = 0;
