@@ -202,18 +202,27 @@ void PostgresDashboardQueries::saveActivity(const std::vector<HandheldActivity>&
     if (activity.empty()) {
         return;
     }
-    // Another instance may write the same handheld's row: the later
-    // exchange wins, whichever commits last.
+    // One statement for all of them. Another instance may write the same
+    // handheld's row: the later exchange wins, whichever commits last.
+    std::vector<std::optional<std::int64_t>> devices, employees;
+    std::vector<std::string> times, functions;
+    for (const HandheldActivity& a : activity) {
+        devices.push_back(a.device);
+        employees.push_back(a.employee);
+        times.push_back(a.at);
+        functions.push_back(a.function);
+    }
     store_.session(true, [&](PostgresStore::Session& db) {
-        for (const HandheldActivity& a : activity) {
-            db.rows("INSERT INTO device_activity(device_id, at, function, employee_id) "
-                    "VALUES($1, $2, $3, $4) ON CONFLICT(device_id) DO UPDATE SET "
-                    "at = excluded.at, function = excluded.function, "
-                    "employee_id = COALESCE(excluded.employee_id, device_activity.employee_id) "
-                    "WHERE excluded.at >= device_activity.at",
-                    {text(a.device), a.at, a.function,
-                     a.employee ? std::optional(text(*a.employee)) : std::nullopt});
-        }
+        db.rows("INSERT INTO device_activity(device_id, at, function, employee_id) "
+                "SELECT DISTINCT ON (u.device) u.device, u.at, u.function, u.employee "
+                "FROM unnest($1::BIGINT[], $2::TEXT[], $3::TEXT[], $4::BIGINT[]) WITH ORDINALITY "
+                "AS u(device, at, function, employee, n) ORDER BY u.device, u.n DESC "
+                "ON CONFLICT(device_id) DO UPDATE SET at = excluded.at, "
+                "function = excluded.function, "
+                "employee_id = COALESCE(excluded.employee_id, device_activity.employee_id) "
+                "WHERE excluded.at >= device_activity.at",
+                {PostgresArray(devices), PostgresArray(times), PostgresArray(functions),
+                 PostgresArray(employees)});
     });
 }
 

@@ -369,31 +369,6 @@ ContainerOnNote readContainer(const Row& r) {
     return c;
 }
 
-// A PostgreSQL array literal of numbers, for one parameter.
-std::string numberArray(const std::vector<std::int64_t>& values) {
-    std::string out = "{";
-    for (const std::int64_t v : values) {
-        out += (out.size() > 1 ? "," : "") + std::to_string(v);
-    }
-    return out + "}";
-}
-
-// A PostgreSQL array literal of texts: each quoted, quote and backslash escaped.
-std::string textArray(const std::vector<std::string>& values) {
-    std::string out = "{";
-    for (const std::string& v : values) {
-        out += out.size() > 1 ? ",\"" : "\"";
-        for (const char c : v) {
-            if (c == '"' || c == '\\') {
-                out += '\\';
-            }
-            out += c;
-        }
-        out += '"';
-    }
-    return out + "}";
-}
-
 } // namespace
 
 namespace postgres {
@@ -643,7 +618,7 @@ public:
     // Two statements whatever the number of lines: the update, checked
     // against what each line was, and the audit entries.
     void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) override {
-        std::vector<std::int64_t> ids, delivered, bundles, wasDelivered, wasBundles;
+        std::vector<std::optional<std::int64_t>> ids, delivered, bundles, wasDelivered, wasBundles;
         std::vector<std::string> audited, auditBefore, auditAfter;
         for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
             Difference d;
@@ -670,8 +645,8 @@ public:
                 "$5::BIGINT[]) AS c(id, delivered, bundles, was_delivered, was_bundles) "
                 "WHERE l.id = c.id AND l.delivered = c.was_delivered "
                 "AND l.bundles_scanned = c.was_bundles",
-                numberArray(ids), numberArray(delivered), numberArray(bundles),
-                numberArray(wasDelivered), numberArray(wasBundles));
+                PostgresArray(ids), PostgresArray(delivered), PostgresArray(bundles),
+                PostgresArray(wasDelivered), PostgresArray(wasBundles));
         if (r.affected_rows() != ids.size()) {
             throw StoreConflict("a line of the note changed meanwhile");
         }
@@ -679,8 +654,8 @@ public:
             "after) SELECT $1, $2, $3, 'line', a.id, 'update', a.before, a.after "
             "FROM unnest($4::BIGINT[], $5::TEXT[], $6::TEXT[]) WITH ORDINALITY "
             "AS a(id, before, after, n) ORDER BY a.n",
-            actor_.time, actor_.deviceId, actor_.employeeId, numberArray(ids),
-            textArray(auditBefore), textArray(auditAfter));
+            actor_.time, actor_.deviceId, actor_.employeeId, PostgresArray(ids),
+            PostgresArray(auditBefore), PostgresArray(auditAfter));
     }
     std::vector<std::string> instructions(Id noteId) override {
         return all<std::string>(
@@ -952,6 +927,31 @@ void PostgresStore::release(std::unique_ptr<Connection> connection) {
         }
     }
     returned_.notify_one();
+}
+
+// A PostgreSQL array literal of numbers, for one parameter.
+std::string PostgresArray(const std::vector<std::optional<std::int64_t>>& values) {
+    std::string out = "{";
+    for (const std::optional<std::int64_t>& v : values) {
+        out += (out.size() > 1 ? "," : "") + (v ? std::to_string(*v) : std::string("NULL"));
+    }
+    return out + "}";
+}
+
+// A PostgreSQL array literal of texts: each quoted, quote and backslash escaped.
+std::string PostgresArray(const std::vector<std::string>& values) {
+    std::string out = "{";
+    for (const std::string& v : values) {
+        out += out.size() > 1 ? ",\"" : "\"";
+        for (const char c : v) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+            }
+            out += c;
+        }
+        out += '"';
+    }
+    return out + "}";
 }
 
 PostgresStore::StatementCount PostgresStore::statementCount() {

@@ -91,4 +91,9 @@ private:
 std::string PostgresUriProblem(const std::string& uri);
 bool IsPostgresUri(const std::string& database);
 
+// Array literals for one parameter (`$1::BIGINT[]`, `$1::TEXT[]`), so that a
+// statement takes any number of rows at once.
+std::string PostgresArray(const std::vector<std::optional<std::int64_t>>& values);
+std::string PostgresArray(const std::vector<std::string>& values);
+
 } // namespace backoffice

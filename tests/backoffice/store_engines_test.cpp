@@ -68,6 +68,42 @@ TEST(StoreEngines, BothMigrationListsMakeTheSameTablesAndColumns) {
     EXPECT_EQ(bo::SqliteStore::currentVersion(), bo::PostgresStore::currentVersion());
     EXPECT_EQ(fromPostgres, fromSqlite);
 }
+
+// Arrays carry any text a handheld sends, byte for byte, and NULLs.
+TEST(StoreEngines, ArraysCarryAnyTextAndNulls) {
+    TemporaryFolder folder;
+    TestDatabase postgres("postgresql", folder.path());
+    if (!postgres.available()) {
+        GTEST_SKIP() << "no PostgreSQL server for the tests";
+    }
+    const std::vector<std::string> texts = {"",
+                                            "plain",
+                                            "with \"quotes\"",
+                                            "back\\slash",
+                                            "{braces}",
+                                            "a,b",
+                                            " spaced ",
+                                            "NULL",
+                                            "caf\xc3\xa9",
+                                            "line\nbreak",
+                                            "'; DROP TABLE notes; --"};
+    const std::vector<std::optional<std::int64_t>> numbers = {1, std::nullopt, -7,
+                                                              9223372036854775807LL};
+    auto store = postgres.open();
+    auto& pg = static_cast<bo::PostgresStore&>(*store);
+    pg.session(false, [&](bo::PostgresStore::Session& db) {
+        const auto t = db.rows("SELECT unnest($1::TEXT[])", {bo::PostgresArray(texts)});
+        ASSERT_EQ(t.size(), texts.size());
+        for (size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(t[i].values.at(0), texts[i]) << i;
+        }
+        const auto n = db.rows("SELECT unnest($1::BIGINT[])", {bo::PostgresArray(numbers)});
+        ASSERT_EQ(n.size(), numbers.size());
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            EXPECT_EQ(n[i].optionalInteger(0), numbers[i]) << i;
+        }
+    });
+}
 #endif
 
 #include "backoffice/dashboard_sqlite.h"
