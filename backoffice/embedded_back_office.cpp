@@ -1,13 +1,13 @@
 #include "backoffice/embedded_back_office.h"
 
 #include "backoffice/dashboard.h"
-#include "backoffice/dashboard_sqlite.h"
 #include "backoffice/demo_data.h"
 #include "backoffice/handlers.h"
+#include "backoffice/postgres_store.h"
 #include "backoffice/print.h"
 #include "backoffice/server.h"
 #include "backoffice/sqlite.h"
-#include "backoffice/sqlite_store.h"
+#include "backoffice/store_factory.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -23,10 +23,10 @@ struct EmbeddedBackOffice::Impl {
     std::string folder;
     std::string database;
     std::string prints;
-    std::unique_ptr<SqliteStore> store;
+    OpenedStore opened;
+    Store* store = nullptr;
     std::unique_ptr<PdfPrinter> printer;
     std::unique_ptr<Handlers> handlers;
-    std::unique_ptr<SqliteDashboardQueries> dashboardQueries;
     std::unique_ptr<Dashboard> dashboard;
     std::unique_ptr<Server> server;
 };
@@ -53,9 +53,11 @@ EmbeddedBackOffice::EmbeddedBackOffice(Options options) : d_(std::make_unique<Im
         throw std::runtime_error("cannot create a temporary folder");
     }
     d_->folder = pattern;
-    d_->database = d_->folder + "/backoffice.db";
+    d_->database =
+        d_->options.database.empty() ? d_->folder + "/backoffice.db" : d_->options.database;
     d_->prints = d_->folder + "/prints";
-    d_->store = std::make_unique<SqliteStore>(d_->database);
+    d_->opened = OpenStore(d_->database, {});
+    d_->store = d_->opened.store.get();
     if (d_->options.seedDemo) {
         SeedDemo(*d_->store, d_->options.today);
     }
@@ -77,9 +79,8 @@ EmbeddedBackOffice::EmbeddedBackOffice(Options options) : d_(std::make_unique<Im
             std::cerr << line << '\n';
         };
     }
-    if (d_->options.dashboard) {
-        d_->dashboardQueries = std::make_unique<SqliteDashboardQueries>(*d_->store);
-        d_->dashboard = std::make_unique<Dashboard>(*d_->dashboardQueries, DashboardOptions{},
+    if (d_->options.dashboard && d_->opened.dashboard) {
+        d_->dashboard = std::make_unique<Dashboard>(*d_->opened.dashboard, DashboardOptions{},
                                                     "127.0.0.1", d_->prints);
         d_->dashboard->attach(serverOptions);
     }
@@ -93,9 +94,8 @@ EmbeddedBackOffice::EmbeddedBackOffice(Options options) : d_(std::make_unique<Im
 EmbeddedBackOffice::~EmbeddedBackOffice() {
     d_->server.reset();
     d_->dashboard.reset();
-    d_->dashboardQueries.reset();
     d_->handlers.reset();
-    d_->store.reset();
+    d_->opened = {};
     std::error_code ignored;
     std::filesystem::remove_all(d_->folder, ignored);
 }
@@ -134,12 +134,33 @@ void EmbeddedBackOffice::stop() {
 std::vector<std::vector<std::string>>
 EmbeddedBackOffice::query(const std::string& sql,
                           const std::vector<std::string>& parameters) const {
+    std::vector<std::vector<std::string>> rows;
+#ifdef KORVANE_HAVE_POSTGRES
+    if (d_->opened.engine == "postgresql") {
+        // The same "?" placeholders as SQLite's, numbered as PostgreSQL's.
+        std::string numbered;
+        int n = 0;
+        for (const char c : sql) {
+            numbered += c == '?' ? "$" + std::to_string(++n) : std::string(1, c);
+        }
+        const std::vector<std::optional<std::string>> values(parameters.begin(), parameters.end());
+        static_cast<PostgresStore&>(*d_->store).session(false, [&](PostgresStore::Session& db) {
+            for (const PostgresStore::TextRow& row : db.rows(numbered, values)) {
+                std::vector<std::string> texts;
+                for (const auto& value : row.values) {
+                    texts.push_back(value.value_or(""));
+                }
+                rows.push_back(std::move(texts));
+            }
+        });
+        return rows;
+    }
+#endif
     sqlite::Database db(d_->database);
     auto q = db.query(sql);
     for (size_t i = 0; i < parameters.size(); ++i) {
         q.bind(static_cast<int>(i + 1), parameters[i]);
     }
-    std::vector<std::vector<std::string>> rows;
     while (q.next()) {
         std::vector<std::string> row;
         for (int c = 0; c < q.columns(); ++c) {

@@ -34,6 +34,9 @@ public:
         bool log = false;
         // The supervisor's dashboard on the same listener (open: loopback).
         bool dashboard = true;
+        // Empty: a temporary SQLite file. A postgresql:// URI: that database
+        // (seeded when it is empty), left as it is afterwards.
+        std::string database;
     };
 
     EmbeddedBackOffice();

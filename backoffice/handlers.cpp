@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <random>
 #include <strings.h>
+#include <thread>
 
 namespace backoffice {
 
@@ -171,7 +173,7 @@ std::string deviceCode(Context& c, Id id) {
 }
 
 Note requireNote(Context& c, Id id) {
-    std::optional<Note> note = c.tx.note(id);
+    std::optional<Note> note = c.tx.noteToChange(id);
     if (!note || note->plantId != c.plant.id) {
         throw Refusal{Codes::NoteUnknown, ""};
     }
@@ -469,18 +471,18 @@ std::string packingNoteContainerMessage(Context& c) {
     if (!code.empty() && code.size() <= kMaxCodeLength) {
         // A container travels with many notes over time: the open one, else
         // the last.
+        std::optional<Id> chosen;
         for (const ContainerOnNote& entry : c.tx.containerHistory(c.plant.id, code)) {
-            std::optional<Note> note = c.tx.note(entry.noteId);
-            if (!note) {
-                continue;
+            if (!chosen) {
+                chosen = entry.noteId;
             }
-            if (!found) {
-                found = note;
-            }
-            if (note->status != NoteStatus::Done) {
-                found = note;
+            if (entry.noteStatus != NoteStatus::Done) {
+                chosen = entry.noteId;
                 break;
             }
+        }
+        if (chosen) {
+            found = c.tx.note(*chosen);
         }
     }
     if (!found) {
@@ -542,10 +544,9 @@ std::string containerScanMessage(Context& c) {
             onThisNote = true; // a repeated scan is not a second container
             continue;
         }
-        const std::optional<Note> other = c.tx.note(entry.noteId);
-        if (other && other->status != NoteStatus::Done) {
+        if (entry.noteStatus != NoteStatus::Done) {
             throw Refusal{Codes::ContainerElsewhere,
-                          Say(c.plant.language, Text::ContainerElsewhere, code, other->number)};
+                          Say(c.plant.language, Text::ContainerElsewhere, code, entry.noteNumber)};
         }
     }
     if (!onThisNote) {
@@ -582,15 +583,17 @@ std::string deliveredQuantityMessage(Context& c) {
             throw Refusal{Codes::LineUnknown, ""};
         }
     }
-    for (Line& line : lines) {
+    std::vector<Line> before, after;
+    for (const Line& line : lines) {
         const auto entry = wanted.find(line.id);
         if (entry == wanted.end() || entry->second == line.delivered) {
             continue;
         }
-        Line after = line;
-        after.delivered = entry->second; // absolute: a repeated request changes nothing
-        c.tx.updateLine(line, after);
+        before.push_back(line);
+        after.push_back(line);
+        after.back().delivered = entry->second; // absolute: a repeated request changes nothing
     }
+    c.tx.updateLines(before, after);
     // A save counts as work even when every quantity stood as delivered (Hold
     // on a note the worker only confirmed): the handheld counts the note in
     // progress from then on, so leaving it must not make it new again.
@@ -828,6 +831,27 @@ const Route_ kHandlers[] = {
     {"KORVANEPROCESS", processMessage, true, "KorvaneProcessResponse"},
 };
 
+const Route_* routeOf(const std::string& function) {
+    for (const Route_& candidate : kHandlers) {
+        if (function == candidate.function) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
+// The answer's root element for a function; an unknown one gets the generic.
+std::string responseElementOf(const std::string& function) {
+    if (function == "KORVANESETTINGS") {
+        return "KorvaneSettingsResponse";
+    }
+    if (function == "KORVANEPRINT") {
+        return "KorvanePrintResponse";
+    }
+    const Route_* route = routeOf(function);
+    return route ? route->responseElement : "KorvaneResponse";
+}
+
 } // namespace
 
 std::string IsoTime(std::chrono::system_clock::time_point time) {
@@ -1013,13 +1037,60 @@ PrintDocument printDocument(Context& c, const Note& note) {
 
 } // namespace
 
+namespace {
+
+// A short pause, growing with the attempt and random, so that two exchanges
+// that collided do not collide again in step.
+void pauseBeforeRetry(int attempt) {
+    thread_local std::minstd_rand random{std::random_device{}()};
+    std::uniform_int_distribution<int> millis(1, 10 * attempt);
+    std::this_thread::sleep_for(std::chrono::milliseconds(millis(random)));
+}
+
+// Runs `work` until it does not lose a race, at most kExchangeAttempts times;
+// the last StoreConflict reaches the caller.
+template <typename Work> auto retryingConflicts(Work&& work) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return work();
+        } catch (const StoreConflict&) {
+            if (attempt >= kExchangeAttempts) {
+                throw;
+            }
+        }
+        pauseBeforeRetry(attempt);
+    }
+}
+
+} // namespace
+
 ExchangeResult Handlers::handle(const SoapCall& call) {
+    try {
+        return retryingConflicts([&] { return handleOnce(call); });
+    } catch (const StoreConflict& conflict) {
+        ExchangeResult result;
+        result.outcome = Codes::NotAnswered;
+        result.document = resultDocument(responseElementOf(call.functionCode), Codes::NotAnswered,
+                                         kTryAgainMessage);
+        result.detail = std::string("lost a race ") + std::to_string(kExchangeAttempts) +
+                        " times: " + conflict.what();
+        return result;
+    }
+}
+
+ExchangeResult Handlers::handleOnce(const SoapCall& call) {
     ExchangeResult result;
     const RequestReader in(call.requestRoot());
-    const auto clock = options_.clock();
-    const std::string now = IsoTime(clock);
+    // The database's clock unless the tests set one: read in the exchange's
+    // transaction, so every server on one database compares the same times.
+    std::chrono::system_clock::time_point clock;
+    std::string now;
+    const auto readClock = [&](StoreTransaction& tx) {
+        clock = options_.clock ? options_.clock() : tx.now();
+        now = IsoTime(clock);
+    };
     const std::string& function = call.functionCode;
-    std::string responseElement = "KorvaneResponse";
+    const std::string responseElement = responseElementOf(function);
 
     const auto refuse = [&](const std::string& code, std::string message) {
         result.outcome = code;
@@ -1029,8 +1100,8 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
 
     try {
         if (function == "KORVANESETTINGS") {
-            responseElement = "KorvaneSettingsResponse";
             store_.write([&](StoreTransaction& tx) {
+                readClock(tx);
                 tx.setActor({std::nullopt, std::nullopt, now});
                 const std::string plantCode = trimmed(in.requiredText("PlantCode"));
                 const std::string deviceCode = trimmed(in.requiredText("PDACode"));
@@ -1055,17 +1126,8 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
             return result;
         }
 
-        const Route_* route = nullptr;
-        for (const Route_& candidate : kHandlers) {
-            if (function == candidate.function) {
-                route = &candidate;
-            }
-        }
-        if (function == "KORVANEPRINT") {
-            responseElement = "KorvanePrintResponse";
-        } else if (route) {
-            responseElement = route->responseElement;
-        } else {
+        const Route_* route = routeOf(function);
+        if (!route && function != "KORVANEPRINT") {
             throw BadRequest{"the function " + function + " is unknown"};
         }
 
@@ -1075,10 +1137,13 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
         Actor printActor;
 
         const auto work = [&](StoreTransaction& tx) {
+            readClock(tx);
             const std::optional<std::int64_t> deviceId =
                 ParseInteger(in.text("MobileDevice_ID").value_or(""));
-            const std::optional<Device> device = deviceId ? tx.device(*deviceId) : std::nullopt;
-            const std::optional<Plant> plant = device ? tx.plant(device->plantId) : std::nullopt;
+            const std::optional<std::pair<Device, Plant>> found =
+                deviceId ? tx.deviceWithPlant(*deviceId) : std::nullopt;
+            const std::optional<Device> device = found ? std::optional(found->first) : std::nullopt;
+            const std::optional<Plant> plant = found ? std::optional(found->second) : std::nullopt;
             if (!device || !plant) {
                 refuse(Codes::NotAnswered, std::string(kInvalidUserMessage));
                 result.detail = "unknown handheld " + in.text("MobileDevice_ID").value_or("(none)");
@@ -1119,15 +1184,19 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
 
         // Print: rendering and the print command run outside any transaction.
         const PrintOutcome printed = options_.printer->print(*document, printStem(*document, now));
-        store_.write([&](StoreTransaction& tx) {
-            tx.setActor(printActor);
-            if (const std::optional<Note> current = tx.note(printNote)) {
-                Note after = *current;
-                after.colli = document->colli;
-                tx.updateNote(*current, after);
-            }
-            tx.addPrintJob({0, printNote, *printActor.deviceId, document->colli,
-                            document->orderForm, printed.file, printed.status, printed.message});
+        // Printed once: only the record is tried again when it loses a race.
+        retryingConflicts([&] {
+            store_.write([&](StoreTransaction& tx) {
+                tx.setActor(printActor);
+                if (const std::optional<Note> current = tx.noteToChange(printNote)) {
+                    Note after = *current;
+                    after.colli = document->colli;
+                    tx.updateNote(*current, after);
+                }
+                tx.addPrintJob({0, printNote, *printActor.deviceId, document->colli,
+                                document->orderForm, printed.file, printed.status,
+                                printed.message});
+            });
         });
         if (printed.status == "failed") {
             refuse(Codes::PrintFailed, "");
@@ -1142,6 +1211,8 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
         refuse(Codes::NotAnswered, "Not able to create normal return message. " + bad.reason);
     } catch (const Refusal& refusal) {
         refuse(refusal.code, refusal.message);
+    } catch (const StoreConflict&) {
+        throw; // the whole exchange runs again
     } catch (const std::exception& error) {
         // The database failed (full or read-only disk, a broken file): nothing
         // was committed, and the handheld says the server cannot be reached.

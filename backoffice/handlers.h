@@ -37,15 +37,22 @@ inline constexpr std::string_view kInvalidUserMessage =
 inline constexpr std::string_view kServerDownMessage =
     "Not able to create normal return message.Connection is not possible, check if Halcyra "
     "server is down and log files.";
+// Another handheld changed the same note or item at the same moment, again on
+// every try: nothing was changed, and sending again will be answered.
+inline constexpr std::string_view kTryAgainMessage =
+    "Not able to create normal return message. The note or item was changed by another handheld "
+    "at the same moment, please try again.";
+// How often an exchange that lost a race is run again before the worker is
+// asked to send it again.
+inline constexpr int kExchangeAttempts = 5;
 
 struct HandlerOptions {
     // Unknown handhelds of a demonstration plant are registered on first
     // contact.
     bool demo = false;
-    // The time of changes and holds; tests set their own.
-    std::function<std::chrono::system_clock::time_point()> clock = [] {
-        return std::chrono::system_clock::now();
-    };
+    // The time of changes and holds; empty: the database's clock, which every
+    // server on one database shares. Tests set their own.
+    std::function<std::chrono::system_clock::time_point()> clock;
     // A hold without activity for this long may be taken by another device
     // (a handheld that was dropped or switched off keeps no note for ever).
     std::chrono::minutes holdLifetime{120};
@@ -65,9 +72,12 @@ struct ExchangeResult {
 class Handlers {
 public:
     Handlers(Store& store, HandlerOptions options);
+    // Runs the exchange again, after a short random pause, when it lost a
+    // race (StoreConflict), at most kExchangeAttempts times.
     ExchangeResult handle(const SoapCall& call);
 
 private:
+    ExchangeResult handleOnce(const SoapCall& call);
     Store& store_;
     HandlerOptions options_;
 };

@@ -1,16 +1,15 @@
 // korvane-backoffice: the reference back office.
 #include "backoffice/dashboard.h"
-#include "backoffice/dashboard_sqlite.h"
 #include "backoffice/demo_data.h"
 #include "backoffice/handlers.h"
 #include "backoffice/options.h"
+#include "backoffice/postgres_store.h"
 #include "backoffice/print.h"
 #include "backoffice/server.h"
 #include "backoffice/service_notify.h"
 #include "backoffice/site_export.h"
 #include "backoffice/site_import.h"
-#include "backoffice/sqlite_site_data.h"
-#include "backoffice/sqlite_store.h"
+#include "backoffice/store_factory.h"
 #include "backoffice/upkeep.h"
 
 #include <chrono>
@@ -48,16 +47,31 @@ int Serve(const ServeOptions& options) {
         std::cerr << line << '\n';
     };
 
-    std::unique_ptr<SqliteStore> store;
+    OpenedStore opened;
+    Store* store = nullptr;
     try {
-        store = std::make_unique<SqliteStore>(options.database, options.fullSync);
-        if (SqliteSiteData(*store).rollBackUnfinishedImport()) {
+        opened = OpenStore(options.database, {options.fullSync, options.dbConnections});
+        store = opened.store.get();
+        if (opened.siteData && opened.siteData->rollBackUnfinishedImport()) {
             log("event=import-rolled-back reason=\"an import was stopped before it finished\"");
         }
         if (options.demo) {
             const std::string today = options.today.empty() ? LocalToday() : options.today;
-            if (SeedDemo(*store, today)) {
-                log("event=seeded database=" + options.database + " day=" + today);
+            // Two instances starting on one empty database both try; the
+            // one that lost finds the warehouse there on its second look.
+            bool seeded = false;
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    seeded = SeedDemo(*store, today);
+                    break;
+                } catch (const StoreConflict&) {
+                    if (attempt == 3) {
+                        throw;
+                    }
+                }
+            }
+            if (seeded) {
+                log("event=seeded engine=" + opened.engine + " day=" + today);
             }
         }
     } catch (const std::exception& error) {
@@ -65,10 +79,15 @@ int Serve(const ServeOptions& options) {
         return 1;
     }
 
+    const bool networked = IsPostgresUri(options.database);
+    // A networked database has no folder: then prints/ in the working folder.
     const std::string printFolder =
-        options.printFolder.empty()
-            ? (std::filesystem::absolute(options.database).parent_path() / "prints").string()
-            : options.printFolder;
+        !options.printFolder.empty() ? options.printFolder
+        : networked
+            ? (std::filesystem::current_path() / "prints").string()
+            : (std::filesystem::absolute(options.database).parent_path() / "prints").string();
+    // The log names a networked database by host and name only.
+    const std::string databaseName = networked ? "postgresql" : options.database;
     PdfPrinter printer(printFolder, options.printCommand);
     HandlerOptions handlerOptions;
     handlerOptions.demo = options.demo;
@@ -83,21 +102,25 @@ int Serve(const ServeOptions& options) {
         serverOptions.log = log;
     }
     serverOptions.heartbeat = NotifyWatchdog;
-    SqliteDashboardQueries dashboardQueries(*store);
-    Dashboard dashboard(dashboardQueries, options.dashboard, options.host, printFolder, log);
-    if (!dashboard.error().empty()) {
-        std::cerr << "korvane-backoffice: " << dashboard.error() << '\n';
-        return 1;
+    std::optional<Dashboard> dashboard;
+    if (opened.dashboard) {
+        dashboard.emplace(*opened.dashboard, options.dashboard, options.host, printFolder, log);
+        if (!dashboard->error().empty()) {
+            std::cerr << "korvane-backoffice: " << dashboard->error() << '\n';
+            return 1;
+        }
+        dashboard->attach(serverOptions);
+    } else {
+        log("event=no-dashboard engine=" + opened.engine);
     }
-    dashboard.attach(serverOptions);
     Server server(handlers, serverOptions);
     if (!server.bind()) {
         std::cerr << "korvane-backoffice: cannot listen on " << options.host << ':' << options.port
                   << '\n';
         return 1;
     }
-    if (!dashboard.start()) {
-        std::cerr << "korvane-backoffice: " << dashboard.error() << '\n';
+    if (dashboard && !dashboard->start()) {
+        std::cerr << "korvane-backoffice: " << dashboard->error() << '\n';
         return 1;
     }
     if (!options.portFile.empty()) {
@@ -107,13 +130,18 @@ int Serve(const ServeOptions& options) {
         std::rename(partial.c_str(), options.portFile.c_str());
     }
     log("event=listening url=http://" + options.host + ":" + std::to_string(server.port()) + "/" +
-        options.path + "/QVRGenericWebService database=" + options.database);
+        options.path + "/QVRGenericWebService database=" + databaseName);
     NotifyReady();
 
-    SqliteSiteData siteData(*store);
-    Upkeep upkeep(siteData,
-                  {options.backupFolder, options.backupEvery, options.backupKeep, options.keepDays},
-                  log);
+    std::optional<Upkeep> upkeep;
+    if (opened.siteData) {
+        upkeep.emplace(*opened.siteData,
+                       Upkeep::Options{options.backupFolder, options.backupEvery,
+                                       options.backupKeep, options.keepDays},
+                       log);
+    } else if (!options.backupFolder.empty() || options.keepDays > 0) {
+        log("event=no-upkeep engine=" + opened.engine);
+    }
 
     std::thread signals([&server, &stopSignals, &log] {
         int signal = 0;
@@ -124,14 +152,26 @@ int Serve(const ServeOptions& options) {
     });
     signals.detach();
     server.run();
-    dashboard.stop();
+    if (dashboard) {
+        dashboard->stop();
+    }
     log("event=stopped");
     return 0;
 }
 
+// The site data of `database`, or a clear refusal on an engine without it.
+OpenedStore OpenSiteData(const std::string& database) {
+    OpenedStore opened = OpenStore(database, {});
+    if (!opened.siteData) {
+        throw std::runtime_error("import, export, backup and prune are not available on " +
+                                 opened.engine + " yet (back it up with pg_dump)");
+    }
+    return opened;
+}
+
 int Import(const ImportOptions& options) {
-    SqliteStore store(options.database);
-    SqliteSiteData data(store);
+    OpenedStore opened = OpenSiteData(options.database);
+    SiteData& data = *opened.siteData;
     ImportRequest request;
     request.files = options.files;
     request.checkOnly = options.check;
@@ -182,8 +222,8 @@ int Import(const ImportOptions& options) {
 }
 
 int Export(const ExportOptions& options) {
-    SqliteStore store(options.database);
-    SqliteSiteData data(store);
+    OpenedStore opened = OpenSiteData(options.database);
+    SiteData& data = *opened.siteData;
     const auto started = std::chrono::steady_clock::now();
     const std::vector<ExportNote> notes = data.exportDay(options.day, options.plant);
     for (const std::string& file :
@@ -197,17 +237,16 @@ int Export(const ExportOptions& options) {
 }
 
 int Backup(const BackupOptions& options) {
-    SqliteStore store(options.database);
-    SqliteSiteData(store).backup(options.file);
+    OpenSiteData(options.database).siteData->backup(options.file);
     std::cout << options.file << '\n';
     return 0;
 }
 
 int Prune(const PruneOptions& options) {
-    SqliteStore store(options.database);
+    OpenedStore opened = OpenSiteData(options.database);
     const std::string today = options.today.empty() ? LocalToday() : options.today;
     const std::string before = AddDays(today, -options.keepDays);
-    const PruneSummary s = SqliteSiteData(store).prune(before, NowIso());
+    const PruneSummary s = opened.siteData->prune(before, NowIso());
     std::cout << "delivered before " << before << ": removed " << s.routes << " routes, " << s.notes
               << " notes, " << s.lines << " lines, " << s.containers << " containers, "
               << s.poolUnits << " pool scans, " << s.printJobs << " print jobs, " << s.auditEntries
@@ -231,7 +270,7 @@ int main(int argc, char** argv) {
                                   : line.command == Command::Backup ? &line.backup.database
                                   : line.command == Command::Prune  ? &line.prune.database
                                                                     : nullptr;
-    if (existing && !std::filesystem::is_regular_file(*existing)) {
+    if (existing && !IsPostgresUri(*existing) && !std::filesystem::is_regular_file(*existing)) {
         std::cerr << "korvane-backoffice: no database " << *existing << '\n';
         return 1;
     }

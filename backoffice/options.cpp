@@ -15,8 +15,11 @@ const CLI::Validator
     kDay([](std::string& text) { return IsDay(text) ? std::string() : "wants YYYY-MM-DD"; }, "DAY");
 
 void AddDatabase(CLI::App& app, std::string& database) {
-    app.add_option("--db", database, "the database (created when missing)")
-        ->type_name("FILE")
+    app.add_option("--db", database,
+                   "the database: an SQLite file (created when missing) or "
+                   "postgresql://user@host:port/dbname (the password from ~/.pgpass or "
+                   "PGPASSFILE, never in the URI)")
+        ->type_name("FILE|URI")
         ->capture_default_str();
 }
 
@@ -212,6 +215,11 @@ void AddServeOptions(CLI::App& app, ServeOptions& o) {
         ->type_name("FILE");
     app.add_flag("--full-sync", o.fullSync,
                  "wait for the disk on every commit (survives power loss; slower)");
+    app.add_option("--db-connections", o.dbConnections,
+                   "PostgreSQL: at most N connections of this instance to the database")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000))
+        ->capture_default_str();
     app.add_flag("--quiet", o.quiet, "no exchange log");
     app.add_option("--backup-dir", o.backupFolder,
                    "take a backup into DIR every --backup-every, keeping --backup-keep")

@@ -45,6 +45,7 @@ struct ServeOptions {
     std::string today;    // the demo day; empty: today
     bool demo = false;
     bool fullSync = false;
+    int dbConnections = 8;
     bool quiet = false;
     // Upkeep while serving.
     std::string backupFolder; // empty: no scheduled backups

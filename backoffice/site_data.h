@@ -142,6 +142,10 @@ public:
     virtual PruneSummary prune(const std::string& day, const std::string& time) = 0;
     // A consistent copy of the whole database into `file`, while others work.
     virtual void backup(const std::string& file) = 0;
+    // Removes the rows an import wrote ahead of a switch it never made (the
+    // process was killed), unless that import still runs; the next import
+    // does the same. True when there were any.
+    virtual bool rollBackUnfinishedImport() = 0;
 };
 
 } // namespace backoffice

@@ -21,10 +21,7 @@ public:
     std::vector<ExportNote> exportDay(const std::string& day, const std::string& plant) override;
     PruneSummary prune(const std::string& day, const std::string& time) override;
     void backup(const std::string& file) override;
-    // Removes the rows an import wrote ahead of a switch it never made (the
-    // process was killed), unless that import still runs; the next import
-    // does the same. True when there were any.
-    bool rollBackUnfinishedImport();
+    bool rollBackUnfinishedImport() override;
 
 private:
     SqliteStore& store_;

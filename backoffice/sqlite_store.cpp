@@ -1,9 +1,11 @@
 #include "backoffice/sqlite_store.h"
 
 #include "backoffice/sqlite.h"
+#include "backoffice/store_rows.h"
 
 #include <algorithm>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace backoffice {
 
@@ -281,155 +283,41 @@ CREATE INDEX pool_units_by_note ON pool_units(note_id) WHERE note_id IS NOT NULL
 
 constexpr int kVersion = static_cast<int>(std::size(kMigrations));
 
-const std::string kNoteColumns =
-    "id, plant_id, route_id, number, customer, status, process_mode, colli, stop, "
-    "department_id, collection_point, collection_point_name, transport_article, remark, "
-    "held_by, hold_kind, hold_start, hold_touched, held_since";
-
 // A note is there for the handhelds only with its route: an import writes the
 // notes of new routes ahead and brings the routes last, in one short step.
 const std::string kNoteReachable = "EXISTS(SELECT 1 FROM routes r WHERE r.id = notes.route_id)";
 
-Note readNote(const sqlite::Query& q) {
-    Note n;
-    n.id = q.integer(0);
-    n.plantId = q.integer(1);
-    n.routeId = q.integer(2);
-    n.number = q.text(3);
-    n.customer = q.text(4);
-    n.status = static_cast<NoteStatus>(q.integer(5));
-    n.processMode = q.integer(6) != 0;
-    n.colli = static_cast<int>(q.integer(7));
-    n.stop = static_cast<int>(q.integer(8));
-    n.departmentId = q.optionalInteger(9).value_or(0);
-    n.collectionPoint = static_cast<int>(q.integer(10));
-    n.collectionPointName = q.text(11);
-    n.transportArticle = q.text(12);
-    n.remark = q.text(13);
-    n.heldBy = q.optionalInteger(14);
-    n.holdKind = static_cast<HoldKind>(q.integer(15));
-    n.holdStart = static_cast<NoteStatus>(q.integer(16));
-    n.holdTouched = q.integer(17) != 0;
-    n.heldSince = q.text(18);
-    return n;
-}
-
-const std::string kLineColumns =
-    "id, note_id, position, product_code, description, size, packaging, ordered, delivered, "
-    "minimum, maximum, counted, count_minimum, count_maximum, bundles_scanned";
-
-Line readLine(const sqlite::Query& q) {
-    Line l;
-    l.id = q.integer(0);
-    l.noteId = q.integer(1);
-    l.position = static_cast<int>(q.integer(2));
-    l.productCode = q.text(3);
-    l.description = q.text(4);
-    l.size = q.text(5);
-    l.packaging = q.text(6);
-    l.ordered = static_cast<int>(q.integer(7));
-    l.delivered = static_cast<int>(q.integer(8));
-    l.minimum = static_cast<int>(q.integer(9));
-    l.maximum = static_cast<int>(q.integer(10));
-    l.counted = q.integer(11) != 0;
-    l.countMinimum = static_cast<int>(q.integer(12));
-    l.countMaximum = static_cast<int>(q.integer(13));
-    l.bundlesScanned = static_cast<int>(q.integer(14));
-    return l;
-}
-
-const std::string kPlantColumns =
-    "id, code, name, street, city, zip, state, language, aord, dnpp, pof, pcs, dnenr, dnc, opi, "
-    "acs, asb, spn, default_department, demo";
-
-Plant readPlant(const sqlite::Query& q) {
-    Plant p;
-    p.id = q.integer(0);
-    p.code = q.text(1);
-    p.name = q.text(2);
-    p.street = q.text(3);
-    p.city = q.text(4);
-    p.zip = q.text(5);
-    p.state = q.text(6);
-    p.language = q.text(7);
-    p.flags.AORD = static_cast<int>(q.integer(8));
-    p.flags.DNPP = static_cast<int>(q.integer(9));
-    p.flags.POF = static_cast<int>(q.integer(10));
-    p.flags.PCS = q.integer(11) != 0;
-    p.flags.DNENR = q.integer(12) != 0;
-    p.flags.DNC = static_cast<int>(q.integer(13));
-    p.flags.OPI = q.integer(14) != 0;
-    p.flags.ACS = q.integer(15) != 0;
-    p.flags.ASB = q.integer(16) != 0;
-    p.flags.SPN = static_cast<int>(q.integer(17));
-    p.defaultDepartment = q.optionalInteger(18);
-    p.demo = q.integer(19) != 0;
-    return p;
-}
-
-const std::string kPoolColumns = "id, plant_id, bundle, code, product_code, quantity, "
-                                 "needs_confirm, note_id, line_id, scanned_at";
-
-PoolUnit readPoolUnit(const sqlite::Query& q) {
-    PoolUnit u;
-    u.id = q.integer(0);
-    u.plantId = q.integer(1);
-    u.bundle = q.integer(2) != 0;
-    u.code = q.text(3);
-    u.productCode = q.text(4);
-    u.quantity = static_cast<int>(q.integer(5));
-    u.needsConfirm = q.integer(6) != 0;
-    u.noteId = q.optionalInteger(7);
-    u.lineId = q.optionalInteger(8);
-    u.scannedAt = q.text(9);
-    return u;
-}
-
-// "field=value" pairs of what differs, for the audit trail.
-class Difference {
-public:
-    template <typename T> void field(const char* name, const T& before, const T& after) {
-        if (before == after) {
-            return;
+// Another process held SQLite's write lock past the busy timeout: the
+// exchange lost a race, and a second try will find the lock free.
+std::exception_ptr asConflict(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const sqlite::Error& e) {
+        const int primary = e.code() & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+            return std::make_exception_ptr(StoreConflict(e.what()));
         }
-        add(before_, name, show(before));
-        add(after_, name, show(after));
+    } catch (...) {
     }
-    bool empty() const { return before_.empty(); }
-    const std::string& before() const { return before_; }
-    const std::string& after() const { return after_; }
-
-private:
-    static std::string show(const std::string& v) { return v; }
-    static std::string show(int v) { return std::to_string(v); }
-    static std::string show(bool v) { return v ? "1" : "0"; }
-    static std::string show(NoteStatus v) { return StatusName(v); }
-    static std::string show(HoldKind v) { return std::to_string(static_cast<int>(v)); }
-    static std::string show(const std::optional<Id>& v) {
-        return v ? std::to_string(*v) : std::string("-");
-    }
-    static void add(std::string& to, const char* name, const std::string& value) {
-        if (!to.empty()) {
-            to += "; ";
-        }
-        to += name;
-        to += '=';
-        to += value;
-    }
-    std::string before_;
-    std::string after_;
-};
+    return error;
+}
 
 } // namespace
+
+using namespace rows;
 
 class SqliteTransaction : public StoreTransaction {
 public:
     SqliteTransaction(SqliteStore& store, bool write)
         : store_(store), owned_(store.acquire()), db_(owned_.get()) {
         if (write) {
-            writeLock_ = std::unique_lock(store_.writer_);
+            writeTurn_ = store_.writerTurn();
         }
-        transaction_.emplace(*db_, write);
+        try {
+            transaction_.emplace(*db_, write);
+        } catch (...) {
+            std::rethrow_exception(asConflict(std::current_exception()));
+        }
     }
     // One piece of work inside the writer's batch transaction: no BEGIN or
     // COMMIT of its own.
@@ -442,6 +330,11 @@ public:
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
+    // The file lives on this machine (WAL needs that), so every user of it
+    // shares this clock.
+    std::chrono::system_clock::time_point now() override {
+        return std::chrono::system_clock::now();
+    }
     sqlite::Database& database() { return *db_; }
 
     std::optional<Plant> plantByCode(const std::string& code) override {
@@ -570,6 +463,8 @@ public:
         q.bind(1, id);
         return q.next() ? std::optional(readNote(q)) : std::nullopt;
     }
+    // One writer at a time holds the whole file: nothing more to lock.
+    std::optional<Note> noteToChange(Id id) override { return note(id); }
     std::optional<Note> noteByNumber(Id plantId, const std::string& number) override {
         auto q = db_->query("SELECT " + kNoteColumns +
                             " FROM notes WHERE plant_id = ? AND number = ? "
@@ -613,7 +508,9 @@ public:
         d.field("hold_touched", before.holdTouched, after.holdTouched);
         d.field("colli", before.colli, after.colli);
         db_->query("UPDATE notes SET status = ?, colli = ?, held_by = ?, hold_kind = ?, "
-                   "hold_start = ?, hold_touched = ?, held_since = ? WHERE id = ?")
+                   "hold_start = ?, hold_touched = ?, held_since = ? WHERE id = ? AND status = ? "
+                   "AND colli = ? AND held_by IS ? AND hold_kind = ? AND hold_start = ? AND "
+                   "hold_touched = ? AND held_since = ?")
             .bind(1, static_cast<std::int64_t>(after.status))
             .bind(2, static_cast<std::int64_t>(after.colli))
             .bindOptional(3, after.heldBy)
@@ -622,7 +519,17 @@ public:
             .bind(6, static_cast<std::int64_t>(after.holdTouched))
             .bind(7, after.heldSince)
             .bind(8, after.id)
+            .bind(9, static_cast<std::int64_t>(before.status))
+            .bind(10, static_cast<std::int64_t>(before.colli))
+            .bindOptional(11, before.heldBy)
+            .bind(12, static_cast<std::int64_t>(before.holdKind))
+            .bind(13, static_cast<std::int64_t>(before.holdStart))
+            .bind(14, static_cast<std::int64_t>(before.holdTouched))
+            .bind(15, before.heldSince)
             .run();
+        if (db_->changes() != 1) {
+            throw StoreConflict("note " + std::to_string(after.id) + " changed meanwhile");
+        }
         if (!d.empty()) {
             audit("note", after.id, "update", d.before(), d.after());
         }
@@ -645,11 +552,17 @@ public:
         if (d.empty()) {
             return;
         }
-        db_->query("UPDATE lines SET delivered = ?, bundles_scanned = ? WHERE id = ?")
+        db_->query("UPDATE lines SET delivered = ?, bundles_scanned = ? WHERE id = ? AND "
+                   "delivered = ? AND bundles_scanned = ?")
             .bind(1, static_cast<std::int64_t>(after.delivered))
             .bind(2, static_cast<std::int64_t>(after.bundlesScanned))
             .bind(3, after.id)
+            .bind(4, static_cast<std::int64_t>(before.delivered))
+            .bind(5, static_cast<std::int64_t>(before.bundlesScanned))
             .run();
+        if (db_->changes() != 1) {
+            throw StoreConflict("line " + std::to_string(after.id) + " changed meanwhile");
+        }
         audit("line", after.id, "update", d.before(), d.after());
     }
     std::vector<std::string> instructions(Id noteId) override {
@@ -668,18 +581,18 @@ public:
         q.bind(1, noteId);
         std::vector<ContainerOnNote> out;
         while (q.next()) {
-            out.push_back({q.integer(0), q.integer(1), q.text(2), q.text(3)});
+            out.push_back({q.integer(0), q.integer(1), q.text(2), q.text(3), NoteStatus::New, ""});
         }
         return out;
     }
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
-        auto q = db_->query("SELECT c.id, c.note_id, c.code, c.scanned_at FROM note_containers c "
-                            "JOIN notes n ON n.id = c.note_id WHERE c.code = ? AND n.plant_id = ? "
-                            "ORDER BY c.id DESC LIMIT 50");
+        auto q = db_->query("SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
+                            "FROM note_containers c JOIN notes n ON n.id = c.note_id "
+                            "WHERE c.code = ? AND n.plant_id = ? ORDER BY c.id DESC LIMIT 50");
         q.bind(1, code).bind(2, plantId);
         std::vector<ContainerOnNote> out;
         while (q.next()) {
-            out.push_back({q.integer(0), q.integer(1), q.text(2), q.text(3)});
+            out.push_back(readContainerHistory(q));
         }
         return out;
     }
@@ -710,12 +623,18 @@ public:
         d.field("note", before.noteId, after.noteId);
         d.field("line", before.lineId, after.lineId);
         d.field("scanned_at", before.scannedAt, after.scannedAt);
-        db_->query("UPDATE pool_units SET note_id = ?, line_id = ?, scanned_at = ? WHERE id = ?")
+        db_->query("UPDATE pool_units SET note_id = ?, line_id = ?, scanned_at = ? WHERE id = ? "
+                   "AND note_id IS ? AND line_id IS ?")
             .bindOptional(1, after.noteId)
             .bindOptional(2, after.lineId)
             .bind(3, after.scannedAt)
             .bind(4, after.id)
+            .bindOptional(5, before.noteId)
+            .bindOptional(6, before.lineId)
             .run();
+        if (db_->changes() != 1) {
+            throw StoreConflict("pool unit " + std::to_string(after.id) + " changed meanwhile");
+        }
         if (!d.empty()) {
             audit(after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after());
         }
@@ -888,21 +807,6 @@ public:
     }
 
 private:
-    static Route readRoute(const sqlite::Query& q) {
-        Route r;
-        r.id = q.integer(0);
-        r.plantId = q.integer(1);
-        r.departmentId = q.integer(2);
-        r.number = static_cast<int>(q.integer(3));
-        r.description = q.text(4);
-        r.productionDay = q.text(5);
-        r.deliveryDay = q.text(6);
-        r.newNotes = static_cast<int>(q.integer(7));
-        r.inProgress = static_cast<int>(q.integer(8));
-        r.done = static_cast<int>(q.integer(9));
-        return r;
-    }
-
     void audit(const char* entity, Id id, const char* action, const std::string& before,
                const std::string& after) {
         db_->query(
@@ -922,7 +826,7 @@ private:
     SqliteStore& store_;
     std::unique_ptr<sqlite::Database> owned_;
     sqlite::Database* db_;
-    std::unique_lock<std::mutex> writeLock_;
+    std::unique_lock<SqliteStore::WriterTurn> writeTurn_;
     std::optional<sqlite::Transaction> transaction_;
     Actor actor_;
 };
@@ -952,19 +856,42 @@ SqliteStore::~SqliteStore() {
     }
 }
 
+void SqliteStore::startWriter() {
+    if (!writerThread_.joinable()) {
+        writerThread_ = std::thread([this] { writeBatches(); });
+    }
+}
+
 void SqliteStore::write(const std::function<void(StoreTransaction&)>& work) {
     Job job;
     job.work = &work;
     std::unique_lock lock(jobsMutex_);
-    if (!writerThread_.joinable()) {
-        writerThread_ = std::thread([this] { writeBatches(); });
-    }
+    startWriter();
     jobs_.push_back(&job);
     jobsWanted_.notify_all();
     jobDone_.wait(lock, [&job] { return job.done; });
     if (job.error) {
         std::rethrow_exception(job.error);
     }
+}
+
+// A turn waits in the writer's queue like any work; when the writer reaches
+// it, it stands aside until the turn ends.
+void SqliteStore::WriterTurn::lock() {
+    Job job;
+    std::unique_lock lock(store_.jobsMutex_);
+    store_.startWriter();
+    store_.jobs_.push_back(&job);
+    store_.jobsWanted_.notify_all();
+    store_.jobDone_.wait(lock, [&job] { return job.done; });
+}
+
+void SqliteStore::WriterTurn::unlock() {
+    {
+        std::lock_guard lock(store_.jobsMutex_);
+        store_.turnHeld_ = false;
+    }
+    store_.turnEnded_.notify_all();
 }
 
 // Group commit: every piece of work waiting when the writer comes round runs
@@ -982,7 +909,20 @@ void SqliteStore::writeBatches() {
             if (jobs_.empty()) {
                 return;
             }
-            const size_t take = std::min<size_t>(jobs_.size(), 64);
+            if (!jobs_.front()->work) {
+                Job* turn = jobs_.front();
+                jobs_.erase(jobs_.begin());
+                turnHeld_ = true;
+                turn->done = true;
+                jobDone_.notify_all();
+                turnEnded_.wait(lock, [this] { return !turnHeld_; });
+                continue;
+            }
+            // The work up to the next turn, at most 64 pieces.
+            size_t take = 0;
+            while (take < jobs_.size() && take < 64 && jobs_[take]->work) {
+                ++take;
+            }
             batch.assign(jobs_.begin(), jobs_.begin() + static_cast<std::ptrdiff_t>(take));
             jobs_.erase(jobs_.begin(), jobs_.begin() + static_cast<std::ptrdiff_t>(take));
         }
@@ -991,7 +931,6 @@ void SqliteStore::writeBatches() {
             if (!db) {
                 db = open();
             }
-            std::lock_guard writer(writer_);
             sqlite::Transaction transaction(*db, true);
             for (Job* job : batch) {
                 db->execute("SAVEPOINT work");
@@ -1008,7 +947,7 @@ void SqliteStore::writeBatches() {
             transaction.commit();
         } catch (...) {
             // The commit (or the database) failed: none of the batch holds.
-            batchError = std::current_exception();
+            batchError = asConflict(std::current_exception());
             db.reset();
         }
         {
@@ -1102,7 +1041,7 @@ int SqliteStore::version() {
 void SqliteStore::migrate() {
     auto db = acquire();
     {
-        std::lock_guard lock(writer_);
+        // Before the writer thread starts: no turn to wait for.
         sqlite::Transaction transaction(*db, true);
         db->execute("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)");
         int version = 0;

@@ -20,9 +20,14 @@ class Database;
 }
 
 // The store in one SQLite file, in WAL mode: readers never wait for the
-// writer, a committed exchange survives a killed process, and writers take
-// their turn on a mutex of the process instead of SQLite's sleeping busy
-// handler. Connections are pooled, one per concurrent transaction.
+// writer, and a committed exchange survives a killed process. Every write of
+// the process takes one path, the queue of the writer thread: exchanges join
+// its group commit, and whoever needs a write transaction of its own (an
+// import's switch, a backup, loading data) waits in the same queue for a turn
+// in which the writer stands aside. SQLite's own write lock, taken at the
+// start of every write transaction, keeps the reads of a write transaction
+// and its updates together also against another process on the file.
+// Connections are pooled, one per concurrent transaction.
 class SqliteStore : public Store {
 public:
     // Opens the file, creating it when missing, and brings its schema to the
@@ -49,8 +54,17 @@ public:
     // For the import, export, retention and backup (sqlite_site_data): a
     // connection of their own, and the writers' turn, taken while an import
     // switches its staged rows in.
+    class WriterTurn {
+    public:
+        explicit WriterTurn(SqliteStore& store) : store_(store) {}
+        void lock();
+        void unlock();
+
+    private:
+        SqliteStore& store_;
+    };
     std::unique_ptr<sqlite::Database> connect();
-    std::unique_lock<std::mutex> writerTurn() { return std::unique_lock(writer_); }
+    std::unique_lock<WriterTurn> writerTurn() { return std::unique_lock(turn_); }
 
 private:
     friend class SqliteTransaction;
@@ -60,11 +74,12 @@ private:
     void migrate();
     void checkpoints();
     void writeBatches();
+    void startWriter();
     static int walHook(void* store, ::sqlite3* db, const char* name, int pages);
 
     std::string path_;
     bool fullSync_;
-    std::mutex writer_;
+    WriterTurn turn_{*this};
     std::mutex poolMutex_;
     std::vector<std::unique_ptr<sqlite::Database>> pool_;
     // Checkpoints run on a thread of their own: in the committing thread they
@@ -76,13 +91,15 @@ private:
     std::thread checkpointer_;
 
     struct Job {
-        const std::function<void(StoreTransaction&)>* work;
+        const std::function<void(StoreTransaction&)>* work = nullptr; // none: a turn
         std::exception_ptr error;
-        bool done = false;
+        bool done = false; // for a turn: granted
     };
     std::mutex jobsMutex_;
     std::condition_variable jobsWanted_;
     std::condition_variable jobDone_;
+    std::condition_variable turnEnded_;
+    bool turnHeld_ = false;
     std::vector<Job*> jobs_;
     bool stopping_ = false;
     std::thread writerThread_;

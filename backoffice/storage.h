@@ -1,10 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace backoffice {
@@ -15,6 +18,20 @@ namespace backoffice {
 // machine implements the same two interfaces.
 
 using Id = std::int64_t;
+
+// The concurrency contract every store keeps. A write transaction's reads of
+// the notes it changes (noteToChange, notesHeldBy, nextNewNote) and of pool
+// units take those rows for the transaction (another writer waits or, for
+// "the next new note", passes over them), and every update
+// carries the state it was decided on: it changes the row only while that
+// state still holds. A write that lost a race to another writer, a
+// serialisation failure or a deadlock of the database, and a wait for the
+// write lock that ran out, all end the transaction with StoreConflict: nothing
+// of it was kept, and running the whole exchange again is the remedy.
+class StoreConflict : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The plant's settings flags, as the handheld receives them.
 struct PlantFlags {
@@ -139,6 +156,9 @@ struct ContainerOnNote {
     Id noteId = 0;
     std::string code;
     std::string scannedAt;
+    // The note's state and number, read with the container (containerHistory).
+    NoteStatus noteStatus = NoteStatus::New;
+    std::string noteNumber;
 };
 
 // A labelled pool item or a bundle of items of one product.
@@ -178,12 +198,21 @@ public:
     virtual ~StoreTransaction() = default;
 
     virtual void setActor(const Actor& actor) = 0;
+    // The database's clock: the time every rule compares (hold expiry) and
+    // every change is stamped with, the same for all servers on one database.
+    virtual std::chrono::system_clock::time_point now() = 0;
 
     virtual std::optional<Plant> plantByCode(const std::string& code) = 0;
     virtual std::optional<Plant> plant(Id id) = 0;
     virtual std::optional<Device> deviceByCode(Id plantId, const std::string& code) = 0;
     virtual std::optional<Device> device(Id id) = 0;
     virtual Device registerDevice(Id plantId, const std::string& code) = 0;
+    // A device and its plant in one look: every exchange starts with it.
+    virtual std::optional<std::pair<Device, Plant>> deviceWithPlant(Id deviceId) {
+        const std::optional<Device> d = device(deviceId);
+        const std::optional<Plant> p = d ? plant(d->plantId) : std::nullopt;
+        return p ? std::optional(std::pair(*d, *p)) : std::nullopt;
+    }
     virtual std::vector<Department> departments(Id plantId) = 0;
     virtual std::optional<Department> department(Id id) = 0;
     virtual std::vector<ContainerRange> containerRanges(Id plantId) = 0;
@@ -196,26 +225,47 @@ public:
                                       const std::string& day, bool byDelivery) = 0;
     virtual std::optional<Route> route(Id id) = 0;
 
+    // A note to look at (another note named in a message, for instance):
+    // never locked, so looking at a note another handheld works on cannot
+    // deadlock with it.
     virtual std::optional<Note> note(Id id) = 0;
+    // A note to decide a change on: in a write transaction it stays locked
+    // until the transaction ends.
+    virtual std::optional<Note> noteToChange(Id id) = 0;
     virtual std::optional<Note> noteByNumber(Id plantId, const std::string& number) = 0;
     virtual std::vector<Note> notes(Id routeId, NoteStatus status) = 0;
     // The first new note of the route that nobody holds, by stop.
     virtual std::optional<Note> nextNewNote(Id routeId) = 0;
     virtual std::vector<Note> notesHeldBy(Id deviceId) = 0;
-    // Writes the changed fields and an audit entry with before and after.
+    // Writes the changed fields and an audit entry with before and after,
+    // provided the note still is `before`; otherwise StoreConflict.
     virtual void updateNote(const Note& before, const Note& after) = 0;
 
     virtual std::vector<Line> lines(Id noteId) = 0;
+    // Conditional like updateNote: the line's quantities must still be those
+    // of `before`.
     virtual void updateLine(const Line& before, const Line& after) = 0;
+    // Several lines of a note at once, each as updateLine: one statement on
+    // a networked database instead of one per line.
+    virtual void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) {
+        for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+            updateLine(before[i], after[i]);
+        }
+    }
     virtual std::vector<std::string> instructions(Id noteId) = 0;
 
     virtual std::vector<ContainerOnNote> containers(Id noteId) = 0;
-    // The notes a container was registered on, the most recent first.
+    // The notes a container was registered on, the most recent first (at
+    // most 50), with their state and number. In a
+    // write transaction it also takes the container's code for the
+    // transaction, so two notes cannot both register one container.
     virtual std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) = 0;
     virtual void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) = 0;
 
     virtual std::optional<PoolUnit> poolUnitByCode(Id plantId, const std::string& code) = 0;
     virtual std::optional<PoolUnit> poolUnit(Id id) = 0;
+    // Conditional: the unit must still be where `before` says it was scanned
+    // (or not scanned at all), so an item is counted once whoever asks.
     virtual void updatePoolUnit(const PoolUnit& before, const PoolUnit& after) = 0;
 
     virtual Id addPrintJob(const PrintJob& job) = 0;

@@ -3,7 +3,9 @@
 # warehouse on a free loopback port, points the demonstration device at it
 # when that device has no server of its own yet, runs korvo, and stops the
 # back office when korvo exits. With SITE_DB (and PLANT, HANDHELD) it serves
-# a site's own database instead, and the device works for that plant.
+# a site's own database instead, and the device works for that plant. With
+# DB=postgresql://user@host:port/dbname the back office keeps the
+# demonstration warehouse in that PostgreSQL database (seeded when empty).
 set -euo pipefail
 
 build=${1:-build}
@@ -15,10 +17,13 @@ settings="$device/Program Files/Korvo/Korvo.properties"
 
 site_db=${SITE_DB:-}
 want_plant=${PLANT:-1000}
-database=${site_db:-$build/backoffice-demo.db}
+database=${site_db:-${DB:-$build/backoffice-demo.db}}
 demo=(--demo)
 if [ -n "$site_db" ]; then
-  [ -f "$site_db" ] || { echo "No database $site_db: import the site's files into it first" >&2; exit 1; }
+  case "$site_db" in
+  postgres://* | postgresql://*) ;;
+  *) [ -f "$site_db" ] || { echo "No database $site_db: import the site's files into it first" >&2; exit 1; } ;;
+  esac
   demo=()
 fi
 

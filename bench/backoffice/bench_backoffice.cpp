@@ -12,7 +12,13 @@
 #include "backoffice/soap.h"
 #include "backoffice/sqlite.h"
 #include "backoffice/sqlite_store.h"
+#include "backoffice/store_factory.h"
 #include "korvo_requests.h"
+#ifdef KORVANE_HAVE_POSTGRES
+#include "backoffice/postgres_store.h"
+
+#include <pqxx/pqxx>
+#endif
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -20,19 +26,27 @@
 #include <benchmark/benchmark.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <httplib.h>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <optional>
+#include <spawn.h>
+#include <sstream>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace bo = backoffice;
+
+extern char** environ;
 
 namespace {
 
@@ -159,7 +173,9 @@ struct LoadResult {
 std::mutex stepMutex;
 std::map<int, std::vector<double>> stepLatencies;
 
-LoadResult runLoad(int port, bool keepAlive, const std::vector<Handheld>& handhelds) {
+// Handheld h talks to ports[h % ports.size()].
+LoadResult runLoad(const std::vector<int>& ports, bool keepAlive,
+                   const std::vector<Handheld>& handhelds) {
     stepLatencies.clear();
     std::vector<std::vector<double>> latencies(handhelds.size());
     std::atomic<long> failures{0};
@@ -169,6 +185,7 @@ LoadResult runLoad(int port, bool keepAlive, const std::vector<Handheld>& handhe
     std::vector<std::thread> threads;
     for (size_t h = 0; h < handhelds.size(); ++h) {
         threads.emplace_back([&, h] {
+            const int port = ports[h % ports.size()];
             httplib::Client client("127.0.0.1", port);
             client.set_keep_alive(true);
             client.set_tcp_nodelay(true);
@@ -378,7 +395,7 @@ void BM_Load(benchmark::State& state, bool office, bool keepAlive, int dashboard
             if (dashboards) {
                 open.emplace(server.server.port(), dashboards, server.handhelds[0].route);
             }
-            report(state, name, runLoad(server.server.port(), keepAlive, server.handhelds));
+            report(state, name, runLoad({server.server.port()}, keepAlive, server.handhelds));
             if (open) {
                 state.counters["dashboard_polls"] = static_cast<double>(open->polls);
                 state.counters["dashboard_answers"] = static_cast<double>(open->answered);
@@ -386,10 +403,258 @@ void BM_Load(benchmark::State& state, bool office, bool keepAlive, int dashboard
         } else {
             Floor floor;
             std::vector<Handheld> handhelds(kHandhelds, Handheld{"1", "1", "1", "1"});
-            report(state, name, runLoad(floor.port, keepAlive, handhelds));
+            report(state, name, runLoad({floor.port}, keepAlive, handhelds));
         }
     }
 }
+
+// CPU seconds a process used (user and system), its children that ended
+// included: the whole PostgreSQL server when given its postmaster.
+double cpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream fields(text.substr(close + 2));
+    std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    // Fields from the state on: utime, stime, cutime, cstime are 12 to 15.
+    double ticks = 0;
+    for (size_t i = 11; i <= 14 && i < f.size(); ++i) {
+        ticks += std::stod(f[i]);
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The PostgreSQL server and its live backends.
+double postgresCpuSeconds(pid_t postmaster) {
+    double total = cpuSeconds(postmaster);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream in(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(text.substr(close + 2));
+        std::string state;
+        long parent = 0;
+        fields >> state >> parent;
+        if (parent == postmaster) {
+            total += cpuSeconds(static_cast<pid_t>(std::stol(name)));
+        }
+    }
+    return total;
+}
+
+// A serve process on `database` (seeding the demo when it is empty).
+struct ServeProcess {
+    pid_t pid = 0;
+    int port = 0;
+    ServeProcess(const std::string& database, const std::string& folder, int n) {
+        const std::string portFile = folder + "/port" + std::to_string(n);
+        const char* argv[] = {
+            BACKOFFICE_BINARY, "serve",      "--db",     database.c_str(), "--demo",
+            "--demo-day",      kDay.c_str(), "--listen", "127.0.0.1:0",    "--port-file",
+            portFile.c_str(),  "--quiet",    nullptr};
+        if (posix_spawn(&pid, BACKOFFICE_BINARY, nullptr, nullptr, const_cast<char**>(argv),
+                        environ) != 0) {
+            std::abort();
+        }
+        for (int i = 0; i < 3000 && port == 0; ++i) {
+            std::ifstream(portFile) >> port;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~ServeProcess() {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+};
+
+// The throw-away PostgreSQL server of the engine comparison, started once by
+// the tests' script. Commits as SQLite's store makes them: written before
+// the answer, not waited for on the disk (synchronous_commit off; SQLite's
+// synchronous=NORMAL in WAL mode). Empty when no server is installed.
+struct PostgresServer {
+    std::string folder = temporaryFolder();
+    std::string uri;
+    pid_t postmaster = 0;
+    PostgresServer() {
+        setenv("KORVANE_PG_OPTIONS", "-c synchronous_commit=off", 1);
+        if (std::system(
+                (std::string(POSTGRES_SCRIPT) + " start " + folder + " >/dev/null").c_str()) != 0) {
+            return;
+        }
+        std::ifstream(folder + "/uri") >> uri;
+        std::string cluster;
+        std::ifstream(folder + "/cluster") >> cluster;
+        std::ifstream(cluster + "/data/postmaster.pid") >> postmaster;
+    }
+    ~PostgresServer() {
+        std::system((std::string(POSTGRES_SCRIPT) + " stop " + folder + " >/dev/null").c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+PostgresServer& postgresServer() {
+    static PostgresServer* server = new PostgresServer;
+    static const bool stopped = [] {
+        std::atexit([] { delete server; });
+        return true;
+    }();
+    (void)stopped;
+    return *server;
+}
+
+// 50 new notes of plant 1, each with its route and first line, and a handheld
+// registered for each.
+std::vector<Handheld> loadHandhelds(bo::Store& store) {
+    std::vector<Handheld> handhelds;
+    store.write([&](bo::StoreTransaction& tx) {
+        tx.setActor({std::nullopt, std::nullopt, "2026-03-04T06:00:00.000Z"});
+        for (int offset = 0; offset < 4 && handhelds.size() < kHandhelds; ++offset) {
+            for (const bo::Route& route :
+                 tx.routes(1, std::nullopt, bo::AddDays(kDay, offset), true)) {
+                for (const bo::Note& note : tx.notes(route.id, bo::NoteStatus::New)) {
+                    if (handhelds.size() < kHandhelds) {
+                        const int n = static_cast<int>(handhelds.size());
+                        handhelds.push_back(
+                            {std::to_string(tx.registerDevice(1, "LOAD" + std::to_string(n)).id),
+                             std::to_string(route.id), std::to_string(note.id),
+                             std::to_string(tx.lines(note.id).front().id)});
+                    }
+                }
+            }
+        }
+    });
+    return handhelds;
+}
+
+struct EngineLoad {
+    LoadResult load;
+    std::vector<double> instanceCpu; // s, per serve process
+    double databaseCpu = 0;          // s, the PostgreSQL server
+    double loadCpu = 0;              // s, this process: the 50 handhelds
+};
+
+std::map<std::string, EngineLoad>& engineLoads() {
+    static std::map<std::string, EngineLoad> results;
+    return results;
+}
+
+// The 50-handheld mix (HTTP/1.0, as the handheld sends) against `instances`
+// serve processes on one database of `engine`, each in its own process so
+// that the CPU of each shows.
+void BM_Engine(benchmark::State& state, const std::string& engine, int instances) {
+    const std::string name = engine + " x" + std::to_string(instances);
+    for (auto _ : state) {
+        const std::string folder = temporaryFolder();
+        std::string database = folder + "/office.db";
+        pid_t postmaster = 0;
+        if (engine == "postgresql") {
+#ifdef KORVANE_HAVE_POSTGRES
+            PostgresServer& server = postgresServer();
+            if (server.uri.empty()) {
+                state.SkipWithError("no PostgreSQL server installed");
+                return;
+            }
+            static int runs = 0;
+            const std::string schema = "bench" + std::to_string(runs++);
+            pqxx::connection connection(server.uri);
+            pqxx::work tx(connection);
+            tx.exec("CREATE SCHEMA " + schema);
+            tx.commit();
+            database = server.uri + "?options=-c%20search_path%3D" + schema;
+            postmaster = server.postmaster;
+#else
+            state.SkipWithError("built without PostgreSQL");
+            return;
+#endif
+        }
+        std::vector<std::unique_ptr<ServeProcess>> serving;
+        serving.push_back(std::make_unique<ServeProcess>(database, folder, 0));
+        for (int i = 1; i < instances; ++i) {
+            serving.push_back(std::make_unique<ServeProcess>(database, folder, i));
+        }
+        std::vector<Handheld> handhelds;
+        {
+            bo::OpenedStore opened = bo::OpenStore(database, {});
+            handhelds = loadHandhelds(*opened.store);
+        }
+        std::vector<int> ports;
+        std::vector<double> before;
+        for (const auto& s : serving) {
+            ports.push_back(s->port);
+            before.push_back(cpuSeconds(s->pid));
+        }
+        const double databaseBefore = postmaster ? postgresCpuSeconds(postmaster) : 0;
+        const double loadBefore = cpuSeconds(getpid());
+        EngineLoad result;
+        result.load = runLoad(ports, false, handhelds);
+        result.loadCpu = cpuSeconds(getpid()) - loadBefore;
+        result.databaseCpu = postmaster ? postgresCpuSeconds(postmaster) - databaseBefore : 0;
+        for (size_t i = 0; i < serving.size(); ++i) {
+            result.instanceCpu.push_back(cpuSeconds(serving[i]->pid) - before[i]);
+        }
+        engineLoads()[name] = result;
+        report(state, name, result.load);
+        serving.clear();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+#ifdef KORVANE_HAVE_POSTGRES
+std::map<int, std::pair<double, std::int64_t>>& statementsPerStep() {
+    static std::map<int, std::pair<double, std::int64_t>> counts;
+    return counts;
+}
+
+// Each message of the mix against the PostgreSQL store in this process:
+// the statements it runs, on average and at most, whatever the note.
+void BM_PostgresStatements(benchmark::State& state) {
+    PostgresServer& server = postgresServer();
+    if (server.uri.empty()) {
+        state.SkipWithError("no PostgreSQL server installed");
+        return;
+    }
+    static bo::PostgresStore* store = [&] {
+        pqxx::connection connection(server.uri);
+        pqxx::work tx(connection);
+        tx.exec("CREATE SCHEMA statements");
+        tx.commit();
+        auto* s = new bo::PostgresStore(server.uri + "?options=-c%20search_path%3Dstatements", 2);
+        bo::SeedDemo(*s, kDay);
+        return s;
+    }();
+    static std::vector<Handheld> handhelds = loadHandhelds(*store);
+    static bo::Handlers handlers(*store, {});
+    const int step = static_cast<int>(state.range(0));
+    const bo::PostgresStore::StatementCount start = store->statementCount();
+    std::int64_t most = 0;
+    int round = 0;
+    for (auto _ : state) {
+        const bo::PostgresStore::StatementCount before = store->statementCount();
+        bo::SoapParse parse = bo::ParseEnvelope(exchangeBody(handhelds[0], step + 9 * round++, 0));
+        bo::ExchangeResult result = handlers.handle(parse.call);
+        benchmark::DoNotOptimize(result.document.data());
+        most = std::max(most, store->statementCount().statements - before.statements);
+    }
+    const bo::PostgresStore::StatementCount end = store->statementCount();
+    const double perExchange =
+        static_cast<double>(end.statements - start.statements) / static_cast<double>(round);
+    statementsPerStep()[step] = {perExchange, most};
+    state.counters["statements"] = perExchange;
+    state.counters["most"] = static_cast<double>(most);
+}
+#endif
 
 // A database with `routes` routes of 100 notes each; 10 of them on the day
 // that is asked for, the rest spread over other days.
@@ -608,6 +873,21 @@ BENCHMARK_CAPTURE(BM_Load, floor_keepalive, false, true, 0)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_RouteQuery)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Engine, sqlite, std::string("sqlite"), 1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_Engine, postgresql, std::string("postgresql"), 1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_Engine, postgresql_two_instances, std::string("postgresql"), 2)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+#ifdef KORVANE_HAVE_POSTGRES
+BENCHMARK(BM_PostgresStatements)->DenseRange(0, 8)->Unit(benchmark::kMicrosecond);
+#endif
 BENCHMARK_CAPTURE(BM_DashboardDay, query, false)
     ->MinTime(2.0)
     ->UseRealTime()
@@ -657,6 +937,43 @@ int main(int argc, char** argv) {
                     mode, with->second.p99, without->second.p99, ratio,
                     ratio < 1.10 ? "met" : "NOT MET");
     }
+    const auto& e = engineLoads();
+    if (!e.empty()) {
+        std::printf("\n50 handhelds (HTTP/1.0) on serve processes, %lld s; CPU seconds used in the "
+                    "run\n",
+                    static_cast<long long>(kRunTime.count()));
+        std::printf("%-16s %12s %8s %9s  %-18s %10s %10s\n", "", "exchanges/s", "p99 ms",
+                    "failures", "serve CPU", "db CPU", "load CPU");
+        for (const auto& [name, r] : e) {
+            std::string cpu;
+            for (const double c : r.instanceCpu) {
+                cpu += (cpu.empty() ? "" : " + ") + std::to_string(c).substr(0, 4);
+            }
+            std::printf("%-16s %12.0f %8.1f %9ld  %-18s %10.2f %10.2f\n", name.c_str(),
+                        r.load.exchangesPerSecond, r.load.p99, r.load.failures, cpu.c_str(),
+                        r.databaseCpu, r.loadCpu);
+        }
+        const auto sqlite = e.find("sqlite x1");
+        const auto postgres = e.find("postgresql x1");
+        if (sqlite != e.end() && postgres != e.end()) {
+            const double ratio =
+                postgres->second.load.exchangesPerSecond / sqlite->second.load.exchangesPerSecond;
+            const bool ok = ratio >= 0.5 && postgres->second.load.p99 < 50.0;
+            met = met && ok;
+            std::printf("PostgreSQL/SQLite, one instance: %.2f (goal >= 0.50), p99 %.1f ms (goal "
+                        "< 50): %s\n",
+                        ratio, postgres->second.load.p99, ok ? "met" : "NOT MET");
+        }
+    }
+#ifdef KORVANE_HAVE_POSTGRES
+    if (!statementsPerStep().empty()) {
+        std::printf("PostgreSQL statements per exchange of the mix (mean / most):");
+        for (const auto& [step, count] : statementsPerStep()) {
+            std::printf(" %d: %.1f/%lld", step, count.first, static_cast<long long>(count.second));
+        }
+        std::printf("\n");
+    }
+#endif
     const auto& d = dashboardP99();
     if (d.count("json") && d.count("query")) {
         met = met && d.at("json") < 100.0;

@@ -63,8 +63,12 @@ TemporaryFolder::~TemporaryFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-OfficeTest::OfficeTest() : now_(at(kDay, 8)) {
-    store_ = std::make_unique<bo::SqliteStore>((folder_.path() / "office.db").string());
+OfficeTest::OfficeTest(const std::string& engine)
+    : database_(engine, folder_.path()), now_(at(kDay, 8)) {
+    if (!database_.available()) {
+        return;
+    }
+    store_ = database_.open();
     bo::SeedDemo(*store_, kDay);
     printer_ = std::make_unique<bo::PdfPrinter>((folder_.path() / "prints").string(), "");
     bo::HandlerOptions options;
@@ -74,12 +78,19 @@ OfficeTest::OfficeTest() : now_(at(kDay, 8)) {
     handlers_ = std::make_unique<bo::Handlers>(*store_, options);
 }
 
+void OfficeTest::SetUp() {
+    if (!store_) {
+        GTEST_SKIP() << "no " << database_.engine()
+                     << " server for the tests (KORVANE_TEST_POSTGRES names one)";
+    }
+}
+
 std::string OfficeTest::Reply::attribute(const char* element, const char* name) const {
     return root().child(element).attribute(name).value();
 }
 
 std::unique_ptr<OfficeTest::Reply> OfficeTest::call(const std::string& function,
-                                                    const std::string& request) {
+                                                    const std::string& request, bo::Handlers* via) {
     auto reply = std::make_unique<Reply>();
     bo::SoapParse parse = bo::ParseEnvelope(KorvoEnvelope(function, request));
     if (!parse.ok) {
@@ -87,7 +98,7 @@ std::unique_ptr<OfficeTest::Reply> OfficeTest::call(const std::string& function,
         reply->message = parse.error;
         return reply;
     }
-    const bo::ExchangeResult result = handlers_->handle(parse.call);
+    const bo::ExchangeResult result = (via ? via : handlers_.get())->handle(parse.call);
     reply->outcome = result.outcome;
     EXPECT_TRUE(reply->document.load_string(result.document.c_str())) << result.document;
     reply->message = reply->root().child_value("Message");
@@ -95,19 +106,22 @@ std::unique_ptr<OfficeTest::Reply> OfficeTest::call(const std::string& function,
 }
 
 std::unique_ptr<OfficeTest::Reply> OfficeTest::packingNote(int device, int action,
-                                                           const std::string& value, bo::Id route) {
+                                                           const std::string& value, bo::Id route,
+                                                           bo::Handlers* via) {
     std::string extra;
     if (action == 1) {
         extra = R"(<ScannedNoteNumber xmlns="">)" + EscapeLikeKorvo(value) + "</ScannedNoteNumber>";
     } else if (action == 0) {
         extra = R"(<PackingNote_ID xmlns="">)" + value + "</PackingNote_ID>";
     }
-    return call("KORVANEPACKINGNOTE", RequestDocument("KorvanePackingnoteRequest",
-                                                      {{"MobileDevice_ID", std::to_string(device)},
-                                                       {"RouteControl_ID", std::to_string(route)},
-                                                       {"PlantDepartment_ID", "1"},
-                                                       {"Action", std::to_string(action)}},
-                                                      extra));
+    return call("KORVANEPACKINGNOTE",
+                RequestDocument("KorvanePackingnoteRequest",
+                                {{"MobileDevice_ID", std::to_string(device)},
+                                 {"RouteControl_ID", std::to_string(route)},
+                                 {"PlantDepartment_ID", "1"},
+                                 {"Action", std::to_string(action)}},
+                                extra),
+                via);
 }
 
 std::unique_ptr<OfficeTest::Reply>
@@ -145,7 +159,8 @@ std::unique_ptr<OfficeTest::Reply> OfficeTest::containerScan(int device, bo::Id 
 
 std::unique_ptr<OfficeTest::Reply> OfficeTest::poolScan(int device, bo::Id note,
                                                         const std::string& code, int action,
-                                                        bo::Id item, bo::Id bundle) {
+                                                        bo::Id item, bo::Id bundle,
+                                                        bo::Handlers* via) {
     std::string extra = kStamp;
     if (item != 0) {
         extra += R"(<UniqueItem_ID xmlns="">)" + std::to_string(item) + "</UniqueItem_ID>";
@@ -153,12 +168,14 @@ std::unique_ptr<OfficeTest::Reply> OfficeTest::poolScan(int device, bo::Id note,
     if (bundle != 0) {
         extra += R"(<UniqueBundle_ID xmlns="">)" + std::to_string(bundle) + "</UniqueBundle_ID>";
     }
-    return call("KORVANEPOOLSCAN", RequestDocument("KorvanePoolScanRequest",
-                                                   {{"MobileDevice_ID", std::to_string(device)},
-                                                    {"PackingNote_ID", std::to_string(note)},
-                                                    {"Action", std::to_string(action)},
-                                                    {"IDCode", code}},
-                                                   extra));
+    return call("KORVANEPOOLSCAN",
+                RequestDocument("KorvanePoolScanRequest",
+                                {{"MobileDevice_ID", std::to_string(device)},
+                                 {"PackingNote_ID", std::to_string(note)},
+                                 {"Action", std::to_string(action)},
+                                 {"IDCode", code}},
+                                extra),
+                via);
 }
 
 bo::Note OfficeTest::note(const std::string& number) {
@@ -181,8 +198,5 @@ std::vector<bo::Line> OfficeTest::lines(bo::Id note) {
 }
 
 std::int64_t OfficeTest::count(const std::string& table) {
-    // Only the fixed table names of the tests reach the text.
-    bo::sqlite::Database db((folder_.path() / "office.db").string());
-    auto q = db.query("SELECT COUNT(*) FROM " + table);
-    return q.next() ? q.integer(0) : -1;
+    return database_.count(table);
 }

@@ -25,7 +25,7 @@ namespace {
 
 class Dashboard : public OfficeTest {
 protected:
-    Dashboard() : queries_(*store_) {}
+    Dashboard() : queries_(sqliteStore()) {}
 
     // The answer of /api/v1/<endpoint>; the status goes to `status`.
     std::string api(const std::string& endpoint, std::map<std::string, std::string> params,
@@ -49,7 +49,7 @@ protected:
         return *dashboard_;
     }
     void sql(const std::string& statement) {
-        store_->writeDatabase([&](bo::sqlite::Database& db) { db.execute(statement); });
+        sqliteStore().writeDatabase([&](bo::sqlite::Database& db) { db.execute(statement); });
     }
 
     bo::SqliteDashboardQueries queries_;
@@ -221,7 +221,7 @@ TEST_F(Dashboard, AWorkedNoteShowsItsHolderQuantitiesAndScans) {
         << handhelds;
 
     std::int64_t containers = 0, quantities = 0;
-    store_->read([&](bo::sqlite::Database& db) {
+    sqliteStore().read([&](bo::sqlite::Database& db) {
         auto q = db.query("SELECT SUM(kind = 0), SUM(kind = 2) FROM scan_events e "
                           "JOIN routes r ON r.id = e.route_id "
                           "WHERE r.plant_id = 1 AND r.delivery_day = ?");
@@ -254,7 +254,7 @@ TEST_F(Dashboard, AWorkedNoteShowsItsHolderQuantitiesAndScans) {
 TEST_F(Dashboard, RouteCountersFollowEveryChangeOfTheNotes) {
     const auto disagreeing = [this] {
         std::int64_t count = -1;
-        store_->read([&](bo::sqlite::Database& db) {
+        sqliteStore().read([&](bo::sqlite::Database& db) {
             auto q = db.query(
                 "SELECT COUNT(*) FROM routes r WHERE "
                 "notes_new <> (SELECT COUNT(*) FROM notes WHERE route_id = r.id AND status = 0) "

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <httplib.h>
+#include <latch>
 #include <map>
 #include <mutex>
 #include <spawn.h>
@@ -279,6 +280,32 @@ std::string dumpDay(const std::string& database) {
     return out;
 }
 
+// A serve process on `database`; its pid and port (0 when it did not come up).
+std::pair<pid_t, int> startServer(const std::string& database, const std::string& portFile) {
+    std::remove(portFile.c_str());
+    const char* argv[] = {BACKOFFICE_BINARY, "--db",           database.c_str(), "--demo",
+                          "--demo-day",      kDay.c_str(),     "--listen",       "127.0.0.1:0",
+                          "--port-file",     portFile.c_str(), "--quiet",        nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, BACKOFFICE_BINARY, nullptr, nullptr, const_cast<char**>(argv), environ) !=
+        0) {
+        return {0, 0};
+    }
+    int port = 0;
+    for (int i = 0; i < 1000 && port == 0; ++i) {
+        std::ifstream(portFile) >> port;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {pid, port};
+}
+
+std::string poolScanOf(const std::string& device, const std::string& note, int item) {
+    return RequestDocument("KorvanePoolScanRequest", {{"MobileDevice_ID", device},
+                                                      {"PackingNote_ID", note},
+                                                      {"Action", "0"},
+                                                      {"IDCode", std::to_string(item)}});
+}
+
 } // namespace
 
 // An import killed while it writes a large day ahead of its switch leaves
@@ -360,4 +387,153 @@ TEST(Durability, AKilledImportLeavesNothingAndTheNextGoesInWhole) {
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.integer(0), 0) << "every route counts its notes";
     EXPECT_EQ(q.text(1), "rolled back,import");
+}
+
+// Two serve processes on one PostgreSQL database, twenty handhelds on each:
+// all open the same ten notes at once, the holders count the same pool items,
+// then one server is killed under load and the other goes on answering, with
+// nothing acknowledged lost.
+TEST(Instances, TwoServersOnOneDatabaseAreOneBackOfficeAndOutliveAKill) {
+    TemporaryFolder folder;
+    TestDatabase database("postgresql", folder.path());
+    if (!database.available()) {
+        GTEST_SKIP() << "no PostgreSQL server for the tests";
+    }
+    const auto [firstPid, firstPort] =
+        startServer(database.location(), (folder.path() / "first").string());
+    ASSERT_GT(firstPort, 0);
+    const auto [secondPid, secondPort] =
+        startServer(database.location(), (folder.path() / "second").string());
+    ASSERT_GT(secondPort, 0);
+    const int ports[] = {firstPort, secondPort};
+
+    std::vector<std::string> notes;
+    {
+        const std::unique_ptr<bo::Store> store = database.open();
+        auto tx = store->begin(false);
+        for (int stop = 1; stop <= 5; ++stop) {
+            for (const int route : {101, 102}) {
+                notes.push_back(
+                    std::to_string(tx->noteByNumber(1, bo::DemoNoteNumber(1, route, stop))->id));
+            }
+        }
+    }
+    constexpr int kHandhelds = 40;
+    std::vector<std::string> devices(kHandhelds), opened(kHandhelds);
+    std::vector<int> accepted(kHandhelds, 0);
+    std::latch together(kHandhelds);
+    std::vector<std::thread> handhelds;
+    for (int h = 0; h < kHandhelds; ++h) {
+        handhelds.emplace_back([&, h] {
+            httplib::Client client("127.0.0.1", ports[h % 2]);
+            const auto reply = client.Post(
+                kTarget, KorvoEnvelope("KORVANESETTINGS", settingsFor("TWO" + std::to_string(h))),
+                "text/xml; charset=ISO-8859-1");
+            pugi::xml_document settings;
+            if (reply) {
+                settings.load_string(StandardReturnedDocument(reply->body).c_str());
+            }
+            devices[h] = settings.document_element().child("Settings").attribute("MDID").value();
+            together.arrive_and_wait();
+            const std::string& note = notes[h % 10];
+            opened[h] =
+                exchange(client, "KORVANEPACKINGNOTE", openNote(std::stoi(devices[h]), note));
+            if (opened[h] != "OK") {
+                return;
+            }
+            for (int j = 0; j < 20; ++j) {
+                const int item = 9100001 + (j + 2 * (h % 10)) % 20;
+                const auto scan = client.Post(
+                    kTarget, KorvoEnvelope("KORVANEPOOLSCAN", poolScanOf(devices[h], note, item)),
+                    "text/xml; charset=ISO-8859-1");
+                accepted[h] += scan && scan->body.find("ACCEPTED") != std::string::npos ? 1 : 0;
+            }
+        });
+    }
+    for (std::thread& handheld : handhelds) {
+        handheld.join();
+    }
+    std::map<std::string, int> winners;
+    int counted = 0;
+    for (int h = 0; h < kHandhelds; ++h) {
+        EXPECT_TRUE(opened[h] == "OK" || opened[h] == bo::Codes::NoteHeld) << opened[h];
+        winners[notes[h % 10]] += opened[h] == "OK" ? 1 : 0;
+        counted += accepted[h];
+    }
+    for (const auto& [note, holders] : winners) {
+        EXPECT_EQ(holders, 1) << "note " << note;
+    }
+    EXPECT_GT(counted, 0);
+    EXPECT_EQ(database.count("pool_units WHERE note_id IS NOT NULL"), counted);
+    EXPECT_EQ(database.count("audit WHERE entity = 'pool_item'"), counted);
+
+    // The holders save quantities through their own server; the first one
+    // is killed; those on it go over to the second, as a handheld would.
+    std::mutex mutex;
+    std::map<std::string, std::pair<int, int>> saved; // line -> acknowledged, attempted
+    std::atomic<bool> killed{false};
+    std::atomic<int> afterKill{0};
+    std::vector<std::thread> savers;
+    for (int h = 0; h < kHandhelds; ++h) {
+        if (opened[h] != "OK") {
+            continue;
+        }
+        savers.emplace_back([&, h] {
+            const std::string& note = notes[h % 10];
+            std::string line;
+            {
+                const std::unique_ptr<bo::Store> store = database.open();
+                line = std::to_string(store->begin(false)->lines(std::stoll(note)).front().id);
+            }
+            int port = ports[h % 2];
+            for (int k = 1; k < 100000 && afterKill < 400; ++k) {
+                httplib::Client client("127.0.0.1", port);
+                client.set_connection_timeout(2);
+                {
+                    std::lock_guard lock(mutex);
+                    saved[line].second = k;
+                }
+                const std::string request =
+                    RequestDocument("KorvaneDeliveredQuantityRequest",
+                                    {{"MobileDevice_ID", devices[h]}, {"PackingNote_ID", note}},
+                                    R"(<DeliveredLines xmlns=""><PackingNoteLine_ID xmlns="">)" +
+                                        line + R"(</PackingNoteLine_ID><Delivered xmlns="">)" +
+                                        std::to_string(k) + "</Delivered></DeliveredLines>");
+                const std::string outcome = exchange(client, "KORVANEDELIVEREDQUANTITY", request);
+                if (outcome.empty()) {
+                    ASSERT_TRUE(killed.load()) << "no answer before the kill";
+                    ASSERT_NE(port, secondPort) << "the second server stopped answering";
+                    port = secondPort;
+                    continue;
+                }
+                ASSERT_EQ(outcome, "OK");
+                std::lock_guard lock(mutex);
+                saved[line].first = k;
+                afterKill += killed ? 1 : 0;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    killed = true; // before the kill: a handheld may see it at once
+    kill(firstPid, SIGKILL);
+    waitpid(firstPid, nullptr, 0);
+    for (std::thread& saver : savers) {
+        saver.join();
+    }
+    EXPECT_GE(afterKill.load(), 400) << "the second server answered on";
+    const std::unique_ptr<bo::Store> store = database.open();
+    auto tx = store->begin(false);
+    for (const auto& [line, quantities] : saved) {
+        const auto& [acknowledged, attempted] = quantities;
+        std::int64_t delivered = -1;
+        for (const std::string& note : notes) {
+            for (const bo::Line& l : tx->lines(std::stoll(note))) {
+                delivered = std::to_string(l.id) == line ? l.delivered : delivered;
+            }
+        }
+        EXPECT_TRUE(delivered == acknowledged || delivered == attempted)
+            << "line " << line << ": " << delivered << ", acknowledged " << acknowledged;
+    }
+    kill(secondPid, SIGTERM);
+    waitpid(secondPid, nullptr, 0);
 }

@@ -26,9 +26,9 @@ std::string routeRequest(const std::string& department, const std::string& day, 
 
 } // namespace
 
-using Handlers = OfficeTest;
+using Handlers = EngineTest;
 
-TEST_F(Handlers, SettingsAnswerOnlyRegisteredOrDemoHandhelds) {
+TEST_P(Handlers, SettingsAnswerOnlyRegisteredOrDemoHandhelds) {
     struct Case {
         const char* name;
         std::string plant, handheld, outcome, deviceId;
@@ -63,7 +63,7 @@ TEST_F(Handlers, SettingsAnswerOnlyRegisteredOrDemoHandhelds) {
               std::string("Dry goods"));
 }
 
-TEST_F(Handlers, EmployeeByNumberInTheDevicesPlant) {
+TEST_P(Handlers, EmployeeByNumberInTheDevicesPlant) {
     struct Case {
         const char* number;
         const char* outcome;
@@ -84,7 +84,7 @@ TEST_F(Handlers, EmployeeByNumberInTheDevicesPlant) {
     }
 }
 
-TEST_F(Handlers, RoutesOfADayWithCountersFromTheNoteStates) {
+TEST_P(Handlers, RoutesOfADayWithCountersFromTheNoteStates) {
     const auto reply = call("KORVANEROUTE", routeRequest("1", kDay, 0));
     ASSERT_EQ(reply->outcome, "OK");
     std::vector<std::string> rows;
@@ -125,7 +125,7 @@ TEST_F(Handlers, RoutesOfADayWithCountersFromTheNoteStates) {
         << "an opened note counts as in progress";
 }
 
-TEST_F(Handlers, ListsOfARouteByState) {
+TEST_P(Handlers, ListsOfARouteByState) {
     const auto list = [this](bo::Id route, const char* action) {
         return call("KORVANEPACKINGNOTELIST",
                     RequestDocument("KorvanePackingNoteListRequest",
@@ -165,7 +165,7 @@ TEST_F(Handlers, ListsOfARouteByState) {
     EXPECT_EQ(list(routeId(101), "3")->outcome, "1");
 }
 
-TEST_F(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
+TEST_P(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     const bo::Id id = note(kNewNote).id;
     auto opened = packingNote(1, 0, std::to_string(id));
     ASSERT_EQ(opened->outcome, "OK");
@@ -204,7 +204,7 @@ TEST_F(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     EXPECT_EQ(note(bo::DemoNoteNumber(0, 101, 5)).heldBy, 1);
 }
 
-TEST_F(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
+TEST_P(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
     const bo::Id id = note(kNewNote).id;
     ASSERT_EQ(packingNote(1, 0, std::to_string(id))->outcome, "OK");
     for (int action : {0, 1}) {
@@ -222,7 +222,7 @@ TEST_F(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
     EXPECT_EQ(note(kNewNote).heldBy, 2);
 }
 
-TEST_F(Handlers, FindingByNumberGivesTheRouteTheNoteBelongsTo) {
+TEST_P(Handlers, FindingByNumberGivesTheRouteTheNoteBelongsTo) {
     const std::string tomorrow = bo::DemoNoteNumber(1, 102, 2);
     const auto found = packingNote(1, 1, tomorrow);
     ASSERT_EQ(found->outcome, "OK");
@@ -246,7 +246,7 @@ TEST_F(Handlers, FindingByNumberGivesTheRouteTheNoteBelongsTo) {
     EXPECT_EQ(packingNote(1, 7, "")->outcome, "1");
 }
 
-TEST_F(Handlers, ScanNextTakesEachNewNoteOnceAndARetryGetsTheSameNote) {
+TEST_P(Handlers, ScanNextTakesEachNewNoteOnceAndARetryGetsTheSameNote) {
     const bo::Id route = routeId(101);
     const auto first = packingNote(1, 2, "", route);
     EXPECT_EQ(first->attribute("PackingNote", "NNR"), kNewNote);
@@ -266,7 +266,7 @@ TEST_F(Handlers, ScanNextTakesEachNewNoteOnceAndARetryGetsTheSameNote) {
     EXPECT_EQ(packingNote(4, 2, "", 999999)->outcome, bo::Codes::RouteUnknown);
 }
 
-TEST_F(Handlers, AContainerIsRegisteredOnceAndFindsItsNote) {
+TEST_P(Handlers, AContainerIsRegisteredOnceAndFindsItsNote) {
     const bo::Id id = note(kNewNote).id;
     packingNote(1, 0, std::to_string(id));
     const auto scanned = containerScan(1, id, "20500001");
@@ -307,7 +307,7 @@ TEST_F(Handlers, AContainerIsRegisteredOnceAndFindsItsNote) {
               bo::Codes::ContainerUnknown);
 }
 
-TEST_F(Handlers, DeliveredQuantitiesAreAbsoluteAndAllOrNothing) {
+TEST_P(Handlers, DeliveredQuantitiesAreAbsoluteAndAllOrNothing) {
     const bo::Id id = note(kNewNote).id;
     packingNote(1, 0, std::to_string(id));
     const std::vector<bo::Line> before = lines(id);
@@ -326,7 +326,7 @@ TEST_F(Handlers, DeliveredQuantitiesAreAbsoluteAndAllOrNothing) {
     EXPECT_EQ(count("audit"), audits + 3);
 }
 
-TEST_F(Handlers, PoolScansAnswerWithTheFourKindsOfMessage) {
+TEST_P(Handlers, PoolScansAnswerWithTheFourKindsOfMessage) {
     const bo::Id fresh = note(kNewNote).id;
     const bo::Id dry = note(bo::DemoNoteNumber(0, 301, 4)).id;
     packingNote(1, 0, std::to_string(fresh));
@@ -395,7 +395,7 @@ TEST_F(Handlers, PoolScansAnswerWithTheFourKindsOfMessage) {
     EXPECT_EQ(pooledLine(fresh, "FR-2010").delivered, freshOrdered + 1);
 }
 
-TEST_F(Handlers, CountPrintAndProcess) {
+TEST_P(Handlers, CountPrintAndProcess) {
     const bo::Id id = note(kNewNote).id;
     packingNote(1, 0, std::to_string(id));
     const auto counted =
@@ -442,7 +442,7 @@ TEST_F(Handlers, CountPrintAndProcess) {
     EXPECT_EQ(delivered(1, id, {{lines(id).front().id, 1}})->outcome, bo::Codes::NoteDone);
 }
 
-TEST_F(Handlers, RequestsThatCannotBeReadChangeNothing) {
+TEST_P(Handlers, RequestsThatCannotBeReadChangeNothing) {
     const std::string id = std::to_string(note(kNewNote).id);
     const auto audits = count("audit");
     struct Case {
@@ -544,3 +544,6 @@ TEST(PrintedWords, ThePlantsLanguageAndClock) {
     unsetenv("TZ");
     tzset();
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, Handlers, ::testing::ValuesIn(kEngines),
+                         [](const auto& info) { return std::string(info.param); });

@@ -276,7 +276,7 @@ TEST_F(SiteExport, WhatWasPackedReadsBackLossless) {
     ASSERT_EQ(delivered(1, worked.id, {{first.id, first.ordered - 1}})->outcome, "OK");
     ASSERT_EQ(containerScan(1, worked.id, "20500001")->outcome, "OK");
 
-    bo::SqliteSiteData data(*store_);
+    bo::SqliteSiteData data(sqliteStore());
     const std::vector<bo::ExportNote> notes = data.exportDay(kDay, "1000");
     ASSERT_EQ(notes.size(), 9u * bo::demo::kNotesPerRoute);
     const auto it = std::find_if(notes.begin(), notes.end(), [&](const bo::ExportNote& n) {
@@ -412,7 +412,7 @@ namespace {
 // worked by one of its handhelds, exported, and the files imported again: the
 // worked note stays as the handheld left it, the export shows the work.
 TEST_F(SiteExport, ImportedSiteWorkedExportedAndImportedAgain) {
-    bo::SqliteSiteData data(*store_);
+    bo::SqliteSiteData data(sqliteStore());
     bo::ImportRequest request;
     request.files = ExampleFiles();
     ASSERT_TRUE(bo::ImportFiles(data, request).applied);

@@ -1,0 +1,229 @@
+#include "backoffice/dashboard_postgres.h"
+
+#include "backoffice/dashboard_rows.h"
+#include "backoffice/postgres_store.h"
+
+#include <ctime>
+#include <map>
+
+namespace backoffice {
+
+using namespace dashboard_rows;
+using Parameters = std::vector<std::optional<std::string>>;
+
+namespace {
+
+std::string text(Id id) {
+    return std::to_string(id);
+}
+
+} // namespace
+
+std::vector<DashboardPlant> PostgresDashboardQueries::plants() {
+    std::vector<DashboardPlant> out;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        for (const auto& r :
+             db.rows("SELECT id, code, name, language FROM plants ORDER BY code", {})) {
+            out.push_back({r.integer(0), r.text(1), r.text(2), r.text(3)});
+        }
+    });
+    return out;
+}
+
+std::vector<Department> PostgresDashboardQueries::departments(Id plant) {
+    std::vector<Department> out;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        for (const auto& r : db.rows("SELECT id, plant_id, number, code, description FROM "
+                                     "departments WHERE plant_id = $1 ORDER BY number, id",
+                                     {text(plant)})) {
+            out.push_back(
+                {r.integer(0), r.integer(1), static_cast<int>(r.integer(2)), r.text(3), r.text(4)});
+        }
+    });
+    return out;
+}
+
+std::vector<DashboardRoute> PostgresDashboardQueries::routes(Id plant, const std::string& day) {
+    std::vector<DashboardRoute> out;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        for (const auto& r :
+             db.rows(std::string(kRouteSelect) + "WHERE r.plant_id = $1 AND r.delivery_day = $2 "
+                                                 "ORDER BY r.department_id, r.number, r.id",
+                     {text(plant), day})) {
+            out.push_back(readRoute(r));
+        }
+    });
+    return out;
+}
+
+std::optional<std::pair<DashboardRoute, std::vector<DashboardNote>>>
+PostgresDashboardQueries::routeNotes(Id plant, Id route) {
+    std::optional<std::pair<DashboardRoute, std::vector<DashboardNote>>> out;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        const auto found =
+            db.rows(std::string(kRouteSelect) + "WHERE r.id = $1 AND r.plant_id = $2",
+                    {text(route), text(plant)});
+        if (found.empty()) {
+            return;
+        }
+        out.emplace(readRoute(found.front()), std::vector<DashboardNote>{});
+        std::vector<DashboardNote>& notes = out->second;
+        std::map<Id, size_t> byId;
+        for (const auto& q : db.rows(
+                 "SELECT n.id, n.number, n.customer, n.stop, n.status, n.colli, "
+                 "COALESCE(d.code, ''), n.held_from, COALESCE(e.name, ''), n.done_at, "
+                 "(SELECT p.id FROM print_jobs p WHERE p.note_id = n.id AND p.status <> 'failed' "
+                 " ORDER BY p.id DESC LIMIT 1), "
+                 "(SELECT p.created_at FROM print_jobs p WHERE p.note_id = n.id "
+                 " AND p.status <> 'failed' ORDER BY p.id DESC LIMIT 1) "
+                 "FROM notes n LEFT JOIN devices d ON d.id = n.held_by "
+                 "LEFT JOIN device_activity a ON a.device_id = n.held_by "
+                 "LEFT JOIN employees e ON e.id = a.employee_id AND e.plant_id = n.plant_id "
+                 "WHERE n.route_id = $1 ORDER BY n.stop, n.number",
+                 {text(route)})) {
+            DashboardNote n;
+            n.id = q.integer(0);
+            n.number = q.text(1);
+            n.customer = q.text(2);
+            n.stop = static_cast<int>(q.integer(3));
+            n.status = static_cast<NoteStatus>(q.integer(4));
+            n.colli = static_cast<int>(q.integer(5));
+            n.heldBy = q.text(6);
+            n.heldFrom = q.text(7);
+            n.employee = q.text(8);
+            n.doneAt = q.text(9);
+            n.printJob = q.optionalInteger(10);
+            n.printedAt = q.text(11);
+            byId[n.id] = notes.size();
+            notes.push_back(std::move(n));
+        }
+        for (const auto& l :
+             db.rows("SELECT l.note_id, l.position, l.product_code, l.description, l.ordered, "
+                     "l.delivered FROM notes n JOIN lines l ON l.note_id = n.id "
+                     "WHERE n.route_id = $1 ORDER BY l.note_id, l.position, l.id",
+                     {text(route)})) {
+            const auto at = byId.find(l.integer(0));
+            if (at != byId.end()) {
+                notes[at->second].lines.push_back({static_cast<int>(l.integer(1)), l.text(2),
+                                                   l.text(3), static_cast<int>(l.integer(4)),
+                                                   static_cast<int>(l.integer(5))});
+            }
+        }
+        for (const auto& c : db.rows("SELECT c.note_id, c.code FROM notes n "
+                                     "JOIN note_containers c ON c.note_id = n.id "
+                                     "WHERE n.route_id = $1 ORDER BY c.note_id, c.id",
+                                     {text(route)})) {
+            const auto at = byId.find(c.integer(0));
+            if (at != byId.end()) {
+                notes[at->second].containers.push_back(c.text(1));
+            }
+        }
+    });
+    return out;
+}
+
+std::vector<DashboardHandheld> PostgresDashboardQueries::handhelds(Id plant) {
+    std::vector<DashboardHandheld> out;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        for (const auto& q :
+             db.rows("SELECT d.id, d.code, COALESCE(a.at, ''), COALESCE(a.function, ''), "
+                     "COALESCE(e.name, ''), "
+                     "COALESCE((SELECT n.number FROM notes n WHERE n.held_by = d.id "
+                     "ORDER BY n.held_from DESC LIMIT 1), '') "
+                     "FROM devices d LEFT JOIN device_activity a ON a.device_id = d.id "
+                     "LEFT JOIN employees e ON e.id = a.employee_id AND e.plant_id = d.plant_id "
+                     "WHERE d.plant_id = $1 ORDER BY d.code, d.id",
+                     {text(plant)})) {
+            out.push_back({q.integer(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5)});
+        }
+    });
+    return out;
+}
+
+HourlyScans PostgresDashboardQueries::scansPerHour(Id plant, const std::string& day) {
+    // The hours of this machine's clock, as the SQLite store counts them: the
+    // database server may keep another zone. The offset of now serves the day.
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    HourlyScans out;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        for (const auto& q :
+             db.rows("SELECT e.kind, EXTRACT(HOUR FROM (e.at::TIMESTAMPTZ AT TIME ZONE 'UTC') + "
+                     "make_interval(secs => $3::BIGINT))::BIGINT, COUNT(*) FROM routes r "
+                     "JOIN scan_events e ON e.route_id = r.id "
+                     "WHERE r.plant_id = $1 AND r.delivery_day = $2 GROUP BY 1, 2",
+                     {text(plant), day, std::to_string(local.tm_gmtoff)})) {
+            const std::int64_t hour = q.integer(1);
+            if (hour < 0 || hour > 23) {
+                continue;
+            }
+            const int count = static_cast<int>(q.integer(2));
+            switch (q.integer(0)) {
+            case 0:
+                out.containers[hour] += count;
+                break;
+            case 1:
+                out.poolItems[hour] += count;
+                break;
+            case 2:
+                out.quantities[hour] += count;
+                break;
+            case 3:
+                out.notesDone[hour] += count;
+                break;
+            default:
+                break;
+            }
+        }
+        const auto notes =
+            db.rows("SELECT COUNT(*) FROM routes r JOIN notes n ON n.route_id = r.id "
+                    "WHERE r.plant_id = $1 AND r.delivery_day = $2",
+                    {text(plant), day});
+        out.notes = notes.empty() ? 0 : static_cast<int>(notes.front().integer(0));
+    });
+    return out;
+}
+
+std::string PostgresDashboardQueries::printFile(Id plant, Id job) {
+    std::string file;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        const auto found = db.rows("SELECT p.file FROM print_jobs p JOIN notes n ON n.id = "
+                                   "p.note_id WHERE p.id = $1 AND n.plant_id = $2",
+                                   {text(job), text(plant)});
+        if (!found.empty()) {
+            file = found.front().text(0);
+        }
+    });
+    return file;
+}
+
+void PostgresDashboardQueries::saveActivity(const std::vector<HandheldActivity>& activity) {
+    if (activity.empty()) {
+        return;
+    }
+    // One statement for all of them. Another instance may write the same
+    // handheld's row: the later exchange wins, whichever commits last.
+    std::vector<std::optional<std::int64_t>> devices, employees;
+    std::vector<std::string> times, functions;
+    for (const HandheldActivity& a : activity) {
+        devices.push_back(a.device);
+        employees.push_back(a.employee);
+        times.push_back(a.at);
+        functions.push_back(a.function);
+    }
+    store_.session(true, [&](PostgresStore::Session& db) {
+        db.rows("INSERT INTO device_activity(device_id, at, function, employee_id) "
+                "SELECT DISTINCT ON (u.device) u.device, u.at, u.function, u.employee "
+                "FROM unnest($1::BIGINT[], $2::TEXT[], $3::TEXT[], $4::BIGINT[]) WITH ORDINALITY "
+                "AS u(device, at, function, employee, n) ORDER BY u.device, u.n DESC "
+                "ON CONFLICT(device_id) DO UPDATE SET at = excluded.at, "
+                "function = excluded.function, "
+                "employee_id = COALESCE(excluded.employee_id, device_activity.employee_id) "
+                "WHERE excluded.at >= device_activity.at",
+                {PostgresArray(devices), PostgresArray(times), PostgresArray(functions),
+                 PostgresArray(employees)});
+    });
+}
+
+} // namespace backoffice

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "backoffice/storage.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace backoffice {
+
+namespace postgres {
+struct Connection;
+}
+
+// The store in a PostgreSQL database, shared by any number of back-office
+// instances. Write transactions run at READ COMMITTED and keep the store's
+// concurrency contract with row locks: their reads of notes and pool units
+// lock those rows (the next new note passes over locked ones), a container's
+// code is locked while it is registered, and updates still check the state
+// they were decided on. Serialisation failures, deadlocks and unique
+// violations come out as StoreConflict. Read transactions see one snapshot.
+class PostgresStore : public Store {
+public:
+    // Connects to `uri` (a libpq connection URI without a password), brings
+    // the schema to the current version, and keeps at most `connections`
+    // connections open.
+    PostgresStore(std::string uri, int connections);
+    ~PostgresStore() override;
+
+    std::unique_ptr<StoreTransaction> begin(bool write) override;
+
+    static int currentVersion();
+    int version();
+    // The tables and their columns ("table.column", sorted): the schema both
+    // engines must agree on.
+    std::vector<std::string> columns();
+
+    // A row of statements of their own (the dashboard's): values as text.
+    struct TextRow {
+        std::vector<std::optional<std::string>> values;
+        std::int64_t integer(int column) const;
+        std::string text(int column) const;
+        std::optional<std::int64_t> optionalInteger(int column) const;
+    };
+    class Session {
+    public:
+        virtual ~Session() = default;
+        // A prepared statement with $1... bound to `parameters` (nullopt: NULL).
+        virtual std::vector<TextRow>
+        rows(const std::string& sql, const std::vector<std::optional<std::string>>& parameters) = 0;
+    };
+    // Runs `work` in one transaction (read-only, one snapshot, unless
+    // `write`) and commits it.
+    void session(bool write, const std::function<void(Session&)>& work);
+
+    // Statements run so far, transactions ended, and the most statements
+    // one transaction ran: what an exchange costs in round trips.
+    struct StatementCount {
+        std::int64_t statements = 0;
+        std::int64_t transactions = 0;
+        std::int64_t mostInOne = 0;
+    };
+    StatementCount statementCount();
+    void countStatements(std::int64_t statements);
+
+    // A pooled connection; waits while all are in use.
+    std::unique_ptr<postgres::Connection> acquire();
+    void release(std::unique_ptr<postgres::Connection> connection);
+
+private:
+    void migrate();
+
+    std::string uri_;
+    int limit_;
+    std::mutex poolMutex_;
+    std::condition_variable returned_;
+    std::vector<std::unique_ptr<postgres::Connection>> idle_;
+    int open_ = 0;
+    StatementCount counted_; // under poolMutex_
+};
+
+// The text of a problem with a PostgreSQL connection URI, empty when it can
+// be used: only postgresql:// or postgres:// URIs, and never a password in
+// it (it would show in the process list and the shell's history; it belongs
+// in ~/.pgpass or the file PGPASSFILE names).
+std::string PostgresUriProblem(const std::string& uri);
+bool IsPostgresUri(const std::string& database);
+
+// Array literals for one parameter (`$1::BIGINT[]`, `$1::TEXT[]`), so that a
+// statement takes any number of rows at once.
+std::string PostgresArray(const std::vector<std::optional<std::int64_t>>& values);
+std::string PostgresArray(const std::vector<std::string>& values);
+
+} // namespace backoffice

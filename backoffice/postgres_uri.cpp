@@ -1,0 +1,37 @@
+#include "backoffice/postgres_store.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace backoffice {
+
+bool IsPostgresUri(const std::string& database) {
+    return database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0;
+}
+
+std::string PostgresUriProblem(const std::string& uri) {
+    if (!IsPostgresUri(uri)) {
+        return "a PostgreSQL database is given as postgresql://user@host:port/dbname";
+    }
+    const std::string rest = uri.substr(uri.find("://") + 3);
+    const std::string authority = rest.substr(0, rest.find_first_of("/?"));
+    const size_t at = authority.rfind('@');
+    const bool passwordInUser =
+        at != std::string::npos && authority.substr(0, at).find(':') != std::string::npos;
+    // Parameters: ?a=b&password=c, in any case.
+    bool passwordParameter = false;
+    const size_t query = rest.find('?');
+    if (query != std::string::npos) {
+        std::string parameters = "&" + rest.substr(query + 1);
+        std::transform(parameters.begin(), parameters.end(), parameters.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        passwordParameter = parameters.find("&password=") != std::string::npos;
+    }
+    if (passwordInUser || passwordParameter) {
+        return "the database URI carries a password: put it in ~/.pgpass (or the file "
+               "PGPASSFILE names) and give the URI without it";
+    }
+    return "";
+}
+
+} // namespace backoffice
