@@ -3,10 +3,6 @@
 #include "config/text_helpers.h"
 #include "model/navigation_ids.h"
 
-int CellQuantity(const QString& text) {
-    return TextToInt(text);
-}
-
 int TypedQuantity(const QString& text) {
     int value = 0;
     int digits = 0;

@@ -11,10 +11,6 @@
 // typed cell means, when a quantity outside the line's range needs the worker's
 // word, and when the counting screen may save or leave.
 
-// The quantity a cell shows, as the lists read it back when they save: the
-// decimal number the list wrote there; text that is no number counts as 0.
-int CellQuantity(const QString& text);
-
 // What the worker typed into a quantity cell: its leading digits (the editor
 // takes four characters, so 0 to 9999). An empty cell, text without leading
 // digits and a minus sign count as 0: a delivered or counted quantity is never

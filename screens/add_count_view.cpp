@@ -29,16 +29,13 @@ std::vector<packingnoteline>* CAddCountView::lines() {
     return doc_.countResult ? &doc_.countResult->lines : nullptr;
 }
 
-QString CAddCountView::cellText(const packingnoteline& line, int column) const {
-    return column == 0 ? line.PD : QString::number(line.QD);
-}
-
 void CAddCountView::activate() {
     setNoteTitle();
     layoutButtons({kSaveButtonId, kBackButtonId, 0, 0, 0, 0});
     setTabOrder(list(), save_);
     setTabOrder(save_, back_);
-    fillList({{"lblProd", 0.70}, {"lblCounted", 0.28}});
+    fillList({{"lblProd", 0.70, QuantityColumn::Product},
+              {"lblCounted", 0.28, QuantityColumn::Quantity}});
     doc_.quantitiesChanged = false;
     updateSaveState();
     list()->setFocus();

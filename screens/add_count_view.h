@@ -21,7 +21,6 @@ public:
 
 protected:
     std::vector<packingnoteline>* lines() override;
-    QString cellText(const packingnoteline& line, int column) const override;
     void cellEdited() override;
     bool handleKey(QKeyEvent* event) override;
 

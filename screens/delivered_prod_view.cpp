@@ -40,17 +40,6 @@ std::vector<packingnoteline>* CDeliveredProdView::lines() {
     return doc_.packingNoteLines ? &doc_.packingNoteLines->lines : nullptr;
 }
 
-QString CDeliveredProdView::cellText(const packingnoteline& line, int column) const {
-    switch (column) {
-    case 0:
-        return line.PD;
-    case 1:
-        return QString::number(line.QO);
-    default:
-        return QString::number(line.QD);
-    }
-}
-
 void CDeliveredProdView::activate() {
     // The colli-count dialog starts from the number of containers the note was packed into.
     if (doc_.currentPackingNote && doc_.currentPackingNote->details) {
@@ -62,7 +51,9 @@ void CDeliveredProdView::activate() {
     frame_.SetActionEnabled(hasLines, print_, kDeliveredProdScreen, PrintEntry);
     frame_.SetActionEnabled(hasLines, process_, kDeliveredProdScreen, ProcessEntry);
     arrangeButtons();
-    fillList({{"lblProd", 0.48}, {"lblToDeliver", 0.28}, {"lblDelivered", 0.22}});
+    fillList({{"lblProd", 0.48, QuantityColumn::Product},
+              {"lblToDeliver", 0.28, QuantityColumn::Ordered},
+              {"lblDelivered", 0.22, QuantityColumn::Quantity}});
     // Only what the worker changes asks to be saved on the way out.
     doc_.quantitiesChanged = false;
     frame_.SetActionEnabled(true, hold_, kDeliveredProdScreen, HoldEntry);

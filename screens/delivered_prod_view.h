@@ -25,7 +25,6 @@ public:
 
 protected:
     std::vector<packingnoteline>* lines() override;
-    QString cellText(const packingnoteline& line, int column) const override;
     bool handleKey(QKeyEvent* event) override;
 
 private:

@@ -16,10 +16,6 @@ constexpr int kListTop = ScreenFrame::kTitleHeight;
 constexpr int kDetailHeight = 20;
 constexpr int kGap = 2;
 
-QColor toColor(const Rgb& rgb) {
-    return QColor(rgb.red, rgb.green, rgb.blue);
-}
-
 QLineEdit* detailField(QWidget* parent, const char* name) {
     auto* field = new QLineEdit(parent);
     field->setObjectName(QLatin1String(name));
@@ -31,32 +27,13 @@ QLineEdit* detailField(QWidget* parent, const char* name) {
 
 } // namespace
 
-QuantityDelegate::QuantityDelegate(int quantityColumn, bool colourQuantity, QObject* parent)
-    : QStyledItemDelegate(parent), quantityColumn_(quantityColumn),
-      colourQuantity_(colourQuantity) {}
-
 void QuantityDelegate::initStyleOption(QStyleOptionViewItem* option,
                                        const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
-    if (index.column() >= 1) {
-        option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
-    }
-    if (index.column() != quantityColumn_) {
+    if (!index.data(Qt::BackgroundRole).isValid()) {
         return;
     }
-    if (option->text.isEmpty()) {
-        option->text = QStringLiteral("0");
-    }
-    if (!colourQuantity_) {
-        return;
-    }
-    const auto row = static_cast<std::size_t>(index.row());
-    const bool asOrdered = row < ordered_.size() && CellQuantity(option->text) == ordered_[row];
-    const QColor text = toColor(asOrdered ? CKorvoDoc::colorBlack : CKorvoDoc::colorRed);
-    option->palette.setColor(QPalette::Text, text);
-    option->palette.setColor(QPalette::HighlightedText, text);
-    option->backgroundBrush = toColor(CKorvoDoc::colorWhite);
-    // The quantity stays on white in the selected row too.
+    option->palette.setColor(QPalette::HighlightedText, option->palette.color(QPalette::Text));
     option->state &= ~QStyle::State_Selected;
 }
 
@@ -76,18 +53,21 @@ CQuantityListView::CQuantityListView(ScreenFrame& frame, CKorvoDoc& doc, int scr
     list_ = new CEditableList(doc, screenId, this);
     list_->setObjectName(QStringLiteral("lines"));
     list_->setAllColumnsShowFocus(true);
-    delegate_ = new QuantityDelegate(quantityColumn_, colourQuantity, list_);
+    table_ = new QuantityTable(colourQuantity, list_);
+    list_->setModel(table_);
+    delegate_ = new QuantityDelegate(list_);
     list_->setItemDelegate(delegate_);
     description_ = detailField(this, "description");
     code_ = detailField(this, "productCode");
     size_ = detailField(this, "size");
     secondDescription_ = detailField(this, "secondDescription");
 
-    connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item != nullptr) {
-            showDetails(list_->indexOfTopLevelItem(item));
-        }
-    });
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    showDetails(current.row());
+                }
+            });
     connect(list_, &CEditableList::labelEditEnded, this, &CQuantityListView::onEditEnded);
     connect(list_, &CEditableList::cellEditClosed, this, &CQuantityListView::onEditClosed);
     placeControls();
@@ -106,35 +86,25 @@ int CQuantityListView::lineCount() {
 void CQuantityListView::fillList(const std::vector<Column>& columns) {
     QStringList captions;
     QList<double> fractions;
-    QList<Qt::Alignment> alignments;
+    std::vector<QuantityColumn> shows;
     for (const Column& column : columns) {
         captions << T(QLatin1String(column.captionKey));
         fractions << column.fraction;
-        alignments << (alignments.isEmpty() ? Qt::AlignLeft : Qt::AlignRight);
+        shows.push_back(column.shows);
     }
-    SetupListColumns(list_, captions, fractions, alignments);
-    list_->clear();
-    const std::vector<packingnoteline>* shown = lines();
-    std::vector<int> ordered;
-    if (shown != nullptr && !shown->empty()) {
-        QList<QTreeWidgetItem*> items;
-        items.reserve(static_cast<qsizetype>(shown->size()));
-        ordered.reserve(shown->size());
-        QStringList texts;
+    std::vector<QuantityTable::Row> rows;
+    if (const std::vector<packingnoteline>* shown = lines(); shown != nullptr) {
+        rows.reserve(shown->size());
         for (const packingnoteline& line : *shown) {
-            texts.clear();
-            for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-                texts << cellText(line, c);
-            }
-            items << new QTreeWidgetItem(texts);
-            ordered.push_back(line.QO);
+            rows.push_back({line.PD, line.QO, line.QD});
         }
-        list_->addTopLevelItems(items);
     }
-    delegate_->setOrdered(std::move(ordered));
+    // The header sizes its sections anew on a reset: the widths come after.
+    table_->reset(std::move(shows), captions, std::move(rows));
+    SetupListColumns(list_, captions, fractions);
     selectedRow_ = 0;
     SelectListItem(list_, 0);
-    showDetails(list_->topLevelItemCount() > 0 ? 0 : -1);
+    showDetails(list_->rowCount() > 0 ? 0 : -1);
 }
 
 void CQuantityListView::showDetails(int row) {
@@ -166,15 +136,6 @@ void CQuantityListView::finishEdit() {
     }
 }
 
-std::vector<int> CQuantityListView::cellQuantities() const {
-    std::vector<int> cells;
-    cells.reserve(static_cast<std::size_t>(list_->topLevelItemCount()));
-    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-        cells.push_back(CellQuantity(list_->topLevelItem(row)->text(quantityColumn_)));
-    }
-    return cells;
-}
-
 SendResult CQuantityListView::sendQuantities(const std::function<SendResult()>& send) {
     finishEdit();
     std::vector<packingnoteline>* shown = lines();
@@ -182,7 +143,7 @@ SendResult CQuantityListView::sendQuantities(const std::function<SendResult()>& 
         return send();
     }
     const std::vector<packingnoteline> before = *shown;
-    const std::vector<int> cells = cellQuantities();
+    const std::vector<int>& cells = table_->quantities();
     const std::size_t rows = std::min(cells.size(), shown->size());
     for (std::size_t row = 0; row < rows; ++row) {
         packingnoteline& line = (*shown)[row];
@@ -197,33 +158,27 @@ SendResult CQuantityListView::sendQuantities(const std::function<SendResult()>& 
 }
 
 void CQuantityListView::onEditEnded(int row, int column, const QString& text, bool cancelled) {
-    QTreeWidgetItem* item = list_->topLevelItem(row);
     ending_.typed = text;
-    ending_.previous = item != nullptr ? item->text(column) : QString();
+    ending_.previous = column == quantityColumn_ ? table_->quantity(row) : 0;
     ending_.cancelled = cancelled;
 }
 
 void CQuantityListView::onEditClosed(int row, int column) {
-    QTreeWidgetItem* item = list_->topLevelItem(row);
-    if (item == nullptr) {
+    if (row < 0 || row >= list_->rowCount()) {
         return;
     }
-    list_->setCurrentItem(item);
+    list_->setCurrentIndex(table_->index(row, 0));
     showDetails(row);
     std::vector<packingnoteline>* shown = lines();
     if (!ending_.cancelled && column == quantityColumn_ && shown != nullptr &&
         row < static_cast<int>(shown->size())) {
-        packingnoteline& line = (*shown)[static_cast<std::size_t>(row)];
-        const CellEditOutcome outcome =
-            ApplyCellEdit(line, TypedQuantity(ending_.typed), CellQuantity(ending_.previous),
-                          doc_.rangeWarningShown,
-                          [this] { return AskYesNo(doc_, T(QStringLiteral("msgDelivOutRange"))); });
-        // The cell shows the quantity that counts, as a plain number.
-        item->setText(column, QString::number(outcome.shown));
+        table_->endEdit(row, ending_.typed, ending_.previous,
+                        (*shown)[static_cast<std::size_t>(row)], doc_.rangeWarningShown,
+                        [this] { return AskYesNo(doc_, T(QStringLiteral("msgDelivOutRange"))); });
     }
     ending_ = EndingEdit{};
     if (shown != nullptr) {
-        doc_.quantitiesChanged = QuantitiesUnsaved(*shown, cellQuantities());
+        doc_.quantitiesChanged = table_->unsaved(*shown);
     }
     cellEdited();
 }
@@ -250,7 +205,7 @@ void CQuantityListView::resizeEvent(QResizeEvent* event) {
     KorvoView::resizeEvent(event);
     placeControls();
     // Scrolling would end an open edit; the row being edited is in sight already.
-    if (QTreeWidgetItem* current = list_->currentItem(); current != nullptr && !editing()) {
-        list_->scrollToItem(current);
+    if (const QModelIndex current = list_->currentIndex(); current.isValid() && !editing()) {
+        list_->scrollTo(current);
     }
 }

@@ -3,6 +3,7 @@
 #include "model/records.h"
 #include "model/send_result.h"
 #include "widgets/korvo_view.h"
+#include "widgets/quantity_table.h"
 
 #include <QStyledItemDelegate>
 #include <functional>
@@ -11,25 +12,16 @@
 class CEditableList;
 class QLineEdit;
 
-// Draws a quantity list's cells: numbers right-aligned, an empty quantity cell
-// as "0", and, where the screen wants it, the quantity in black when it equals
-// the ordered quantity and in red otherwise, always on white. It works per
-// painted cell, so a repaint costs the visible cells only.
+// Draws a quantity list's cells: a cell with colours of its own (the coloured
+// quantity) keeps them in the selected row too.
 class QuantityDelegate : public QStyledItemDelegate {
 public:
-    QuantityDelegate(int quantityColumn, bool colourQuantity, QObject* parent);
-    // The ordered quantity of each row, for the colour.
-    void setOrdered(std::vector<int> ordered) { ordered_ = std::move(ordered); }
+    using QStyledItemDelegate::QStyledItemDelegate;
     // The text and background colours a cell is drawn in.
     std::pair<QColor, QColor> cellColours(const QModelIndex& index) const;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
-
-private:
-    int quantityColumn_;
-    bool colourQuantity_;
-    std::vector<int> ordered_;
 };
 
 // The delivered-products and counting screens share this: the title with the
@@ -47,6 +39,7 @@ protected:
     struct Column {
         const char* captionKey;
         double fraction;
+        QuantityColumn shows;
     };
 
     CQuantityListView(ScreenFrame& frame, CKorvoDoc& doc, int screenId, bool colourQuantity,
@@ -54,8 +47,6 @@ protected:
 
     // The lines the list shows; null when the work state has none.
     virtual std::vector<packingnoteline>* lines() = 0;
-    // The text of a line's cell in `column`.
-    virtual QString cellText(const packingnoteline& line, int column) const = 0;
     // Runs after every edit of a cell has ended.
     virtual void cellEdited() {}
 
@@ -80,10 +71,10 @@ private:
     void onEditEnded(int row, int column, const QString& text, bool cancelled);
     void onEditClosed(int row, int column);
     void placeControls();
-    std::vector<int> cellQuantities() const;
 
     int quantityColumn_;
     CEditableList* list_;
+    QuantityTable* table_;
     QuantityDelegate* delegate_;
     QLineEdit* description_;
     QLineEdit* code_;
@@ -94,7 +85,7 @@ private:
     // The edit that is ending: what was typed and what the cell showed before.
     struct EndingEdit {
         QString typed;
-        QString previous;
+        int previous = 0;
         bool cancelled = true;
     } ending_;
 };

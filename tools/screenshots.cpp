@@ -189,7 +189,7 @@ int main(int argc, char* argv[]) {
         save(frame, prefix + QStringLiteral("note-information.png"));
         KorvoView* delivered = showScreen(kDeliveredProdScreen);
         auto* lines = delivered->findChild<CEditableList*>(QStringLiteral("lines"));
-        lines->setCurrentItem(lines->topLevelItem(1));
+        lines->setCurrentRow(1);
         save(frame, prefix + QStringLiteral("delivered-products.png"));
         showScreen(kAddCountScreen);
         save(frame, prefix + QStringLiteral("counting.png"));

@@ -33,7 +33,7 @@ void CCellEditor::focusOutEvent(QFocusEvent* event) {
 }
 
 CEditableList::CEditableList(CKorvoDoc& doc, int screenId, QWidget* parent)
-    : QTreeWidget(parent), doc_(doc), screenId_(screenId) {
+    : QTreeView(parent), doc_(doc), screenId_(screenId) {
     setRootIsDecorated(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
@@ -49,25 +49,40 @@ int CEditableList::EditableColumn(int screenId) {
     }
 }
 
+int CEditableList::rowCount() const {
+    return model() != nullptr ? model()->rowCount() : 0;
+}
+
+QString CEditableList::cellText(int row, int column) const {
+    return model() != nullptr ? model()->index(row, column).data().toString() : QString();
+}
+
+void CEditableList::setCurrentRow(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    const QModelIndex index = model()->index(row, 0);
+    setCurrentIndex(index);
+    selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
 QRect CEditableList::cellRect(int row, int column) const {
-    QTreeWidgetItem* item = topLevelItem(row);
-    if (item == nullptr) {
+    if (row < 0 || row >= rowCount()) {
         return QRect();
     }
-    const QRect rowRect = visualItemRect(item);
+    const QRect rowRect = visualRect(model()->index(row, 0));
     return QRect(header()->sectionViewportPosition(column), rowRect.top(), columnWidth(column),
                  rowRect.height());
 }
 
 bool CEditableList::startEdit(int row, int column) {
     if (editor_ || column < 1 || column != EditableColumn(screenId_) || row < 0 ||
-        row >= topLevelItemCount()) {
+        row >= rowCount()) {
         return false;
     }
-    QTreeWidgetItem* item = topLevelItem(row);
-    scrollToItem(item);
+    scrollTo(model()->index(row, 0));
     doc_.rangeWarningShown = false;
-    editor_ = new CCellEditor(row, column, item->text(column), viewport());
+    editor_ = new CCellEditor(row, column, cellText(row, column), viewport());
     editor_->setFont(font());
     editor_->setGeometry(cellRect(row, column));
     editor_->selectAll();
@@ -114,8 +129,8 @@ void CEditableList::endEdit(bool cancelled) {
     const int row = editor->row();
     const int column = editor->column();
     emit labelEditEnded(row, column, cancelled ? QString() : text, cancelled);
-    if (!cancelled && row < topLevelItemCount()) {
-        topLevelItem(row)->setText(column, text);
+    if (!cancelled && row < rowCount()) {
+        model()->setData(model()->index(row, column), text);
     }
     editor->hide();
     editor->deleteLater();
@@ -125,13 +140,11 @@ void CEditableList::endEdit(bool cancelled) {
 }
 
 void CEditableList::tap(int row, int column) {
-    QTreeWidgetItem* item = topLevelItem(row);
-    if (item == nullptr) {
+    if (row < 0 || row >= rowCount()) {
         return;
     }
-    if (!item->isSelected()) {
-        setCurrentItem(item);
-        item->setSelected(true);
+    if (!selectionModel()->isSelected(model()->index(row, 0))) {
+        setCurrentRow(row);
         return;
     }
     startEdit(row, column);
@@ -142,13 +155,13 @@ void CEditableList::mousePressEvent(QMouseEvent* event) {
         endEdit(false);
     }
     const QPoint pos = event->position().toPoint();
-    QTreeWidgetItem* item = itemAt(pos);
-    if (item == nullptr) {
-        QTreeWidget::mousePressEvent(event);
+    const QModelIndex index = indexAt(pos);
+    if (!index.isValid()) {
+        QTreeView::mousePressEvent(event);
         return;
     }
     setFocus();
-    tap(indexOfTopLevelItem(item), header()->logicalIndexAt(pos.x()));
+    tap(index.row(), header()->logicalIndexAt(pos.x()));
     event->accept();
 }
 
@@ -156,9 +169,8 @@ void CEditableList::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter: {
-        QTreeWidgetItem* item = currentItem();
-        if (item != nullptr) {
-            tap(indexOfTopLevelItem(item), columnCount() - 1);
+        if (currentIndex().isValid()) {
+            tap(currentIndex().row(), model()->columnCount() - 1);
         }
         event->accept();
         return;
@@ -170,16 +182,15 @@ void CEditableList::keyPressEvent(QKeyEvent* event) {
     default:
         // A keypad worker counts by typing: a digit on a row opens its
         // quantity and becomes its first character.
-        if (QTreeWidgetItem* item = currentItem(); item != nullptr && event->key() >= Qt::Key_0 &&
-                                                   event->key() <= Qt::Key_9 &&
-                                                   !event->text().isEmpty()) {
-            if (startEdit(indexOfTopLevelItem(item), EditableColumn(screenId_))) {
+        if (currentIndex().isValid() && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9 &&
+            !event->text().isEmpty()) {
+            if (startEdit(currentIndex().row(), EditableColumn(screenId_))) {
                 editor_->insert(event->text());
             }
             event->accept();
             return;
         }
-        QTreeWidget::keyPressEvent(event);
+        QTreeView::keyPressEvent(event);
     }
 }
 
@@ -187,5 +198,5 @@ void CEditableList::scrollContentsBy(int dx, int dy) {
     if (editor_) {
         endEdit(false);
     }
-    QTreeWidget::scrollContentsBy(dx, dy);
+    QTreeView::scrollContentsBy(dx, dy);
 }

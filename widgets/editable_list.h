@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 #include <QPointer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 class CKorvoDoc;
 
@@ -32,8 +32,9 @@ private:
 
 // A report-style list whose quantity cells can be edited in place: a tap on an
 // unselected row selects it; a tap on the selected row opens an editor on the
-// cell when the screen allows editing that column.
-class CEditableList : public QTreeWidget {
+// cell when the screen allows editing that column. The rows come from its
+// model; an ended edit writes the typed text into the cell through the model.
+class CEditableList : public QTreeView {
     Q_OBJECT
 public:
     CEditableList(CKorvoDoc& doc, int screenId, QWidget* parent = nullptr);
@@ -42,6 +43,11 @@ public:
     static int EditableColumn(int screenId);
 
     CCellEditor* editor() const { return editor_; }
+    int rowCount() const;
+    // The text a cell shows.
+    QString cellText(int row, int column) const;
+    // Makes `row` current and selected.
+    void setCurrentRow(int row);
     // Opens the editor on a cell when the rules allow; true when it opened.
     bool startEdit(int row, int column);
     // Ends an open edit as Enter would (cancelled: as Escape would).

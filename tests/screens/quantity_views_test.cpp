@@ -47,11 +47,11 @@ protected:
     }
 
     CEditableList* list() { return child<CEditableList>("lines"); }
-    QString cell(int row, int column) { return list()->topLevelItem(row)->text(column); }
+    QString cell(int row, int column) { return list()->cellText(row, column); }
     // Opens the quantity cell of a row, types and ends with `key`.
     void edit(int row, const QString& text, int key = Qt::Key_Return) {
         // The quantity is the last column on both screens.
-        ASSERT_TRUE(list()->startEdit(row, list()->columnCount() - 1));
+        ASSERT_TRUE(list()->startEdit(row, list()->model()->columnCount() - 1));
         typeText(text);
         press(key);
         ASSERT_EQ(list()->editor(), nullptr);
@@ -71,13 +71,13 @@ protected:
 TEST_F(QuantityViews, DeliveredShowsTheLinesAndTheSelectedDetails) {
     CDeliveredProdView* view = open<CDeliveredProdView>();
     EXPECT_EQ(view->titleLabel()->text(), "Note 4711");
-    ASSERT_EQ(list()->topLevelItemCount(), 2);
-    EXPECT_EQ(list()->headerItem()->text(2), "Deliv.");
+    ASSERT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(list()->model()->headerData(2, Qt::Horizontal).toString(), "Deliv.");
     EXPECT_EQ(cell(1, 0), "Nuts");
     EXPECT_EQ(cell(1, 1), "5");
     EXPECT_EQ(cell(1, 2), "3");
     EXPECT_EQ(child<QLineEdit>("description")->text(), "Bolts");
-    list()->setCurrentItem(list()->topLevelItem(1));
+    list()->setCurrentRow(1);
     EXPECT_EQ(child<QLineEdit>("description")->text(), "Nuts");
     EXPECT_EQ(child<QLineEdit>("productCode")->text(), "P12");
     EXPECT_EQ(child<QLineEdit>("size")->text(), "1 kg");
@@ -403,7 +403,7 @@ TEST_F(QuantityViews, PrintAndProcessBranches) {
 
 TEST_F(QuantityViews, OutScanPoolCountingAndANoteWithoutLines) {
     CDeliveredProdView* view = open<CDeliveredProdView>();
-    list()->setCurrentItem(list()->topLevelItem(1));
+    list()->setCurrentRow(1);
     EXPECT_EQ(view->runOperation(ScreenOperation::StoreCurrentLine), Result::Ok);
     ASSERT_TRUE(doc.currentLine);
     EXPECT_EQ(doc.currentLine->PNLID, 12);
@@ -423,7 +423,7 @@ TEST_F(QuantityViews, OutScanPoolCountingAndANoteWithoutLines) {
     doc.packingNoteLines.reset();
     delete view;
     view = open<CDeliveredProdView>();
-    EXPECT_EQ(list()->topLevelItemCount(), 0);
+    EXPECT_EQ(list()->rowCount(), 0);
     EXPECT_EQ(view->runOperation(ScreenOperation::PrintOrProcess), Result::Ok);
 }
 
@@ -450,7 +450,7 @@ protected:
 TEST_F(CountView, SaveOnlyWhenCountsChangedAndBackAsks) {
     CAddCountView* view = open<CAddCountView>();
     EXPECT_EQ(view->titleLabel()->text(), "Note 4711");
-    EXPECT_EQ(list()->columnCount(), 2);
+    EXPECT_EQ(list()->model()->columnCount(), 2);
     EXPECT_EQ(cell(1, 1), "2");
     EXPECT_FALSE(frame.actionEnabled(kAddCountScreen, 0));
     view->setFocus();

@@ -58,7 +58,7 @@ protected:
     }
     void editQuantity(int row, const QString& text) {
         auto* list = child<CEditableList>("lines");
-        ASSERT_TRUE(list->startEdit(row, list->columnCount() - 1));
+        ASSERT_TRUE(list->startEdit(row, list->model()->columnCount() - 1));
         QTest::keyClicks(list->editor(), text);
         QTest::keyClick(list->editor(), Qt::Key_Return);
         settle();
@@ -175,8 +175,7 @@ TEST_F(WarehouseWalk, ARouteFromStartToPrintedNotes) {
     ASSERT_EQ(screen(), kDeliveredProdScreen);
     const int pool = rowOf("FR-2010");
     ASSERT_GE(pool, 0) << "the fresh department's notes carry the bouquets";
-    child<CEditableList>("lines")->setCurrentItem(
-        child<CEditableList>("lines")->topLevelItem(pool));
+    child<CEditableList>("lines")->setCurrentRow(pool);
     click("outScanPool");
     ASSERT_EQ(screen(), kOutScanPoolScreen);
     scan("scan", "9100001");

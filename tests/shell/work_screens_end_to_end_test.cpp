@@ -184,7 +184,7 @@ protected:
     }
     void editQuantity(int row, const QString& text) {
         auto* list = field<CEditableList>("lines");
-        ASSERT_TRUE(list->startEdit(row, list->columnCount() - 1));
+        ASSERT_TRUE(list->startEdit(row, list->model()->columnCount() - 1));
         typeInto(list->editor(), text);
     }
 
@@ -313,7 +313,7 @@ TEST_F(WorkScreensEndToEnd, CountingAndOutScanPool) {
                     {"KORVANEPACKINGNOTELINE", linesRequest(345)}});
 
     auto* list = field<CEditableList>("lines");
-    list->setCurrentItem(list->topLevelItem(1));
+    list->setCurrentRow(1);
     click("outScanPool");
     ASSERT_EQ(frame.currentScreenId(), kOutScanPoolScreen);
     EXPECT_EQ(field<QLabel>("product")->text(), "Tulips");
@@ -343,7 +343,7 @@ TEST_F(WorkScreensEndToEnd, CountingAndOutScanPool) {
     prompter.dialogAnswers = {1}; // leave with bundles left
     click("back");
     EXPECT_EQ(frame.currentScreenId(), kDeliveredProdScreen);
-    EXPECT_EQ(field<CEditableList>("lines")->topLevelItem(1)->text(2), "4");
+    EXPECT_EQ(field<CEditableList>("lines")->cellText(1, 2), "4");
     expectRequests({{"KORVANEPOOLSCAN", poolRequest("B1", 0)},
                     {"KORVANEPOOLSCAN", poolRequest("B2", 0)},
                     {"KORVANEPOOLSCAN", poolRequest("B3", 0)},

@@ -5,6 +5,7 @@
 #include "widgets/image_button.h"
 #include "widgets/list_helpers.h"
 #include "widgets/product_icons.h"
+#include "widgets/quantity_table.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -194,10 +195,9 @@ protected:
         doc.rangeWarningShown = true;
         doc.showScreenKeyboard = "N";
         list.resize(242, 200);
+        fill(3);
+        list.setModel(&table);
         SetupListColumns(&list, {"Product", "To del.", "Deliv."}, {0.48, 0.28, 0.22});
-        for (int i = 0; i < 3; ++i) {
-            new QTreeWidgetItem(&list, {"P" + QString::number(i), "5", "5"});
-        }
         list.show();
         QObject::connect(&list, &CEditableList::labelEditEnded,
                          [this](int r, int c, const QString& t, bool x) {
@@ -205,8 +205,17 @@ protected:
                          });
     }
 
+    void fill(int rows) {
+        std::vector<QuantityTable::Row> lines;
+        for (int i = 0; i < rows; ++i) {
+            lines.push_back({"P" + QString::number(i), 5, 5});
+        }
+        table.reset({QuantityColumn::Product, QuantityColumn::Ordered, QuantityColumn::Quantity},
+                    {"Product", "To del.", "Deliv."}, std::move(lines));
+    }
+
     void tapCell(int row, int column) {
-        const QRect rowRect = list.visualItemRect(list.topLevelItem(row));
+        const QRect rowRect = list.visualRect(table.index(row, 0));
         const int x = list.header()->sectionViewportPosition(column) + 5;
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(x, rowRect.center().y()));
     }
@@ -221,6 +230,7 @@ protected:
     ScriptedPrompter prompter;
     ScopedPrompter scope{prompter};
     CKorvoDoc doc;
+    QuantityTable table{true};
     CEditableList list{doc, kDeliveredProdScreen};
     QList<Ended> ended;
 };
@@ -248,7 +258,7 @@ TEST_F(EditableListTest, TypingEnterKeepsTheText) {
     EXPECT_EQ(list.editor()->text(), "1234") << "a fifth character is refused";
     QTest::keyClick(list.editor(), Qt::Key_Return);
     EXPECT_EQ(list.editor(), nullptr);
-    EXPECT_EQ(list.topLevelItem(0)->text(2), "1234");
+    EXPECT_EQ(list.cellText(0, 2), "1234");
     EXPECT_TRUE(doc.quantitiesChanged);
     ASSERT_EQ(ended.size(), 1);
     EXPECT_EQ(ended[0].text, "1234");
@@ -259,7 +269,7 @@ TEST_F(EditableListTest, EscapeLeavesTheCell) {
     list.startEdit(0, 2);
     QTest::keyClicks(list.editor(), "9");
     QTest::keyClick(list.editor(), Qt::Key_Escape);
-    EXPECT_EQ(list.topLevelItem(0)->text(2), "5");
+    EXPECT_EQ(list.cellText(0, 2), "5");
     ASSERT_EQ(ended.size(), 1);
     EXPECT_TRUE(ended[0].cancelled);
     EXPECT_TRUE(ended[0].text.isEmpty());
@@ -275,7 +285,7 @@ TEST_F(EditableListTest, EmptyCellBecomesZeroOnFocusLoss) {
     list.editor()->clear();
     elsewhere.setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list.editor() == nullptr; }, 1000));
-    EXPECT_EQ(list.topLevelItem(2)->text(2), "0");
+    EXPECT_EQ(list.cellText(2, 2), "0");
     EXPECT_TRUE(doc.quantitiesChanged);
 }
 
@@ -286,15 +296,15 @@ TEST_F(EditableListTest, UnchangedTextLeavesTheFlag) {
 }
 
 TEST_F(EditableListTest, ALongerQuantityLeftUntouchedStaysWhole) {
-    list.topLevelItem(0)->setText(2, "12345");
+    table.setQuantity(0, 12345);
     list.startEdit(0, 2);
     QTest::keyClick(list.editor(), Qt::Key_Return);
-    EXPECT_EQ(list.topLevelItem(0)->text(2), "12345");
+    EXPECT_EQ(list.cellText(0, 2), "12345");
     EXPECT_FALSE(doc.quantitiesChanged);
     list.startEdit(0, 2);
     QTest::keyClicks(list.editor(), "77");
     QTest::keyClick(list.editor(), Qt::Key_Return);
-    EXPECT_EQ(list.topLevelItem(0)->text(2), "77");
+    EXPECT_EQ(list.cellText(0, 2), "77");
 }
 
 TEST_F(EditableListTest, KeysOnTheList) {
@@ -310,14 +320,13 @@ TEST_F(EditableListTest, KeysOnTheList) {
 }
 
 TEST_F(EditableListTest, ScrollingEndsTheEdit) {
-    for (int i = 0; i < 40; ++i) {
-        new QTreeWidgetItem(&list, {"X", "1", "1"});
-    }
+    fill(43);
+    SetupListColumns(&list, {"Product", "To del.", "Deliv."}, {0.48, 0.28, 0.22});
     list.startEdit(0, 2);
     QTest::keyClicks(list.editor(), "7");
     list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
     EXPECT_EQ(list.editor(), nullptr);
-    EXPECT_EQ(list.topLevelItem(0)->text(2), "7");
+    EXPECT_EQ(list.cellText(0, 2), "7");
 }
 
 TEST_F(EditableListTest, KeyboardFollowsTheSetting) {
@@ -333,9 +342,11 @@ TEST(EditableList, CountingScreenEditsColumnOne) {
     EXPECT_EQ(CEditableList::EditableColumn(kDeliveredProdScreen), 2);
     EXPECT_EQ(CEditableList::EditableColumn(kPackingNotesScreen), -1);
     CKorvoDoc doc;
+    QuantityTable table(false);
+    table.reset({QuantityColumn::Product, QuantityColumn::Quantity}, {"Product", "Counted"},
+                {{"P", 0, 3}});
     CEditableList list(doc, kAddCountScreen);
-    list.setColumnCount(2);
-    new QTreeWidgetItem(&list, {"P", "3"});
+    list.setModel(&table);
     EXPECT_FALSE(list.startEdit(0, 0));
     EXPECT_TRUE(list.startEdit(0, 1));
 }
