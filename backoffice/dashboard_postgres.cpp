@@ -154,27 +154,7 @@ HourlyScans PostgresDashboardQueries::scansPerHour(Id plant, const std::string& 
                      "JOIN scan_events e ON e.route_id = r.id "
                      "WHERE r.plant_id = $1 AND r.delivery_day = $2 GROUP BY 1, 2",
                      {text(plant), day, std::to_string(local.tm_gmtoff)})) {
-            const std::int64_t hour = q.integer(1);
-            if (hour < 0 || hour > 23) {
-                continue;
-            }
-            const int count = static_cast<int>(q.integer(2));
-            switch (q.integer(0)) {
-            case 0:
-                out.containers[hour] += count;
-                break;
-            case 1:
-                out.poolItems[hour] += count;
-                break;
-            case 2:
-                out.quantities[hour] += count;
-                break;
-            case 3:
-                out.notesDone[hour] += count;
-                break;
-            default:
-                break;
-            }
+            dashboard_rows::addScans(out, q.integer(0), q.integer(1), q.integer(2));
         }
         const auto notes =
             db.rows("SELECT COUNT(*) FROM routes r JOIN notes n ON n.route_id = r.id "

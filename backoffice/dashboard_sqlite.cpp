@@ -142,27 +142,7 @@ HourlyScans SqliteDashboardQueries::scansPerHour(Id plant, const std::string& da
                           "WHERE r.plant_id = ? AND r.delivery_day = ? GROUP BY 1, 2");
         q.bind(1, plant).bind(2, day);
         while (q.next()) {
-            const std::int64_t hour = q.integer(1);
-            if (hour < 0 || hour > 23) {
-                continue;
-            }
-            const int count = static_cast<int>(q.integer(2));
-            switch (q.integer(0)) {
-            case 0:
-                out.containers[hour] += count;
-                break;
-            case 1:
-                out.poolItems[hour] += count;
-                break;
-            case 2:
-                out.quantities[hour] += count;
-                break;
-            case 3:
-                out.notesDone[hour] += count;
-                break;
-            default:
-                break;
-            }
+            dashboard_rows::addScans(out, q.integer(0), q.integer(1), q.integer(2));
         }
         auto n = db.query("SELECT COUNT(*) FROM routes r JOIN notes n ON n.route_id = r.id "
                           "WHERE r.plant_id = ? AND r.delivery_day = ?");
