@@ -67,56 +67,17 @@ PostgresDashboardQueries::routeNotes(Id plant, Id route) {
             return;
         }
         out.emplace(readRoute(found.front()), std::vector<DashboardNote>{});
-        std::vector<DashboardNote>& notes = out->second;
-        std::map<Id, size_t> byId;
-        for (const auto& q : db.rows(
-                 "SELECT n.id, n.number, n.customer, n.stop, n.status, n.colli, "
-                 "COALESCE(d.code, ''), n.held_from, COALESCE(e.name, ''), n.done_at, "
-                 "(SELECT p.id FROM print_jobs p WHERE p.note_id = n.id AND p.status <> 'failed' "
-                 " ORDER BY p.id DESC LIMIT 1), "
-                 "(SELECT p.created_at FROM print_jobs p WHERE p.note_id = n.id "
-                 " AND p.status <> 'failed' ORDER BY p.id DESC LIMIT 1) "
-                 "FROM notes n LEFT JOIN devices d ON d.id = n.held_by "
-                 "LEFT JOIN device_activity a ON a.device_id = n.held_by "
-                 "LEFT JOIN employees e ON e.id = a.employee_id AND e.plant_id = n.plant_id "
-                 "WHERE n.route_id = $1 ORDER BY n.stop, n.number",
-                 {text(route)})) {
-            DashboardNote n;
-            n.id = q.integer(0);
-            n.number = q.text(1);
-            n.customer = q.text(2);
-            n.stop = static_cast<int>(q.integer(3));
-            n.status = static_cast<NoteStatus>(q.integer(4));
-            n.colli = static_cast<int>(q.integer(5));
-            n.heldBy = q.text(6);
-            n.heldFrom = q.text(7);
-            n.employee = q.text(8);
-            n.doneAt = q.text(9);
-            n.printJob = q.optionalInteger(10);
-            n.printedAt = q.text(11);
-            byId[n.id] = notes.size();
-            notes.push_back(std::move(n));
+        RouteNotes notes(out->second);
+        const std::vector<std::optional<std::string>> params = {text(route)};
+        for (const auto& q : db.rows(std::string(kNoteSelect) + "$1" + kNoteOrder, params)) {
+            notes.addNote(q);
         }
-        for (const auto& l :
-             db.rows("SELECT l.note_id, l.position, l.product_code, l.description, l.ordered, "
-                     "l.delivered FROM notes n JOIN lines l ON l.note_id = n.id "
-                     "WHERE n.route_id = $1 ORDER BY l.note_id, l.position, l.id",
-                     {text(route)})) {
-            const auto at = byId.find(l.integer(0));
-            if (at != byId.end()) {
-                notes[at->second].lines.push_back({static_cast<int>(l.integer(1)), l.text(2),
-                                                   l.text(3), static_cast<int>(l.integer(4)),
-                                                   static_cast<int>(l.integer(5))});
-            }
+        for (const auto& l : db.rows(std::string(kLineSelect) + "$1" + kLineOrder, params)) {
+            notes.addLine(l);
         }
-        for (const auto& c : db.rows("SELECT c.note_id, c.code FROM notes n "
-                                     "JOIN note_containers c ON c.note_id = n.id "
-                                     "WHERE n.route_id = $1 ORDER BY c.note_id, c.id",
-                                     {text(route)})) {
-            const auto at = byId.find(c.integer(0));
-            if (at != byId.end()) {
-                notes[at->second].containers.push_back(c.text(1));
-            }
+        for (const auto& c :
+             db.rows(std::string(kContainerSelect) + "$1" + kContainerOrder, params)) {
+            notes.addContainer(c);
         }
     });
     return out;
@@ -154,7 +115,7 @@ HourlyScans PostgresDashboardQueries::scansPerHour(Id plant, const std::string& 
                      "JOIN scan_events e ON e.route_id = r.id "
                      "WHERE r.plant_id = $1 AND r.delivery_day = $2 GROUP BY 1, 2",
                      {text(plant), day, std::to_string(local.tm_gmtoff)})) {
-            dashboard_rows::addScans(out, q.integer(0), q.integer(1), q.integer(2));
+            addScans(out, q.integer(0), q.integer(1), q.integer(2));
         }
         const auto notes =
             db.rows("SELECT COUNT(*) FROM routes r JOIN notes n ON n.route_id = r.id "

@@ -58,58 +58,21 @@ SqliteDashboardQueries::routeNotes(Id plant, Id route) {
             return;
         }
         out.emplace(readRoute(r), std::vector<DashboardNote>{});
-        std::vector<DashboardNote>& notes = out->second;
-        std::map<Id, size_t> byId;
-        auto q = db.query(
-            "SELECT n.id, n.number, n.customer, n.stop, n.status, n.colli, "
-            "COALESCE(d.code, ''), n.held_from, COALESCE(e.name, ''), n.done_at, "
-            "(SELECT p.id FROM print_jobs p WHERE p.note_id = n.id AND p.status <> 'failed' "
-            " ORDER BY p.id DESC LIMIT 1), "
-            "(SELECT p.created_at FROM print_jobs p WHERE p.note_id = n.id "
-            " AND p.status <> 'failed' ORDER BY p.id DESC LIMIT 1) "
-            "FROM notes n LEFT JOIN devices d ON d.id = n.held_by "
-            "LEFT JOIN device_activity a ON a.device_id = n.held_by "
-            "LEFT JOIN employees e ON e.id = a.employee_id AND e.plant_id = n.plant_id "
-            "WHERE n.route_id = ? ORDER BY n.stop, n.number");
+        RouteNotes notes(out->second);
+        auto q = db.query(std::string(kNoteSelect) + "?" + kNoteOrder);
         q.bind(1, route);
         while (q.next()) {
-            DashboardNote n;
-            n.id = q.integer(0);
-            n.number = q.text(1);
-            n.customer = q.text(2);
-            n.stop = static_cast<int>(q.integer(3));
-            n.status = static_cast<NoteStatus>(q.integer(4));
-            n.colli = static_cast<int>(q.integer(5));
-            n.heldBy = q.text(6);
-            n.heldFrom = q.text(7);
-            n.employee = q.text(8);
-            n.doneAt = q.text(9);
-            n.printJob = q.optionalInteger(10);
-            n.printedAt = q.text(11);
-            byId[n.id] = notes.size();
-            notes.push_back(std::move(n));
+            notes.addNote(q);
         }
-        auto l = db.query("SELECT l.note_id, l.position, l.product_code, l.description, "
-                          "l.ordered, l.delivered FROM notes n JOIN lines l ON l.note_id = n.id "
-                          "WHERE n.route_id = ? ORDER BY l.note_id, l.position, l.id");
+        auto l = db.query(std::string(kLineSelect) + "?" + kLineOrder);
         l.bind(1, route);
         while (l.next()) {
-            const auto at = byId.find(l.integer(0));
-            if (at != byId.end()) {
-                notes[at->second].lines.push_back({static_cast<int>(l.integer(1)), l.text(2),
-                                                   l.text(3), static_cast<int>(l.integer(4)),
-                                                   static_cast<int>(l.integer(5))});
-            }
+            notes.addLine(l);
         }
-        auto c = db.query("SELECT c.note_id, c.code FROM notes n "
-                          "JOIN note_containers c ON c.note_id = n.id "
-                          "WHERE n.route_id = ? ORDER BY c.note_id, c.id");
+        auto c = db.query(std::string(kContainerSelect) + "?" + kContainerOrder);
         c.bind(1, route);
         while (c.next()) {
-            const auto at = byId.find(c.integer(0));
-            if (at != byId.end()) {
-                notes[at->second].containers.push_back(c.text(1));
-            }
+            notes.addContainer(c);
         }
     });
     return out;
@@ -142,7 +105,7 @@ HourlyScans SqliteDashboardQueries::scansPerHour(Id plant, const std::string& da
                           "WHERE r.plant_id = ? AND r.delivery_day = ? GROUP BY 1, 2");
         q.bind(1, plant).bind(2, day);
         while (q.next()) {
-            dashboard_rows::addScans(out, q.integer(0), q.integer(1), q.integer(2));
+            addScans(out, q.integer(0), q.integer(1), q.integer(2));
         }
         auto n = db.query("SELECT COUNT(*) FROM routes r JOIN notes n ON n.route_id = r.id "
                           "WHERE r.plant_id = ? AND r.delivery_day = ?");
