@@ -52,9 +52,11 @@ test: deps build
 # The same tests with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
 # warnings as errors. Only what Qt and the system libraries keep for the whole
 # process is suppressed (tests/lsan.supp); a leak of our own fails the run.
-# A failed test runs once more: the leak checker's own tracer now and then dies
-# of a segmentation fault after a test has passed. A fault of ours repeats and
-# still fails the run.
+# The leak checker's own tracer now and then dies of a segmentation fault after
+# a test program has passed; scripts/sanitized-run.sh tells that from a fault of
+# ours and runs the program once more without the leak check. A failed test
+# (also one outside a test program's own process) runs once more; a fault of
+# ours repeats and still fails the run.
 test-sanitize: deps
 	$(MAKE) build BUILD=$(SAN_BUILD) \
 	  CMAKE_ARGS="-DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_WERROR=ON -DKORVANE_BENCH=OFF"
