@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Drives the real korvo with real key events under Xvfb, against the reference
 back office with its demonstration warehouse, once on a bare X server (as on a
-kiosk handheld) and once under a window manager.
+kiosk handheld) and once under a window manager; with --postgres, the back office
+keeps its data on the tests' PostgreSQL server instead of a SQLite file.
 
 Synthetic key events inside the process do not show what a real press and
 release do around a modal dialog (who gets the keyboard back, where a scanner's
@@ -11,11 +12,12 @@ database, the request dumps and the log korvo writes, and the windows on the
 display.
 
 Exit 0 when every scenario passed, 1 on a failure, 77 (skipped) when Xvfb or
-xdotool is missing.
+xdotool is missing, or PostgreSQL when it is asked for.
 """
 
 import argparse
 import os
+import re
 import select
 import shutil
 import socket
@@ -115,6 +117,8 @@ class Session:
         self.wm = window_manager
         self.procs = []
         self.env = dict(os.environ)
+        self.pg = args.postgres_uri
+        self.schema = None
 
     # -- processes -------------------------------------------------------
     def start(self):
@@ -145,7 +149,15 @@ class Session:
                 "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False))
 
         port_file = self.work / "port"
-        self.db = self.work / "office.db"
+        if self.pg:
+            # A schema of its own on the run's server, dropped at the end.
+            self.schema = "realkeys_%d" % os.getpid()
+            self.psql("DROP SCHEMA IF EXISTS %s CASCADE; CREATE SCHEMA %s" % (
+                self.schema, self.schema), search_path=False)
+            self.db = self.pg + ("&" if "?" in self.pg else "?") + \
+                "options=-c%20search_path%3D" + self.schema
+        else:
+            self.db = self.work / "office.db"
         office = subprocess.Popen(
             [self.args.backoffice, "--db", str(self.db), "--demo", "--listen", "127.0.0.1:0",
              "--port-file", str(port_file), "--print-dir", str(self.work / "prints")],
@@ -208,6 +220,9 @@ class Session:
             except subprocess.TimeoutExpired:
                 p.kill()
                 p.wait(5)
+        if self.schema:
+            self.psql("DROP SCHEMA IF EXISTS %s CASCADE" % self.schema, search_path=False)
+            self.schema = None
 
     # -- what the display shows -------------------------------------------
     def windows(self):
@@ -254,13 +269,33 @@ class Session:
         folder = self.device / "Korvo_XML" / "Log"
         return "".join(p.read_text(encoding="latin-1") for p in folder.glob("Korvane_*.log"))
 
+    def psql(self, query, *params, search_path=True):
+        """The first row of `query` on PostgreSQL; each ? becomes a psql
+        variable, which psql quotes itself."""
+        names = iter(range(1, len(params) + 1))
+        text = re.sub(r"\?", lambda _: ":'p%d'" % next(names), query)
+        if search_path and self.schema:
+            text = "SET search_path TO %s;\n%s" % (self.schema, text)
+        command = ["psql", "-X", "-q", "-A", "-t", "-F", "\t", "-v", "ON_ERROR_STOP=1", self.pg]
+        for i, value in enumerate(params, 1):
+            command += ["-v", "p%d=%s" % (i, value)]
+        done = subprocess.run(command, input=text + ";\n", capture_output=True, text=True,
+                              timeout=STEP_TIMEOUT)
+        if done.returncode != 0:
+            raise Failure("psql: %s" % done.stderr.strip())
+        lines = done.stdout.splitlines()
+        if not lines:
+            return None
+        return tuple(int(v) if re.fullmatch(r"-?\d+", v) else v for v in lines[0].split("\t"))
+
     def row(self, query, *params):
+        if self.pg:
+            return self.psql(query, *params)
         with sqlite3.connect("file:%s?mode=ro" % self.db, uri=True, timeout=5) as db:
             return db.execute(query, params).fetchone()
 
     def sql(self, query, *params):
-        with sqlite3.connect("file:%s?mode=ro" % self.db, uri=True, timeout=5) as db:
-            row = db.execute(query, params).fetchone()
+        row = self.row(query, *params)
         return row[0] if row else None
 
     def changed(self, name, action, what=None):
@@ -451,7 +486,17 @@ def main():
     parser.add_argument("--window-manager", choices=["none", "openbox"], default="none")
     parser.add_argument("--only", help="run the scenarios whose name contains this")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--postgres", metavar="URI_FILE",
+                        help="keep the back office's data on the PostgreSQL server whose "
+                             "URI this file holds (skipped when the file is missing)")
     args = parser.parse_args()
+    args.postgres_uri = None
+    if args.postgres:
+        uri = Path(args.postgres)
+        if not uri.exists() or not shutil.which("psql"):
+            print("SKIPPED: no PostgreSQL server for the tests")
+            return SKIP
+        args.postgres_uri = uri.read_text().strip()
     missing = [tool for tool in ["Xvfb", "xdotool"] + (
         ["openbox"] if args.window_manager == "openbox" else []) if not shutil.which(tool)]
     if missing:
@@ -486,8 +531,9 @@ def main():
             print("work folder kept: %s" % work)
         else:
             shutil.rmtree(work, ignore_errors=True)
-    print("%d of %d scenarios failed, %.0f s (%s window manager)" % (
-        len(failed), len(SCENARIOS), time.monotonic() - started, args.window_manager))
+    print("%d of %d scenarios failed, %.0f s (%s window manager, %s)" % (
+        len(failed), len(SCENARIOS), time.monotonic() - started, args.window_manager,
+        "PostgreSQL" if args.postgres_uri else "SQLite"))
     return 1 if failed else 0
 
 
