@@ -358,19 +358,25 @@ void report(benchmark::State& state, const std::string& name, const LoadResult& 
 // ETag; the pages spread over the four views.
 class Dashboards {
 public:
-    Dashboards(int port, int count, const std::string& route) {
+    Dashboards(int port, int count, const std::string& route, bool openNow = true) : open(openNow) {
         const std::string views[] = {
             "/api/v1/routes?plant=1000&day=" + kDay, "/api/v1/notes?plant=1000&route=" + route,
             "/api/v1/handhelds?plant=1000", "/api/v1/scans?plant=1000&day=" + kDay};
         for (int d = 0; d < count; ++d) {
             threads_.emplace_back([this, port, path = views[d % 4], d] {
                 std::string tag;
-                // Spread over the second, as pages opened at different times are.
-                std::this_thread::sleep_for(std::chrono::milliseconds(50 * d));
+                bool polling = false;
                 while (!stop_) {
                     if (!open) {
+                        polling = false;
                         std::this_thread::sleep_for(std::chrono::milliseconds(20));
                         continue;
+                    }
+                    if (!polling) {
+                        // Spread over the second, as pages opened at different
+                        // times are.
+                        polling = true;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(50 * d));
                     }
                     httplib::Client client("127.0.0.1", port);
                     client.set_read_timeout(std::chrono::seconds(5));
@@ -468,10 +474,7 @@ void BM_DashboardRounds(benchmark::State& state, bool keepAlive) {
     using Clock = std::chrono::steady_clock;
     for (auto _ : state) {
         Office server;
-        Dashboards pages(server.server.port(), kDashboards, server.handhelds[0].route);
-        pages.open = false;
-        // Every page's thread started (they are spread over a second).
-        std::this_thread::sleep_for(std::chrono::milliseconds(50 * kDashboards + 200));
+        Dashboards pages(server.server.port(), kDashboards, server.handhelds[0].route, false);
 
         std::vector<Clock::time_point> starts; // of each window, and the end
         DashboardRounds result;
