@@ -915,7 +915,13 @@ void Dashboard::answerLoop() {
         std::function<void()> job = std::move(answerJobs_.front());
         answerJobs_.pop_front();
         lock.unlock();
+        timespec before{};
+        timespec after{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
         job();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        answerCpu_ +=
+            (after.tv_sec - before.tv_sec) * 1'000'000'000LL + (after.tv_nsec - before.tv_nsec);
         lock.lock();
     }
 }

@@ -93,8 +93,10 @@ public:
     using Answer = DashboardAnswer;
     Answer poll(const std::string& endpoint, const std::map<std::string, std::string>& params,
                 std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
-    // How many answers were made (queries run) and shared.
+    // How many answers were made (queries run) and shared, and the CPU time
+    // making them took.
     AnswerCache::Stats answerStats() const { return answers_.stats(); }
+    std::chrono::nanoseconds answerCpu() const { return std::chrono::nanoseconds(answerCpu_); }
 
     // A handheld's exchange; the pages learn of it at their next poll.
     void exchanged(Id device, const std::string& function, std::optional<Id> employee);
@@ -134,6 +136,7 @@ private:
     std::deque<std::function<void()>> answerJobs_;
     bool answerStopping_ = false;
     std::thread answerer_;
+    std::atomic<std::int64_t> answerCpu_{0}; // ns
 
     int tlsPort_ = -1;
     std::thread tlsRunner_;

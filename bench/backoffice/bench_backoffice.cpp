@@ -455,6 +455,7 @@ struct DashboardRounds {
     std::uint64_t answersMade = 0;
     long polls = 0;
     double openSeconds = 0;
+    double answerCpu = 0; // s, making the answers
 };
 
 std::map<std::string, DashboardRounds>& dashboardRounds() {
@@ -479,6 +480,7 @@ void BM_DashboardRounds(benchmark::State& state, bool keepAlive) {
         std::vector<Clock::time_point> starts; // of each window, and the end
         DashboardRounds result;
         const std::uint64_t madeBefore = server.dashboard.answerStats().made;
+        const auto cpuBefore = server.dashboard.answerCpu();
         std::thread windows([&] {
             const auto first = Clock::now();
             for (int w = 0; w < 2 * rounds; ++w) {
@@ -495,6 +497,8 @@ void BM_DashboardRounds(benchmark::State& state, bool keepAlive) {
                                         2 * rounds * kWindow, &timed);
         windows.join();
         result.answersMade = server.dashboard.answerStats().made - madeBefore;
+        result.answerCpu =
+            std::chrono::duration<double>(server.dashboard.answerCpu() - cpuBefore).count();
         result.polls = pages.polls;
         result.failures = load.failures;
         result.openSeconds = rounds * std::chrono::duration<double>(kWindow).count();
@@ -535,6 +539,7 @@ void BM_DashboardRounds(benchmark::State& state, bool keepAlive) {
         state.counters["answers_made_per_s"] =
             static_cast<double>(result.answersMade) / result.openSeconds;
         state.counters["polls_per_s"] = static_cast<double>(result.polls) / result.openSeconds;
+        state.counters["answer_cpu_ms_per_s"] = 1000 * result.answerCpu / result.openSeconds;
         state.counters["failures"] = static_cast<double>(result.failures);
         dashboardRounds()[keepAlive ? "keep-alive" : "HTTP/1.0"] = result;
     }
@@ -1089,9 +1094,11 @@ int main(int argc, char** argv) {
                     mode.c_str(), rounds.ratios.size(), ratio, rounds.ratios.front(),
                     rounds.ratios.back(), rounds.withP99, rounds.withoutP99, rounds.pooled,
                     ok ? "met" : "NOT MET");
-        std::printf("  the dashboards' %ld polls made %llu answers: %.1f a second\n", rounds.polls,
-                    static_cast<unsigned long long>(rounds.answersMade),
-                    static_cast<double>(rounds.answersMade) / rounds.openSeconds);
+        std::printf("  the dashboards' %ld polls made %llu answers: %.1f a second, %.1f ms of CPU "
+                    "a second\n",
+                    rounds.polls, static_cast<unsigned long long>(rounds.answersMade),
+                    static_cast<double>(rounds.answersMade) / rounds.openSeconds,
+                    1000 * rounds.answerCpu / rounds.openSeconds);
     }
     const auto& e = engineLoads();
     if (!e.empty()) {
