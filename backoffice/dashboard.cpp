@@ -819,7 +819,7 @@ void Dashboard::exchanged(Id device, const std::string& function, std::optional<
             a.employee = employee;
         }
     }
-    ++generation_;
+    changes_.changed();
     activityWanted_.notify_all();
 }
 
@@ -838,7 +838,7 @@ void Dashboard::flushActivity() {
         lock.unlock();
         try {
             queries_.saveActivity(batch);
-            ++generation_;
+            changes_.changed();
         } catch (const std::exception& error) {
             log_(std::string("event=dashboard-activity-lost error=\"") + error.what() + "\"");
         }
@@ -850,36 +850,33 @@ void Dashboard::flushActivity() {
     }
 }
 
+std::string AnswerKey(const std::string& endpoint,
+                      const std::map<std::string, std::string>& params) {
+    // Lengths before texts: no value can pass for another parameter.
+    std::string key = std::to_string(endpoint.size()) + ':' + endpoint;
+    for (const char* name : {"plant", "day", "route"}) {
+        const auto found = params.find(name);
+        key += found == params.end() ? std::string("-")
+                                     : std::to_string(found->second.size()) + ':' + found->second;
+    }
+    return key;
+}
+
 Dashboard::Answer Dashboard::poll(const std::string& endpoint,
                                   const std::map<std::string, std::string>& params,
                                   std::chrono::steady_clock::time_point now) {
-    std::string key = endpoint;
-    for (const auto& [name, value] : params) {
-        key += '&' + name + '=' + value;
-    }
-    const std::uint64_t generation = generation_.load();
-    const auto minute = std::chrono::duration_cast<std::chrono::minutes>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
-    {
-        std::lock_guard lock(cacheMutex_);
-        const auto found = cache_.find(key);
-        if (found != cache_.end() &&
-            ((found->second.generation == generation && found->second.minute == minute) ||
-             now - found->second.at < kShared)) {
-            return found->second.answer;
-        }
-    }
-    Answer answer;
-    answer.reply = answerAside(endpoint, params);
-    answer.etag =
-        "\"" + boot_ + "-" + std::to_string(generation) + "-" + std::to_string(minute) + "\"";
-    std::lock_guard lock(cacheMutex_);
-    if (cache_.size() >= 256) {
-        cache_.clear(); // many days and routes asked for: start afresh rather than grow
-    }
-    cache_[key] = {generation, minute, now, answer};
-    return answer;
+    // Read before the query runs: the answer shows at least this version.
+    const DataVersion version{changes_.published(now),
+                              std::chrono::duration_cast<std::chrono::minutes>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count()};
+    return answers_.get(AnswerKey(endpoint, params), version, [&] {
+        Answer answer;
+        answer.reply = answerAside(endpoint, params);
+        answer.etag = "\"" + boot_ + "-" + std::to_string(version.changes) + "-" +
+                      std::to_string(version.minute) + "\"";
+        return answer;
+    });
 }
 
 Dashboard::Reply Dashboard::answerAside(const std::string& endpoint,
@@ -918,7 +915,13 @@ void Dashboard::answerLoop() {
         std::function<void()> job = std::move(answerJobs_.front());
         answerJobs_.pop_front();
         lock.unlock();
+        timespec before{};
+        timespec after{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
         job();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        answerCpu_ +=
+            (after.tv_sec - before.tv_sec) * 1'000'000'000LL + (after.tv_nsec - before.tv_nsec);
         lock.lock();
     }
 }

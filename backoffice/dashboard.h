@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backoffice/dashboard_cache.h"
 #include "backoffice/dashboard_data.h"
 #include "backoffice/options.h"
 
@@ -49,6 +50,11 @@ std::string HandheldsJson(const DashboardPlant& plant, const std::vector<Dashboa
 std::string ScansJson(const DashboardPlant& plant, const std::string& day, const HourlyScans& scans,
                       int planFrom, int planTo);
 
+// What tells one API request from another: the endpoint and the parameters
+// the answer depends on (not the page's language, which the JSON has none of).
+std::string AnswerKey(const std::string& endpoint,
+                      const std::map<std::string, std::string>& params);
+
 // The page with its logout button shown (it comes hidden).
 std::string ShowLogout(std::string page);
 
@@ -74,23 +80,23 @@ public:
     void stop();
 
     // One API request without HTTP: /api/v1/<endpoint> with its parameters.
-    struct Reply {
-        int status = 200;
-        std::string body;
-    };
+    using Reply = DashboardReply;
     Reply api(const std::string& endpoint, const std::map<std::string, std::string>& params,
               TimePoint now = std::chrono::system_clock::now());
 
-    // The answer to a page's poll: the same for every page that asks the
-    // same within kShared, and while nothing changed, so that twenty open
-    // dashboards cost the handhelds hardly more than one.
+    // The answer to a page's poll, shared by every page that asks the same
+    // while the data has not changed: twenty open dashboards on one plant and
+    // day cost one query per change, not twenty. Changes are published at
+    // most once per kShared, so that a busy floor does not make every poll a
+    // query of its own; a change shows on the pages within kShared and a poll.
     static constexpr std::chrono::milliseconds kShared{500};
-    struct Answer {
-        Reply reply;
-        std::string etag; // changes with every exchange and every minute
-    };
+    using Answer = DashboardAnswer;
     Answer poll(const std::string& endpoint, const std::map<std::string, std::string>& params,
                 std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+    // How many answers were made (queries run) and shared, and the CPU time
+    // making them took.
+    AnswerCache::Stats answerStats() const { return answers_.stats(); }
+    std::chrono::nanoseconds answerCpu() const { return std::chrono::nanoseconds(answerCpu_); }
 
     // A handheld's exchange; the pages learn of it at their next poll.
     void exchanged(Id device, const std::string& function, std::optional<Id> employee);
@@ -110,16 +116,8 @@ private:
     std::unique_ptr<Logins> logins_;
     std::unique_ptr<Routes> routes_;
     std::string boot_; // tells the pages' polls that the server was restarted
-    std::atomic<std::uint64_t> generation_{0};
-
-    struct Cached {
-        std::uint64_t generation = 0;
-        std::int64_t minute = 0;
-        std::chrono::steady_clock::time_point at;
-        Answer answer;
-    };
-    std::mutex cacheMutex_;
-    std::map<std::string, Cached> cache_;
+    ChangeCounter changes_{kShared};
+    AnswerCache answers_;
 
     std::mutex activityMutex_;
     std::condition_variable activityWanted_;
@@ -138,6 +136,7 @@ private:
     std::deque<std::function<void()>> answerJobs_;
     bool answerStopping_ = false;
     std::thread answerer_;
+    std::atomic<std::int64_t> answerCpu_{0}; // ns
 
     int tlsPort_ = -1;
     std::thread tlsRunner_;

@@ -9,10 +9,12 @@
 #include "backoffice_fixture.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <httplib.h>
+#include <map>
 #include <netinet/in.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -360,6 +362,149 @@ TEST_F(Dashboard, PollsShareAnswers) {
         EXPECT_EQ(answer.etag == tag, step.sameTag);
         tag = answer.etag;
     }
+}
+
+TEST(DashboardAnswers, KeptByRequestAndVersionWithinBounds) {
+    bo::AnswerCache cache({2, 1 << 20});
+    struct Step {
+        const char* name;
+        std::string key;
+        bo::DataVersion asked;
+        bool made;
+        int status = 200;
+    } steps[] = {
+        {"the first ask makes the answer", "a", {1, 0}, true},
+        {"the same request at the same version is served", "a", {1, 0}, false},
+        {"an older version is served the newer answer", "a", {0, 0}, false},
+        {"a change makes it anew", "a", {2, 0}, true},
+        {"a new minute makes it anew", "a", {2, 1}, true},
+        {"another request makes its own", "b", {2, 1}, true},
+        {"a database that could not be read is not kept", "c", {2, 1}, true, 503},
+        {"so the next page asks the database again", "c", {2, 1}, true, 503},
+        {"a third kept answer pushes out the least recently used", "d", {2, 1}, true},
+        {"the one pushed out is made again", "a", {2, 1}, true},
+        {"the one used since stays", "d", {2, 1}, false},
+    };
+    std::map<std::string, std::string> lastMade;
+    int serial = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        bool made = false;
+        const bo::DashboardAnswer answer = cache.get(step.key, step.asked, [&] {
+            made = true;
+            return bo::DashboardAnswer{{step.status, step.key + std::to_string(++serial)}, ""};
+        });
+        EXPECT_EQ(made, step.made);
+        if (made) {
+            lastMade[step.key] = answer.reply.body;
+        }
+        EXPECT_EQ(answer.reply.body, lastMade[step.key]);
+        EXPECT_EQ(answer.reply.status, step.status);
+    }
+    EXPECT_EQ(cache.stats().entries, 2u);
+
+    bo::AnswerCache small({8, 10});
+    for (int i = 0; i < 2; ++i) {
+        small.get("big", {}, [] { return bo::DashboardAnswer{{200, std::string(64, 'x')}, ""}; });
+    }
+    EXPECT_EQ(small.stats().made, 2u) << "an answer beyond the byte bound is not kept";
+    EXPECT_EQ(small.stats().bytes, 0u);
+}
+
+// An answer that took long is not kept over one made later at a newer
+// version, which a page may already have shown.
+TEST(DashboardAnswers, AnOlderAnswerNeverReplacesANewerOne) {
+    bo::AnswerCache cache;
+    const auto answer = [](const char* body) {
+        return [body] { return bo::DashboardAnswer{{200, body}, ""}; };
+    };
+    cache.get("routes", {1, 0}, [&] {
+        cache.get("routes", {2, 0}, answer("newer"));
+        return bo::DashboardAnswer{{200, "older"}, ""};
+    });
+    EXPECT_EQ(cache.get("routes", {2, 0}, answer("made again")).reply.body, "newer");
+    EXPECT_EQ(cache.stats().made, 2u);
+}
+
+// Twenty pages asking at once while the answer is being made wait for it.
+TEST(DashboardAnswers, PagesAskingAtOnceShareOneQuery) {
+    bo::AnswerCache cache;
+    constexpr int kPages = 20;
+    std::atomic<int> made{0};
+    const auto make = [&] {
+        ++made;
+        // Until every other page waits for this answer (bounded).
+        for (int i = 0; i < 5000 && cache.stats().joined < kPages - 1; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return bo::DashboardAnswer{{200, "day"}, "\"1\""};
+    };
+    std::vector<std::thread> pages;
+    std::atomic<int> served{0};
+    for (int p = 0; p < kPages; ++p) {
+        pages.emplace_back([&] {
+            if (cache.get("routes", {7, 0}, make).reply.body == "day") {
+                ++served;
+            }
+        });
+    }
+    for (std::thread& page : pages) {
+        page.join();
+    }
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(served, kPages);
+    EXPECT_EQ(cache.stats().joined + cache.stats().hits, static_cast<std::uint64_t>(kPages - 1));
+}
+
+TEST(DashboardAnswers, ChangesArePublishedAtMostOncePerInterval) {
+    bo::ChangeCounter counter(std::chrono::milliseconds(500));
+    const auto t0 = std::chrono::steady_clock::now();
+    using ms = std::chrono::milliseconds;
+    struct Step {
+        const char* name;
+        int changes;
+        ms at;
+        std::uint64_t published;
+    } steps[] = {
+        {"nothing changed", 0, ms(0), 0},
+        {"the first change shows at once", 1, ms(0), 1},
+        {"further changes wait out the interval", 2, ms(300), 1},
+        {"and then show, all of them", 0, ms(500), 3},
+        {"nothing new: the same", 0, ms(5000), 3},
+        {"a change after a quiet spell shows at once", 1, ms(5000), 4},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        for (int i = 0; i < step.changes; ++i) {
+            counter.changed();
+        }
+        EXPECT_EQ(counter.published(t0 + step.at), step.published);
+    }
+}
+
+TEST(DashboardAnswers, TheKeyIsWhatTheAnswerDependsOn) {
+    using Params = std::map<std::string, std::string>;
+    struct Case {
+        const char* name;
+        Params a;
+        Params b;
+        bool same;
+    } cases[] = {
+        {"the page's language does not count",
+         {{"plant", "1000"}, {"lang", "de"}},
+         {{"plant", "1000"}, {"lang", "nl"}},
+         true},
+        {"another day", {{"day", "2026-03-04"}}, {{"day", "2026-03-05"}}, false},
+        {"a value cannot pass for two parameters",
+         {{"day", "2026-03-04"}, {"plant", "1000"}},
+         {{"day", "2026-03-04&plant=1000"}},
+         false},
+        {"an empty value is not a missing one", {{"route", ""}}, {}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(bo::AnswerKey("routes", c.a) == bo::AnswerKey("routes", c.b), c.same) << c.name;
+    }
+    EXPECT_NE(bo::AnswerKey("routes", {}), bo::AnswerKey("scans", {}));
 }
 
 TEST_F(Dashboard, AThousandRoutesOfADay) {
