@@ -396,22 +396,38 @@ struct Connection {
 using namespace rows;
 using postgres::Connection;
 
+// How a transaction reads. A write transaction and a snapshot see one state
+// of the database from their first statement on; a reading of statements
+// runs each statement on its own (no BEGIN, no COMMIT: two round trips fewer
+// for a handheld's reading exchange, whose few statements need no common
+// snapshot: each reads rows that are complete in themselves).
+enum class Reading { Write, Snapshot, Statements };
+
+const char* const kClock = "SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
+
+std::chrono::system_clock::time_point clockOf(const pqxx::result& r) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::microseconds(r[0][0].as<std::int64_t>())));
+}
+
 class PostgresTransaction : public StoreTransaction, public PostgresStore::Session {
 public:
-    PostgresTransaction(PostgresStore& store, bool write)
-        : store_(store), connection_(store.acquire()), write_(write) {
-        // The transaction is ours, not the library's: its start and the
-        // database's clock go in one round trip.
+    PostgresTransaction(PostgresStore& store, Reading reading)
+        : store_(store), connection_(store.acquire()), write_(reading == Reading::Write) {
         guarded([&] {
             tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
+            if (reading == Reading::Statements) {
+                return 0;
+            }
+            // The transaction is ours, not the library's: its start and the
+            // database's clock go in one round trip.
             const pqxx::result r =
-                tx_->exec(std::string(write ? "BEGIN ISOLATION LEVEL READ COMMITTED"
-                                            : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") +
-                          "; SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT");
+                tx_->exec(std::string(write_ ? "BEGIN ISOLATION LEVEL READ COMMITTED"
+                                             : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") +
+                          "; " + kClock);
             open_ = true;
-            now_ = std::chrono::system_clock::time_point(
-                std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                    std::chrono::microseconds(r[0][0].as<std::int64_t>())));
+            now_ = clockOf(r);
             return 0;
         });
     }
@@ -429,8 +445,15 @@ public:
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
-    // now() of the transaction, read when it began.
-    std::chrono::system_clock::time_point now() override { return now_; }
+    // now() of the transaction, read when it began; a reading of statements
+    // asks the database when it is first wanted.
+    std::chrono::system_clock::time_point now() override {
+        if (!now_) {
+            ++statements_;
+            now_ = guarded([&] { return clockOf(tx_->exec(kClock)); });
+        }
+        return *now_;
+    }
 
     std::optional<Plant> plantByCode(const std::string& code) override {
         return first<Plant>(run("SELECT " + kPlantColumns + " FROM plants WHERE code = $1", code),
@@ -451,13 +474,12 @@ public:
                              readDevice);
     }
     Device registerDevice(Id plantId, const std::string& code) override {
-        const Device device{
-            insert("INSERT INTO devices(plant_id, code) VALUES($1, $2) RETURNING id", plantId,
-                   code),
-            plantId, code};
-        audit("device", device.id, "register", "",
-              "plant=" + std::to_string(plantId) + "; code=" + code);
-        return device;
+        const pqxx::result r =
+            logged("INSERT INTO devices(plant_id, code) VALUES($1, $2) RETURNING id",
+                   {"device", std::nullopt, "register", "",
+                    "plant=" + std::to_string(plantId) + "; code=" + code},
+                   plantId, code);
+        return Device{Row(r[0]).integer(0), plantId, code};
     }
     std::optional<std::pair<Device, Plant>> deviceWithPlant(Id deviceId) override {
         static const std::string columns = [] {
@@ -573,22 +595,20 @@ public:
         d.field("hold_start", before.holdStart, after.holdStart);
         d.field("hold_touched", before.holdTouched, after.holdTouched);
         d.field("colli", before.colli, after.colli);
-        const pqxx::result r = run(
+        const pqxx::result r = logged(
             "UPDATE notes SET status = $1, colli = $2, held_by = $3, hold_kind = $4, "
             "hold_start = $5, hold_touched = $6, held_since = $7 WHERE id = $8 AND status = $9 AND "
             "colli = $10 AND held_by IS NOT DISTINCT FROM $11 AND hold_kind = $12 AND "
-            "hold_start = $13 AND hold_touched = $14 AND held_since = $15",
+            "hold_start = $13 AND hold_touched = $14 AND held_since = $15 RETURNING id",
+            {"note", after.id, "update", d.before(), d.after(), !d.empty()},
             static_cast<std::int64_t>(after.status), std::int64_t{after.colli}, after.heldBy,
             static_cast<std::int64_t>(after.holdKind), static_cast<std::int64_t>(after.holdStart),
             std::int64_t{after.holdTouched}, after.heldSince, after.id,
             static_cast<std::int64_t>(before.status), std::int64_t{before.colli}, before.heldBy,
             static_cast<std::int64_t>(before.holdKind), static_cast<std::int64_t>(before.holdStart),
             std::int64_t{before.holdTouched}, before.heldSince);
-        if (r.affected_rows() != 1) {
+        if (r.size() != 1) {
             throw StoreConflict("note " + std::to_string(after.id) + " changed meanwhile");
-        }
-        if (!d.empty()) {
-            audit("note", after.id, "update", d.before(), d.after());
         }
     }
 
@@ -606,20 +626,20 @@ public:
             return;
         }
         const pqxx::result r =
-            run("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
-                "delivered = $4 AND bundles_scanned = $5",
-                std::int64_t{after.delivered}, std::int64_t{after.bundlesScanned}, after.id,
-                std::int64_t{before.delivered}, std::int64_t{before.bundlesScanned});
-        if (r.affected_rows() != 1) {
+            logged("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
+                   "delivered = $4 AND bundles_scanned = $5 RETURNING id",
+                   {"line", after.id, "update", d.before(), d.after()},
+                   std::int64_t{after.delivered}, std::int64_t{after.bundlesScanned}, after.id,
+                   std::int64_t{before.delivered}, std::int64_t{before.bundlesScanned});
+        if (r.size() != 1) {
             throw StoreConflict("line " + std::to_string(after.id) + " changed meanwhile");
         }
-        audit("line", after.id, "update", d.before(), d.after());
     }
-    // Two statements whatever the number of lines: the update, checked
+    // One statement whatever the number of lines: the update, checked
     // against what each line was, and the audit entries.
     void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) override {
         std::vector<std::optional<std::int64_t>> ids, delivered, bundles, wasDelivered, wasBundles;
-        std::vector<std::string> audited, auditBefore, auditAfter;
+        std::vector<std::string> auditBefore, auditAfter;
         for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
             Difference d;
             d.field("delivered", before[i].delivered, after[i].delivered);
@@ -632,30 +652,31 @@ public:
             bundles.push_back(after[i].bundlesScanned);
             wasDelivered.push_back(before[i].delivered);
             wasBundles.push_back(before[i].bundlesScanned);
-            audited.push_back(std::to_string(after[i].id));
             auditBefore.push_back(d.before());
             auditAfter.push_back(d.after());
         }
         if (ids.empty()) {
             return;
         }
+        // The entries are written for every line asked; when one of them had
+        // changed meanwhile the conflict undoes them with the transaction.
         const pqxx::result r =
-            run("UPDATE lines l SET delivered = c.delivered, bundles_scanned = c.bundles "
-                "FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], $4::BIGINT[], "
-                "$5::BIGINT[]) AS c(id, delivered, bundles, was_delivered, was_bundles) "
-                "WHERE l.id = c.id AND l.delivered = c.was_delivered "
-                "AND l.bundles_scanned = c.was_bundles",
+            run("WITH c AS (SELECT * FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], "
+                "$4::BIGINT[], $5::BIGINT[], $6::TEXT[], $7::TEXT[]) WITH ORDINALITY "
+                "AS c(id, delivered, bundles, was_delivered, was_bundles, before, after, n)), "
+                "changed AS (UPDATE lines l SET delivered = c.delivered, bundles_scanned = "
+                "c.bundles FROM c WHERE l.id = c.id AND l.delivered = c.was_delivered "
+                "AND l.bundles_scanned = c.was_bundles RETURNING l.id), "
+                "entries AS (INSERT INTO audit(at, device_id, employee_id, entity, entity_id, "
+                "action, before, after) SELECT $8::TEXT, $9::BIGINT, $10::BIGINT, 'line', c.id, "
+                "'update', c.before, c.after FROM c ORDER BY c.n) "
+                "SELECT COUNT(*) FROM changed",
                 PostgresArray(ids), PostgresArray(delivered), PostgresArray(bundles),
-                PostgresArray(wasDelivered), PostgresArray(wasBundles));
-        if (r.affected_rows() != ids.size()) {
+                PostgresArray(wasDelivered), PostgresArray(wasBundles), PostgresArray(auditBefore),
+                PostgresArray(auditAfter), actor_.time, actor_.deviceId, actor_.employeeId);
+        if (Row(r[0]).integer(0) != static_cast<std::int64_t>(ids.size())) {
             throw StoreConflict("a line of the note changed meanwhile");
         }
-        run("INSERT INTO audit(at, device_id, employee_id, entity, entity_id, action, before, "
-            "after) SELECT $1, $2, $3, 'line', a.id, 'update', a.before, a.after "
-            "FROM unnest($4::BIGINT[], $5::TEXT[], $6::TEXT[]) WITH ORDINALITY "
-            "AS a(id, before, after, n) ORDER BY a.n",
-            actor_.time, actor_.deviceId, actor_.employeeId, PostgresArray(ids),
-            PostgresArray(auditBefore), PostgresArray(auditAfter));
     }
     std::vector<std::string> instructions(Id noteId) override {
         return all<std::string>(
@@ -684,10 +705,10 @@ public:
             readContainerHistory<Row>);
     }
     void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) override {
-        run("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
-            "VALUES($1, $2, $3, $4)",
-            noteId, code, scannedAt, actor_.deviceId);
-        audit("note", noteId, "container", "", "container=" + code);
+        logged("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
+               "VALUES($1, $2, $3, $4) RETURNING id",
+               {"note", noteId, "container", "", "container=" + code}, noteId, code, scannedAt,
+               actor_.deviceId);
     }
 
     std::optional<PoolUnit> poolUnitByCode(Id plantId, const std::string& code) override {
@@ -707,15 +728,14 @@ public:
         d.field("note", before.noteId, after.noteId);
         d.field("line", before.lineId, after.lineId);
         d.field("scanned_at", before.scannedAt, after.scannedAt);
-        const pqxx::result r = run(
+        const pqxx::result r = logged(
             "UPDATE pool_units SET note_id = $1, line_id = $2, scanned_at = $3 WHERE id = $4 "
-            "AND note_id IS NOT DISTINCT FROM $5 AND line_id IS NOT DISTINCT FROM $6",
+            "AND note_id IS NOT DISTINCT FROM $5 AND line_id IS NOT DISTINCT FROM $6 RETURNING id",
+            {after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after(),
+             !d.empty()},
             after.noteId, after.lineId, after.scannedAt, after.id, before.noteId, before.lineId);
-        if (r.affected_rows() != 1) {
+        if (r.size() != 1) {
             throw StoreConflict("pool unit " + std::to_string(after.id) + " changed meanwhile");
-        }
-        if (!d.empty()) {
-            audit(after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after());
         }
     }
 
@@ -801,6 +821,9 @@ public:
     bool empty() override { return Row(run("SELECT COUNT(*) FROM plants")[0]).integer(0) == 0; }
 
     void commit() override {
+        if (!open_) {
+            return; // a reading of statements: each ended with itself
+        }
         guarded([&] {
             tx_->exec("COMMIT");
             open_ = false;
@@ -865,6 +888,33 @@ private:
         return Row(run(sql, std::forward<Args>(args)...)[0]).integer(0);
     }
 
+    // An audit entry of a change; without an id, that of the changed row.
+    struct Entry {
+        const char* entity;
+        std::optional<Id> id;
+        const char* action;
+        std::string before;
+        std::string after;
+        bool written = true;
+    };
+    // A change (an INSERT or UPDATE with $1... of `args`, RETURNING id) and
+    // its audit entry for each row it changed, in one statement: one round
+    // trip per change. The ids of the changed rows.
+    template <typename... Args>
+    pqxx::result logged(const std::string& change, const Entry& entry, Args&&... args) {
+        const auto p = [](size_t k) { return "$" + std::to_string(sizeof...(Args) + k); };
+        return run("WITH changed AS (" + change +
+                       "), entry AS (INSERT INTO audit(at, device_id, employee_id, entity, "
+                       "entity_id, action, before, after) SELECT " +
+                       p(1) + "::TEXT, " + p(2) + "::BIGINT, " + p(3) + "::BIGINT, " + p(4) +
+                       "::TEXT, COALESCE(" + p(5) + "::BIGINT, changed.id), " + p(6) + "::TEXT, " +
+                       p(7) + "::TEXT, " + p(8) + "::TEXT FROM changed WHERE " + p(9) +
+                       "::BOOLEAN) SELECT id FROM changed",
+                   std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
+                   std::string(entry.entity), entry.id, std::string(entry.action), entry.before,
+                   entry.after, entry.written);
+    }
+
     void audit(const char* entity, Id id, const char* action, const std::string& before,
                const std::string& after) {
         run("INSERT INTO audit(at, device_id, employee_id, entity, entity_id, action, before, "
@@ -880,7 +930,7 @@ private:
     Actor actor_;
     std::int64_t statements_ = 0;
     bool open_ = false; // BEGIN sent, neither COMMIT nor ROLLBACK yet
-    std::chrono::system_clock::time_point now_;
+    std::optional<std::chrono::system_clock::time_point> now_;
 };
 
 PostgresStore::PostgresStore(std::string uri, int connections)
@@ -1023,7 +1073,7 @@ std::vector<std::string> PostgresStore::columns() {
 }
 
 void PostgresStore::session(bool write, const std::function<void(Session&)>& work) {
-    PostgresTransaction tx(*this, write);
+    PostgresTransaction tx(*this, write ? Reading::Write : Reading::Snapshot);
     work(tx);
     tx.commit();
 }
@@ -1043,7 +1093,8 @@ std::optional<std::int64_t> PostgresStore::TextRow::optionalInteger(int column) 
 }
 
 std::unique_ptr<StoreTransaction> PostgresStore::begin(bool write) {
-    return std::make_unique<PostgresTransaction>(*this, write);
+    return std::make_unique<PostgresTransaction>(*this,
+                                                 write ? Reading::Write : Reading::Statements);
 }
 
 } // namespace backoffice
