@@ -415,21 +415,14 @@ class PostgresTransaction : public StoreTransaction, public PostgresStore::Sessi
 public:
     PostgresTransaction(PostgresStore& store, Reading reading)
         : store_(store), connection_(store.acquire()), write_(reading == Reading::Write) {
-        guarded([&] {
-            tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
-            if (reading == Reading::Statements) {
-                return 0;
-            }
-            // The transaction is ours, not the library's: its start and the
-            // database's clock go in one round trip.
-            const pqxx::result r =
-                tx_->exec(std::string(write_ ? "BEGIN ISOLATION LEVEL READ COMMITTED"
-                                             : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") +
-                          "; " + kClock);
-            open_ = true;
-            now_ = clockOf(r);
-            return 0;
-        });
+        tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
+        // The transaction is ours, not the library's: its start goes to the
+        // database with its first statement, in one round trip.
+        if (reading == Reading::Write) {
+            begin_ = "BEGIN ISOLATION LEVEL READ COMMITTED";
+        } else if (reading == Reading::Snapshot) {
+            begin_ = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+        }
     }
     ~PostgresTransaction() override {
         if (open_ && !connection_->broken) {
@@ -450,7 +443,7 @@ public:
     std::chrono::system_clock::time_point now() override {
         if (!now_) {
             ++statements_;
-            now_ = guarded([&] { return clockOf(tx_->exec(kClock)); });
+            now_ = guarded([&] { return clockOf(tx_->exec(begun() + kClock)); });
         }
         return *now_;
     }
@@ -490,12 +483,20 @@ public:
             }
             return prefixed;
         }();
-        const pqxx::result r = run("SELECT d.id, d.plant_id, d.code, " + columns +
-                                       " FROM devices d JOIN plants p ON p.id = d.plant_id "
-                                       "WHERE d.id = $1",
-                                   deviceId);
+        // The first statement of every exchange brings the database's clock
+        // along: the exchange asks for it next.
+        const pqxx::result r =
+            run("SELECT d.id, d.plant_id, d.code, " + columns +
+                    ", (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT FROM devices d JOIN plants "
+                    "p ON p.id = d.plant_id WHERE d.id = $1",
+                deviceId);
         if (r.empty()) {
             return std::nullopt;
+        }
+        if (!now_) {
+            now_ = std::chrono::system_clock::time_point(
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                    std::chrono::microseconds(r[0][r.columns() - 1].as<std::int64_t>())));
         }
         const Row row(r[0]);
         return std::pair(readDevice(row), readPlant(Shifted{row, 3}));
@@ -822,7 +823,7 @@ public:
 
     void commit() override {
         if (!open_) {
-            return; // a reading of statements: each ended with itself
+            return; // nothing ran, or a reading of statements: each ended with itself
         }
         guarded([&] {
             tx_->exec("COMMIT");
@@ -836,8 +837,11 @@ public:
          const std::vector<std::optional<std::string>>& parameters) override {
         ++statements_;
         const pqxx::result r = guarded([&] {
-            return tx_->exec_prepared(connection_->statement(sql),
-                                      pqxx::prepare::make_dynamic_params(parameters));
+            const std::string& name = connection_->statement(sql);
+            if (!begin_.empty()) {
+                tx_->exec(begun());
+            }
+            return tx_->exec_prepared(name, pqxx::prepare::make_dynamic_params(parameters));
         });
         std::vector<PostgresStore::TextRow> out(r.size());
         for (size_t i = 0; i < r.size(); ++i) {
@@ -851,7 +855,7 @@ public:
 
     // Statements of their own (tests, the schema check).
     pqxx::result execute(const std::string& sql) {
-        return guarded([&] { return tx_->exec(sql); });
+        return guarded([&] { return tx_->exec(begun() + sql); });
     }
 
 private:
@@ -881,8 +885,41 @@ private:
     template <typename... Args> pqxx::result run(const std::string& sql, Args&&... args) {
         ++statements_;
         return guarded([&] {
-            return tx_->exec_prepared(connection_->statement(sql), std::forward<Args>(args)...);
+            const std::string& name = connection_->statement(sql);
+            if (begin_.empty()) {
+                return tx_->exec_prepared(name, std::forward<Args>(args)...);
+            }
+            // The first statement: BEGIN and the prepared statement with its
+            // values as literals, in one query of two statements (its result
+            // is the last one's).
+            connection_->connection.prepare_now(name);
+            std::string call = begun() + "EXECUTE " + name;
+            if constexpr (sizeof...(Args) > 0) {
+                std::string values;
+                ((values += (values.empty() ? "" : ", ") + literal(args)), ...);
+                call += "(" + values + ")";
+            }
+            return tx_->exec(call);
         });
+    }
+    // "BEGIN ...; " when the transaction has not begun yet (the caller sends
+    // it ahead of its statement), else nothing.
+    std::string begun() {
+        if (begin_.empty()) {
+            return "";
+        }
+        std::string text = std::move(begin_) + "; ";
+        begin_.clear();
+        open_ = true; // a failure from here on leaves a transaction to roll back
+        return text;
+    }
+    // Values as quoted literals of no type yet: each takes the type of its
+    // parameter, as a bound value would.
+    std::string literal(std::int64_t value) const { return "'" + std::to_string(value) + "'"; }
+    std::string literal(bool value) const { return value ? "'true'" : "'false'"; }
+    std::string literal(const std::string& value) const { return tx_->quote(value); }
+    std::string literal(const std::optional<std::int64_t>& value) const {
+        return value ? literal(*value) : std::string("NULL");
     }
     template <typename... Args> Id insert(const std::string& sql, Args&&... args) {
         return Row(run(sql, std::forward<Args>(args)...)[0]).integer(0);
@@ -930,6 +967,7 @@ private:
     Actor actor_;
     std::int64_t statements_ = 0;
     bool open_ = false; // BEGIN sent, neither COMMIT nor ROLLBACK yet
+    std::string begin_; // the BEGIN still to send with the first statement
     std::optional<std::chrono::system_clock::time_point> now_;
 };
 
