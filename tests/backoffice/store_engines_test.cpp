@@ -24,6 +24,11 @@ TEST(PostgresUri, APasswordNeverComesOnTheCommandLine) {
         {"password parameter", "postgresql://korvane@h/office?sslmode=require&password=x", false},
         {"password parameter in capitals", "postgresql://h/office?PASSWORD=x", false},
         {"not a URI", "host=h dbname=office", false},
+        {"socket folder as the host", "postgresql://korvane@%2Frun%2Fpostgresql/office", true},
+        {"socket folder as a parameter", "postgresql:///office?host=/run/postgresql", true},
+        {"password parameter percent-encoded", "postgresql://h/office?pass%77ord=x", false},
+        {"... in capitals", "postgresql:///office?host=/run/postgresql&%50ASSWORD=x", false},
+        {"a lone percent sign at the end", "postgresql://h/office?application_name=a%", true},
         // An '@' in the database part is no user part.
         {"at sign after the host", "postgresql://h/of@fice", true},
     };
