@@ -375,7 +375,16 @@ namespace postgres {
 
 // One connection, with the names of the statements prepared on it by text.
 struct Connection {
-    explicit Connection(const std::string& uri) : connection(uri) {}
+    explicit Connection(const std::string& uri) : connection(uri) {
+        // A conditional change that found its row changed fails in the
+        // database itself, as a lost race: then it needs no answer of its
+        // own and may go with the next statement or the COMMIT.
+        pqxx::nontransaction(connection)
+            .exec("CREATE FUNCTION pg_temp.korvane_expect(got BIGINT, wanted BIGINT, what TEXT) "
+                  "RETURNS BIGINT LANGUAGE plpgsql AS $$ BEGIN IF got <> wanted THEN RAISE "
+                  "EXCEPTION '% changed meanwhile', what USING ERRCODE = "
+                  "'serialization_failure'; END IF; RETURN got; END $$");
+    }
     pqxx::connection connection;
     std::unordered_map<std::string, std::string> prepared;
     bool broken = false;
@@ -443,7 +452,7 @@ public:
     std::chrono::system_clock::time_point now() override {
         if (!now_) {
             ++statements_;
-            now_ = guarded([&] { return clockOf(tx_->exec(begun() + kClock)); });
+            now_ = guarded([&] { return clockOf(tx_->exec(pending() + kClock)); });
         }
         return *now_;
     }
@@ -596,21 +605,19 @@ public:
         d.field("hold_start", before.holdStart, after.holdStart);
         d.field("hold_touched", before.holdTouched, after.holdTouched);
         d.field("colli", before.colli, after.colli);
-        const pqxx::result r = logged(
+        changed(
             "UPDATE notes SET status = $1, colli = $2, held_by = $3, hold_kind = $4, "
             "hold_start = $5, hold_touched = $6, held_since = $7 WHERE id = $8 AND status = $9 AND "
             "colli = $10 AND held_by IS NOT DISTINCT FROM $11 AND hold_kind = $12 AND "
             "hold_start = $13 AND hold_touched = $14 AND held_since = $15 RETURNING id",
             {"note", after.id, "update", d.before(), d.after(), !d.empty()},
-            static_cast<std::int64_t>(after.status), std::int64_t{after.colli}, after.heldBy,
-            static_cast<std::int64_t>(after.holdKind), static_cast<std::int64_t>(after.holdStart),
-            std::int64_t{after.holdTouched}, after.heldSince, after.id,
-            static_cast<std::int64_t>(before.status), std::int64_t{before.colli}, before.heldBy,
-            static_cast<std::int64_t>(before.holdKind), static_cast<std::int64_t>(before.holdStart),
-            std::int64_t{before.holdTouched}, before.heldSince);
-        if (r.size() != 1) {
-            throw StoreConflict("note " + std::to_string(after.id) + " changed meanwhile");
-        }
+            "note " + std::to_string(after.id), static_cast<std::int64_t>(after.status),
+            std::int64_t{after.colli}, after.heldBy, static_cast<std::int64_t>(after.holdKind),
+            static_cast<std::int64_t>(after.holdStart), std::int64_t{after.holdTouched},
+            after.heldSince, after.id, static_cast<std::int64_t>(before.status),
+            std::int64_t{before.colli}, before.heldBy, static_cast<std::int64_t>(before.holdKind),
+            static_cast<std::int64_t>(before.holdStart), std::int64_t{before.holdTouched},
+            before.heldSince);
     }
 
     std::vector<Line> lines(Id noteId) override {
@@ -626,15 +633,12 @@ public:
         if (d.empty()) {
             return;
         }
-        const pqxx::result r =
-            logged("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
-                   "delivered = $4 AND bundles_scanned = $5 RETURNING id",
-                   {"line", after.id, "update", d.before(), d.after()},
-                   std::int64_t{after.delivered}, std::int64_t{after.bundlesScanned}, after.id,
-                   std::int64_t{before.delivered}, std::int64_t{before.bundlesScanned});
-        if (r.size() != 1) {
-            throw StoreConflict("line " + std::to_string(after.id) + " changed meanwhile");
-        }
+        changed("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
+                "delivered = $4 AND bundles_scanned = $5 RETURNING id",
+                {"line", after.id, "update", d.before(), d.after()},
+                "line " + std::to_string(after.id), std::int64_t{after.delivered},
+                std::int64_t{after.bundlesScanned}, after.id, std::int64_t{before.delivered},
+                std::int64_t{before.bundlesScanned});
     }
     // One statement whatever the number of lines: the update, checked
     // against what each line was, and the audit entries.
@@ -661,23 +665,20 @@ public:
         }
         // The entries are written for every line asked; when one of them had
         // changed meanwhile the conflict undoes them with the transaction.
-        const pqxx::result r =
-            run("WITH c AS (SELECT * FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], "
-                "$4::BIGINT[], $5::BIGINT[], $6::TEXT[], $7::TEXT[]) WITH ORDINALITY "
-                "AS c(id, delivered, bundles, was_delivered, was_bundles, before, after, n)), "
-                "changed AS (UPDATE lines l SET delivered = c.delivered, bundles_scanned = "
-                "c.bundles FROM c WHERE l.id = c.id AND l.delivered = c.was_delivered "
-                "AND l.bundles_scanned = c.was_bundles RETURNING l.id), "
-                "entries AS (INSERT INTO audit(at, device_id, employee_id, entity, entity_id, "
-                "action, before, after) SELECT $8::TEXT, $9::BIGINT, $10::BIGINT, 'line', c.id, "
-                "'update', c.before, c.after FROM c ORDER BY c.n) "
-                "SELECT COUNT(*) FROM changed",
-                PostgresArray(ids), PostgresArray(delivered), PostgresArray(bundles),
-                PostgresArray(wasDelivered), PostgresArray(wasBundles), PostgresArray(auditBefore),
-                PostgresArray(auditAfter), actor_.time, actor_.deviceId, actor_.employeeId);
-        if (Row(r[0]).integer(0) != static_cast<std::int64_t>(ids.size())) {
-            throw StoreConflict("a line of the note changed meanwhile");
-        }
+        deferred("WITH c AS (SELECT * FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], "
+                 "$4::BIGINT[], $5::BIGINT[], $6::TEXT[], $7::TEXT[]) WITH ORDINALITY "
+                 "AS c(id, delivered, bundles, was_delivered, was_bundles, before, after, n)), "
+                 "changed AS (UPDATE lines l SET delivered = c.delivered, bundles_scanned = "
+                 "c.bundles FROM c WHERE l.id = c.id AND l.delivered = c.was_delivered "
+                 "AND l.bundles_scanned = c.was_bundles RETURNING l.id), "
+                 "entries AS (INSERT INTO audit(at, device_id, employee_id, entity, entity_id, "
+                 "action, before, after) SELECT $8::TEXT, $9::BIGINT, $10::BIGINT, 'line', c.id, "
+                 "'update', c.before, c.after FROM c ORDER BY c.n) "
+                 "SELECT pg_temp.korvane_expect(COUNT(*), $11, 'a line of the note') FROM changed",
+                 PostgresArray(ids), PostgresArray(delivered), PostgresArray(bundles),
+                 PostgresArray(wasDelivered), PostgresArray(wasBundles), PostgresArray(auditBefore),
+                 PostgresArray(auditAfter), actor_.time, actor_.deviceId, actor_.employeeId,
+                 static_cast<std::int64_t>(ids.size()));
     }
     std::vector<std::string> instructions(Id noteId) override {
         return all<std::string>(
@@ -706,10 +707,10 @@ public:
             readContainerHistory<Row>);
     }
     void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) override {
-        logged("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
-               "VALUES($1, $2, $3, $4) RETURNING id",
-               {"note", noteId, "container", "", "container=" + code}, noteId, code, scannedAt,
-               actor_.deviceId);
+        changed("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
+                "VALUES($1, $2, $3, $4) RETURNING id",
+                {"note", noteId, "container", "", "container=" + code}, "container " + code, noteId,
+                code, scannedAt, actor_.deviceId);
     }
 
     std::optional<PoolUnit> poolUnitByCode(Id plantId, const std::string& code) override {
@@ -729,15 +730,13 @@ public:
         d.field("note", before.noteId, after.noteId);
         d.field("line", before.lineId, after.lineId);
         d.field("scanned_at", before.scannedAt, after.scannedAt);
-        const pqxx::result r = logged(
+        changed(
             "UPDATE pool_units SET note_id = $1, line_id = $2, scanned_at = $3 WHERE id = $4 "
             "AND note_id IS NOT DISTINCT FROM $5 AND line_id IS NOT DISTINCT FROM $6 RETURNING id",
             {after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after(),
              !d.empty()},
-            after.noteId, after.lineId, after.scannedAt, after.id, before.noteId, before.lineId);
-        if (r.size() != 1) {
-            throw StoreConflict("pool unit " + std::to_string(after.id) + " changed meanwhile");
-        }
+            "pool unit " + std::to_string(after.id), after.noteId, after.lineId, after.scannedAt,
+            after.id, before.noteId, before.lineId);
     }
 
     Id addPrintJob(const PrintJob& job) override {
@@ -822,11 +821,11 @@ public:
     bool empty() override { return Row(run("SELECT COUNT(*) FROM plants")[0]).integer(0) == 0; }
 
     void commit() override {
-        if (!open_) {
+        if (!open_ && deferred_.empty()) {
             return; // nothing ran, or a reading of statements: each ended with itself
         }
         guarded([&] {
-            tx_->exec("COMMIT");
+            tx_->exec(pending() + "COMMIT");
             open_ = false;
             return 0;
         });
@@ -838,8 +837,8 @@ public:
         ++statements_;
         const pqxx::result r = guarded([&] {
             const std::string& name = connection_->statement(sql);
-            if (!begin_.empty()) {
-                tx_->exec(begun());
+            if (!begin_.empty() || !deferred_.empty()) {
+                tx_->exec(pending());
             }
             return tx_->exec_prepared(name, pqxx::prepare::make_dynamic_params(parameters));
         });
@@ -855,7 +854,7 @@ public:
 
     // Statements of their own (tests, the schema check).
     pqxx::result execute(const std::string& sql) {
-        return guarded([&] { return tx_->exec(begun() + sql); });
+        return guarded([&] { return tx_->exec(pending() + sql); });
     }
 
 private:
@@ -886,31 +885,45 @@ private:
         ++statements_;
         return guarded([&] {
             const std::string& name = connection_->statement(sql);
-            if (begin_.empty()) {
+            if (begin_.empty() && deferred_.empty()) {
                 return tx_->exec_prepared(name, std::forward<Args>(args)...);
             }
-            // The first statement: BEGIN and the prepared statement with its
-            // values as literals, in one query of two statements (its result
-            // is the last one's).
-            connection_->connection.prepare_now(name);
-            std::string call = begun() + "EXECUTE " + name;
-            if constexpr (sizeof...(Args) > 0) {
-                std::string values;
-                ((values += (values.empty() ? "" : ", ") + literal(args)), ...);
-                call += "(" + values + ")";
-            }
-            return tx_->exec(call);
+            // BEGIN or changes still to send go ahead of the statement, in one
+            // query of several statements (its result is the last one's; a
+            // failure of one skips the rest).
+            return tx_->exec(pending() + call(name, std::forward<Args>(args)...));
         });
     }
-    // "BEGIN ...; " when the transaction has not begun yet (the caller sends
-    // it ahead of its statement), else nothing.
-    std::string begun() {
-        if (begin_.empty()) {
-            return "";
+    // Queued for the next round trip; counted as a statement all the same.
+    template <typename... Args> void deferred(const std::string& sql, Args&&... args) {
+        ++statements_;
+        guarded([&] {
+            deferred_ += call(connection_->statement(sql), std::forward<Args>(args)...) + "; ";
+            return 0;
+        });
+    }
+    // EXECUTE of a prepared statement with its values as literals.
+    template <typename... Args> std::string call(const std::string& name, Args&&... args) {
+        connection_->connection.prepare_now(name);
+        std::string text = "EXECUTE " + name;
+        if constexpr (sizeof...(Args) > 0) {
+            std::string values;
+            ((values += (values.empty() ? "" : ", ") + literal(args)), ...);
+            text += "(" + values + ")";
         }
-        std::string text = std::move(begin_) + "; ";
-        begin_.clear();
-        open_ = true; // a failure from here on leaves a transaction to roll back
+        return text;
+    }
+    // What must reach the database ahead of the next statement: "BEGIN ...; "
+    // when the transaction has not begun yet, and the changes queued.
+    std::string pending() {
+        std::string text;
+        if (!begin_.empty()) {
+            text = std::move(begin_) + "; ";
+            begin_.clear();
+            open_ = true; // a failure from here on leaves a transaction to roll back
+        }
+        text += deferred_;
+        deferred_.clear();
         return text;
     }
     // Values as quoted literals of no type yet: each takes the type of its
@@ -934,22 +947,35 @@ private:
         std::string after;
         bool written = true;
     };
-    // A change (an INSERT or UPDATE with $1... of `args`, RETURNING id) and
-    // its audit entry for each row it changed, in one statement: one round
-    // trip per change. The ids of the changed rows.
+    // A change (an INSERT or UPDATE with $1... of `args`, RETURNING id) with
+    // its audit entry for each row it changed, in one statement.
+    template <typename... Args> static std::string withEntry(const std::string& change) {
+        const auto p = [](size_t k) { return "$" + std::to_string(sizeof...(Args) + k); };
+        return "WITH changed AS (" + change +
+               "), entry AS (INSERT INTO audit(at, device_id, employee_id, entity, entity_id, "
+               "action, before, after) SELECT " +
+               p(1) + "::TEXT, " + p(2) + "::BIGINT, " + p(3) + "::BIGINT, " + p(4) +
+               "::TEXT, COALESCE(" + p(5) + "::BIGINT, changed.id), " + p(6) + "::TEXT, " + p(7) +
+               "::TEXT, " + p(8) + "::TEXT FROM changed WHERE " + p(9) + "::BOOLEAN) ";
+    }
+    // The change now: the ids of the rows it changed.
     template <typename... Args>
     pqxx::result logged(const std::string& change, const Entry& entry, Args&&... args) {
-        const auto p = [](size_t k) { return "$" + std::to_string(sizeof...(Args) + k); };
-        return run("WITH changed AS (" + change +
-                       "), entry AS (INSERT INTO audit(at, device_id, employee_id, entity, "
-                       "entity_id, action, before, after) SELECT " +
-                       p(1) + "::TEXT, " + p(2) + "::BIGINT, " + p(3) + "::BIGINT, " + p(4) +
-                       "::TEXT, COALESCE(" + p(5) + "::BIGINT, changed.id), " + p(6) + "::TEXT, " +
-                       p(7) + "::TEXT, " + p(8) + "::TEXT FROM changed WHERE " + p(9) +
-                       "::BOOLEAN) SELECT id FROM changed",
+        return run(withEntry<Args...>(change) + "SELECT id FROM changed",
                    std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
                    std::string(entry.entity), entry.id, std::string(entry.action), entry.before,
                    entry.after, entry.written);
+    }
+    // A change that must change exactly one row (else `what` "changed
+    // meanwhile", a lost race), sent with the next statement or the COMMIT.
+    template <typename... Args>
+    void changed(const std::string& change, const Entry& entry, const std::string& what,
+                 Args&&... args) {
+        deferred(withEntry<Args...>(change) + "SELECT pg_temp.korvane_expect(COUNT(*), 1, $" +
+                     std::to_string(sizeof...(Args) + 10) + "::TEXT) FROM changed",
+                 std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
+                 std::string(entry.entity), entry.id, std::string(entry.action), entry.before,
+                 entry.after, entry.written, what);
     }
 
     void audit(const char* entity, Id id, const char* action, const std::string& before,
@@ -966,8 +992,9 @@ private:
     std::unique_ptr<pqxx::transaction_base> tx_;
     Actor actor_;
     std::int64_t statements_ = 0;
-    bool open_ = false; // BEGIN sent, neither COMMIT nor ROLLBACK yet
-    std::string begin_; // the BEGIN still to send with the first statement
+    bool open_ = false;    // BEGIN sent, neither COMMIT nor ROLLBACK yet
+    std::string begin_;    // the BEGIN still to send with the first statement
+    std::string deferred_; // changes to send with the next statement
     std::optional<std::chrono::system_clock::time_point> now_;
 };
 

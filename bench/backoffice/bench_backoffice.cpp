@@ -484,16 +484,16 @@ struct ServeProcess {
 };
 
 // The server settings README recommends for the back office: durable
-// commits (fsync and synchronous_commit stay on: an answered change survives
-// a crash of the database and of the machine), commits of concurrent
-// exchanges flushed together, room for the working set and no checkpoint
-// forced by a busy hour's WAL.
+// commits (fsync, synchronous_commit and full_page_writes stay on: an answered
+// change survives a crash of the database and of the machine), room for the
+// working set, no checkpoint forced by a busy hour's WAL, and no JIT
+// compilation for queries of a few milliseconds.
 const char* const kRecommendedSettings =
-    "-c shared_buffers=256MB -c wal_buffers=16MB -c commit_delay=100 -c commit_siblings=4 "
-    "-c max_wal_size=2GB -c checkpoint_timeout=15min -c jit=off";
+    "-c shared_buffers=256MB -c max_wal_size=2GB -c checkpoint_timeout=15min -c jit=off";
 
 // The throw-away PostgreSQL server of the engine comparison, started once by
-// the tests' script with the recommended settings. The back office reaches it
+// the tests' script with the recommended settings (KORVANE_PG_OPTIONS, when
+// set, gives others). The back office reaches it
 // as a site whose database runs on the same machine would: over the server's
 // Unix-domain socket (BENCH_PG_TCP=1: over loopback TCP instead). Empty when
 // no server is installed.
@@ -502,7 +502,7 @@ struct PostgresServer {
     std::string uri;
     pid_t postmaster = 0;
     PostgresServer() {
-        setenv("KORVANE_PG_OPTIONS", kRecommendedSettings, 1);
+        setenv("KORVANE_PG_OPTIONS", kRecommendedSettings, 0); // unless the caller sets others
         if (std::system(
                 (std::string(POSTGRES_SCRIPT) + " start " + folder + " >/dev/null").c_str()) != 0) {
             return;
