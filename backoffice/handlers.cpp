@@ -678,10 +678,9 @@ std::string poolScanMessage(Context& c) {
             unit.reset();
         }
     }
-    std::vector<Line> lines = c.tx.lines(note.id);
     std::optional<Line> line;
     if (unit) {
-        for (const Line& candidate : lines) {
+        for (const Line& candidate : c.tx.lines(note.id)) {
             if (candidate.productCode == unit->productCode) {
                 line = candidate;
                 break;

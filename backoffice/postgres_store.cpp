@@ -695,9 +695,11 @@ public:
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
         if (write_) {
             // The code is taken until the transaction ends: two notes cannot
-            // both find it free and both register it.
-            run("SELECT pg_advisory_xact_lock(hashtextextended($1::TEXT || ':' || $2, 0))", plantId,
-                code);
+            // both find it free and both register it. The lock goes in the
+            // same round trip as the query, as a statement of its own ahead
+            // of it, so that the query reads what the last holder committed.
+            deferred("SELECT pg_advisory_xact_lock(hashtextextended($1::TEXT || ':' || $2, 0))",
+                     plantId, code);
         }
         return all<ContainerOnNote>(
             run("SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
