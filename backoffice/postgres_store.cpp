@@ -405,11 +405,12 @@ struct Connection {
 using namespace rows;
 using postgres::Connection;
 
-// How a transaction reads. A write transaction and a snapshot see one state
-// of the database from their first statement on; a reading of statements
-// runs each statement on its own (no BEGIN, no COMMIT: two round trips fewer
-// for a handheld's reading exchange, whose few statements need no common
-// snapshot: each reads rows that are complete in themselves).
+// How a transaction reads. A write transaction (READ COMMITTED, with the
+// contract's row locks) and a snapshot (one state of the database) begin with
+// their first statement; a reading of statements runs each statement on its
+// own (no BEGIN, no COMMIT: two round trips fewer for a handheld's reading
+// exchange, whose few statements need no common snapshot: each reads rows
+// that are complete in themselves).
 enum class Reading { Write, Snapshot, Statements };
 
 const char* const kClock = "SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
@@ -447,8 +448,8 @@ public:
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
-    // now() of the transaction, read when it began; a reading of statements
-    // asks the database when it is first wanted.
+    // now() of the transaction: brought along by the exchange's first
+    // statement (deviceWithPlant), else asked for when first wanted.
     std::chrono::system_clock::time_point now() override {
         if (!now_) {
             ++statements_;
@@ -893,7 +894,8 @@ private:
             // BEGIN or changes still to send go ahead of the statement, in one
             // query of several statements (its result is the last one's; a
             // failure of one skips the rest).
-            return tx_->exec(pending() + call(name, std::forward<Args>(args)...));
+            const std::string statement = call(name, std::forward<Args>(args)...);
+            return tx_->exec(pending() + statement);
         });
     }
     // Queued for the next round trip; counted as a statement all the same.
