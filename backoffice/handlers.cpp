@@ -145,6 +145,33 @@ std::string resultDocument(std::string_view element, std::string_view code,
     return answer.finish();
 }
 
+// The time of an exchange: the database's clock unless the tests set one,
+// read in the exchange's transaction when first wanted, so every server on
+// one database compares the same times and a reading exchange that compares
+// none asks the database for nothing.
+class ExchangeClock {
+public:
+    ExchangeClock(const HandlerOptions& options, StoreTransaction& tx)
+        : options_(options), tx_(tx) {}
+    std::chrono::system_clock::time_point at() {
+        if (!at_) {
+            at_ = options_.clock ? options_.clock() : tx_.now();
+            iso_ = IsoTime(*at_);
+        }
+        return *at_;
+    }
+    const std::string& iso() {
+        at();
+        return iso_;
+    }
+
+private:
+    const HandlerOptions& options_;
+    StoreTransaction& tx_;
+    std::optional<std::chrono::system_clock::time_point> at_;
+    std::string iso_;
+};
+
 // Everything a handler works with.
 struct Context {
     StoreTransaction& tx;
@@ -152,8 +179,7 @@ struct Context {
     Plant plant;
     Device device;
     std::optional<Id> employeeId;
-    std::string now;
-    std::chrono::system_clock::time_point clock;
+    ExchangeClock& time;
     const HandlerOptions& options;
 };
 
@@ -164,7 +190,7 @@ bool heldByOther(const Context& c, const Note& note) {
     if (!note.heldBy || *note.heldBy == c.device.id) {
         return false;
     }
-    return parseIso(note.heldSince) + c.options.holdLifetime > c.clock;
+    return parseIso(note.heldSince) + c.options.holdLifetime > c.time.at();
 }
 
 std::string deviceCode(Context& c, Id id) {
@@ -223,7 +249,7 @@ Note takeHold(Context& c, const Note& note, HoldKind kind) {
         after.holdTouched = false;
     }
     after.holdKind = kind;
-    after.heldSince = c.now;
+    after.heldSince = c.time.iso();
     if (after.status == NoteStatus::New) {
         after.status = NoteStatus::InProgress;
     }
@@ -241,7 +267,7 @@ Note touch(Context& c, const Note& note, bool countedInProgress = false) {
     }
     if (note.heldBy == c.device.id) {
         after.holdTouched = true;
-        after.heldSince = c.now;
+        after.heldSince = c.time.iso();
         if (countedInProgress) {
             after.holdStart = NoteStatus::InProgress;
         }
@@ -517,7 +543,7 @@ std::string scanTime(const Context& c) {
     if (!validDay(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day)) ||
         hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 60 ||
         millis < 0 || millis > 999) {
-        return c.now; // no usable device time: the time it arrived
+        return c.time.iso(); // no usable device time: the time it arrived
     }
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d",
@@ -652,10 +678,9 @@ std::string poolScanMessage(Context& c) {
             unit.reset();
         }
     }
-    std::vector<Line> lines = c.tx.lines(note.id);
     std::optional<Line> line;
     if (unit) {
-        for (const Line& candidate : lines) {
+        for (const Line& candidate : c.tx.lines(note.id)) {
             if (candidate.productCode == unit->productCode) {
                 line = candidate;
                 break;
@@ -1020,7 +1045,7 @@ PrintDocument printDocument(Context& c, const Note& note) {
             document.employee = employee->name;
         }
     }
-    document.printedAt = c.now;
+    document.printedAt = c.time.iso();
     document.language = c.plant.language;
     document.colli = static_cast<int>(colli);
     document.orderForm = orderForm == "true";
@@ -1081,14 +1106,6 @@ ExchangeResult Handlers::handle(const SoapCall& call) {
 ExchangeResult Handlers::handleOnce(const SoapCall& call) {
     ExchangeResult result;
     const RequestReader in(call.requestRoot());
-    // The database's clock unless the tests set one: read in the exchange's
-    // transaction, so every server on one database compares the same times.
-    std::chrono::system_clock::time_point clock;
-    std::string now;
-    const auto readClock = [&](StoreTransaction& tx) {
-        clock = options_.clock ? options_.clock() : tx.now();
-        now = IsoTime(clock);
-    };
     const std::string& function = call.functionCode;
     const std::string responseElement = responseElementOf(function);
 
@@ -1101,8 +1118,8 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
     try {
         if (function == "KORVANESETTINGS") {
             store_.write([&](StoreTransaction& tx) {
-                readClock(tx);
-                tx.setActor({std::nullopt, std::nullopt, now});
+                ExchangeClock clock(options_, tx);
+                tx.setActor({std::nullopt, std::nullopt, clock.iso()});
                 const std::string plantCode = trimmed(in.requiredText("PlantCode"));
                 const std::string deviceCode = trimmed(in.requiredText("PDACode"));
                 const std::optional<Plant> plant = tx.plantByCode(plantCode);
@@ -1136,8 +1153,9 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
         Id printNote = 0;
         Actor printActor;
 
+        const bool write = route && route->write;
         const auto work = [&](StoreTransaction& tx) {
-            readClock(tx);
+            ExchangeClock clock(options_, tx);
             const std::optional<std::int64_t> deviceId =
                 ParseInteger(in.text("MobileDevice_ID").value_or(""));
             const std::optional<std::pair<Device, Plant>> found =
@@ -1157,19 +1175,21 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
                     employeeId = employee->id;
                 }
             }
-            tx.setActor({device->id, employeeId, now});
-            Context context{tx, in, *plant, *device, employeeId, now, clock, options_};
+            // Only changes are stamped: a reading exchange leaves the clock
+            // unread unless a rule wants it.
+            tx.setActor({device->id, employeeId, write ? clock.iso() : std::string()});
+            Context context{tx, in, *plant, *device, employeeId, clock, options_};
             if (route) {
                 result.document = route->handler(context);
                 result.outcome = "OK";
                 return;
             }
-            printActor = {device->id, employeeId, now};
+            printActor = {device->id, employeeId, clock.iso()};
             const Note note = requireNote(context, in.number("PackingNote_ID"));
             printNote = note.id;
             document = printDocument(context, note);
         };
-        if (route && route->write) {
+        if (write) {
             store_.write(work);
             return result;
         }
@@ -1183,7 +1203,8 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
         }
 
         // Print: rendering and the print command run outside any transaction.
-        const PrintOutcome printed = options_.printer->print(*document, printStem(*document, now));
+        const PrintOutcome printed =
+            options_.printer->print(*document, printStem(*document, printActor.time));
         // Printed once: only the record is tried again when it loses a race.
         retryingConflicts([&] {
             store_.write([&](StoreTransaction& tx) {

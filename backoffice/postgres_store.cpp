@@ -375,7 +375,16 @@ namespace postgres {
 
 // One connection, with the names of the statements prepared on it by text.
 struct Connection {
-    explicit Connection(const std::string& uri) : connection(uri) {}
+    explicit Connection(const std::string& uri) : connection(uri) {
+        // A conditional change that found its row changed fails in the
+        // database itself, as a lost race: then it needs no answer of its
+        // own and may go with the next statement or the COMMIT.
+        pqxx::nontransaction(connection)
+            .exec("CREATE FUNCTION pg_temp.korvane_expect(got BIGINT, wanted BIGINT, what TEXT) "
+                  "RETURNS BIGINT LANGUAGE plpgsql AS $$ BEGIN IF got <> wanted THEN RAISE "
+                  "EXCEPTION '% changed meanwhile', what USING ERRCODE = "
+                  "'serialization_failure'; END IF; RETURN got; END $$");
+    }
     pqxx::connection connection;
     std::unordered_map<std::string, std::string> prepared;
     bool broken = false;
@@ -396,24 +405,34 @@ struct Connection {
 using namespace rows;
 using postgres::Connection;
 
+// How a transaction reads. A write transaction (READ COMMITTED, with the
+// contract's row locks) and a snapshot (one state of the database) begin with
+// their first statement; a reading of statements runs each statement on its
+// own (no BEGIN, no COMMIT: two round trips fewer for a handheld's reading
+// exchange, whose few statements need no common snapshot: each reads rows
+// that are complete in themselves).
+enum class Reading { Write, Snapshot, Statements };
+
+const char* const kClock = "SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
+
+std::chrono::system_clock::time_point clockOf(const pqxx::result& r) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::microseconds(r[0][0].as<std::int64_t>())));
+}
+
 class PostgresTransaction : public StoreTransaction, public PostgresStore::Session {
 public:
-    PostgresTransaction(PostgresStore& store, bool write)
-        : store_(store), connection_(store.acquire()), write_(write) {
-        // The transaction is ours, not the library's: its start and the
-        // database's clock go in one round trip.
-        guarded([&] {
-            tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
-            const pqxx::result r =
-                tx_->exec(std::string(write ? "BEGIN ISOLATION LEVEL READ COMMITTED"
-                                            : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") +
-                          "; SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT");
-            open_ = true;
-            now_ = std::chrono::system_clock::time_point(
-                std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                    std::chrono::microseconds(r[0][0].as<std::int64_t>())));
-            return 0;
-        });
+    PostgresTransaction(PostgresStore& store, Reading reading)
+        : store_(store), connection_(store.acquire()), write_(reading == Reading::Write) {
+        tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
+        // The transaction is ours, not the library's: its start goes to the
+        // database with its first statement, in one round trip.
+        if (reading == Reading::Write) {
+            begin_ = "BEGIN ISOLATION LEVEL READ COMMITTED";
+        } else if (reading == Reading::Snapshot) {
+            begin_ = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+        }
     }
     ~PostgresTransaction() override {
         if (open_ && !connection_->broken) {
@@ -429,8 +448,15 @@ public:
     }
 
     void setActor(const Actor& actor) override { actor_ = actor; }
-    // now() of the transaction, read when it began.
-    std::chrono::system_clock::time_point now() override { return now_; }
+    // now() of the transaction: brought along by the exchange's first
+    // statement (deviceWithPlant), else asked for when first wanted.
+    std::chrono::system_clock::time_point now() override {
+        if (!now_) {
+            ++statements_;
+            now_ = guarded([&] { return clockOf(tx_->exec(pending() + kClock)); });
+        }
+        return *now_;
+    }
 
     std::optional<Plant> plantByCode(const std::string& code) override {
         return first<Plant>(run("SELECT " + kPlantColumns + " FROM plants WHERE code = $1", code),
@@ -451,13 +477,12 @@ public:
                              readDevice);
     }
     Device registerDevice(Id plantId, const std::string& code) override {
-        const Device device{
-            insert("INSERT INTO devices(plant_id, code) VALUES($1, $2) RETURNING id", plantId,
-                   code),
-            plantId, code};
-        audit("device", device.id, "register", "",
-              "plant=" + std::to_string(plantId) + "; code=" + code);
-        return device;
+        const pqxx::result r =
+            logged("INSERT INTO devices(plant_id, code) VALUES($1, $2) RETURNING id",
+                   {"device", std::nullopt, "register", "",
+                    "plant=" + std::to_string(plantId) + "; code=" + code},
+                   plantId, code);
+        return Device{Row(r[0]).integer(0), plantId, code};
     }
     std::optional<std::pair<Device, Plant>> deviceWithPlant(Id deviceId) override {
         static const std::string columns = [] {
@@ -468,12 +493,20 @@ public:
             }
             return prefixed;
         }();
-        const pqxx::result r = run("SELECT d.id, d.plant_id, d.code, " + columns +
-                                       " FROM devices d JOIN plants p ON p.id = d.plant_id "
-                                       "WHERE d.id = $1",
-                                   deviceId);
+        // The first statement of every exchange brings the database's clock
+        // along: the exchange asks for it next.
+        const pqxx::result r =
+            run("SELECT d.id, d.plant_id, d.code, " + columns +
+                    ", (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT FROM devices d JOIN plants "
+                    "p ON p.id = d.plant_id WHERE d.id = $1",
+                deviceId);
         if (r.empty()) {
             return std::nullopt;
+        }
+        if (!now_) {
+            now_ = std::chrono::system_clock::time_point(
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                    std::chrono::microseconds(r[0][r.columns() - 1].as<std::int64_t>())));
         }
         const Row row(r[0]);
         return std::pair(readDevice(row), readPlant(Shifted{row, 3}));
@@ -573,23 +606,19 @@ public:
         d.field("hold_start", before.holdStart, after.holdStart);
         d.field("hold_touched", before.holdTouched, after.holdTouched);
         d.field("colli", before.colli, after.colli);
-        const pqxx::result r = run(
+        changed(
             "UPDATE notes SET status = $1, colli = $2, held_by = $3, hold_kind = $4, "
             "hold_start = $5, hold_touched = $6, held_since = $7 WHERE id = $8 AND status = $9 AND "
             "colli = $10 AND held_by IS NOT DISTINCT FROM $11 AND hold_kind = $12 AND "
-            "hold_start = $13 AND hold_touched = $14 AND held_since = $15",
-            static_cast<std::int64_t>(after.status), std::int64_t{after.colli}, after.heldBy,
-            static_cast<std::int64_t>(after.holdKind), static_cast<std::int64_t>(after.holdStart),
-            std::int64_t{after.holdTouched}, after.heldSince, after.id,
-            static_cast<std::int64_t>(before.status), std::int64_t{before.colli}, before.heldBy,
-            static_cast<std::int64_t>(before.holdKind), static_cast<std::int64_t>(before.holdStart),
-            std::int64_t{before.holdTouched}, before.heldSince);
-        if (r.affected_rows() != 1) {
-            throw StoreConflict("note " + std::to_string(after.id) + " changed meanwhile");
-        }
-        if (!d.empty()) {
-            audit("note", after.id, "update", d.before(), d.after());
-        }
+            "hold_start = $13 AND hold_touched = $14 AND held_since = $15 RETURNING id",
+            {"note", after.id, "update", d.before(), d.after(), !d.empty()},
+            "note " + std::to_string(after.id), static_cast<std::int64_t>(after.status),
+            std::int64_t{after.colli}, after.heldBy, static_cast<std::int64_t>(after.holdKind),
+            static_cast<std::int64_t>(after.holdStart), std::int64_t{after.holdTouched},
+            after.heldSince, after.id, static_cast<std::int64_t>(before.status),
+            std::int64_t{before.colli}, before.heldBy, static_cast<std::int64_t>(before.holdKind),
+            static_cast<std::int64_t>(before.holdStart), std::int64_t{before.holdTouched},
+            before.heldSince);
     }
 
     std::vector<Line> lines(Id noteId) override {
@@ -605,21 +634,18 @@ public:
         if (d.empty()) {
             return;
         }
-        const pqxx::result r =
-            run("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
-                "delivered = $4 AND bundles_scanned = $5",
-                std::int64_t{after.delivered}, std::int64_t{after.bundlesScanned}, after.id,
-                std::int64_t{before.delivered}, std::int64_t{before.bundlesScanned});
-        if (r.affected_rows() != 1) {
-            throw StoreConflict("line " + std::to_string(after.id) + " changed meanwhile");
-        }
-        audit("line", after.id, "update", d.before(), d.after());
+        changed("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
+                "delivered = $4 AND bundles_scanned = $5 RETURNING id",
+                {"line", after.id, "update", d.before(), d.after()},
+                "line " + std::to_string(after.id), std::int64_t{after.delivered},
+                std::int64_t{after.bundlesScanned}, after.id, std::int64_t{before.delivered},
+                std::int64_t{before.bundlesScanned});
     }
-    // Two statements whatever the number of lines: the update, checked
+    // One statement whatever the number of lines: the update, checked
     // against what each line was, and the audit entries.
     void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) override {
         std::vector<std::optional<std::int64_t>> ids, delivered, bundles, wasDelivered, wasBundles;
-        std::vector<std::string> audited, auditBefore, auditAfter;
+        std::vector<std::string> auditBefore, auditAfter;
         for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
             Difference d;
             d.field("delivered", before[i].delivered, after[i].delivered);
@@ -632,30 +658,28 @@ public:
             bundles.push_back(after[i].bundlesScanned);
             wasDelivered.push_back(before[i].delivered);
             wasBundles.push_back(before[i].bundlesScanned);
-            audited.push_back(std::to_string(after[i].id));
             auditBefore.push_back(d.before());
             auditAfter.push_back(d.after());
         }
         if (ids.empty()) {
             return;
         }
-        const pqxx::result r =
-            run("UPDATE lines l SET delivered = c.delivered, bundles_scanned = c.bundles "
-                "FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], $4::BIGINT[], "
-                "$5::BIGINT[]) AS c(id, delivered, bundles, was_delivered, was_bundles) "
-                "WHERE l.id = c.id AND l.delivered = c.was_delivered "
-                "AND l.bundles_scanned = c.was_bundles",
-                PostgresArray(ids), PostgresArray(delivered), PostgresArray(bundles),
-                PostgresArray(wasDelivered), PostgresArray(wasBundles));
-        if (r.affected_rows() != ids.size()) {
-            throw StoreConflict("a line of the note changed meanwhile");
-        }
-        run("INSERT INTO audit(at, device_id, employee_id, entity, entity_id, action, before, "
-            "after) SELECT $1, $2, $3, 'line', a.id, 'update', a.before, a.after "
-            "FROM unnest($4::BIGINT[], $5::TEXT[], $6::TEXT[]) WITH ORDINALITY "
-            "AS a(id, before, after, n) ORDER BY a.n",
-            actor_.time, actor_.deviceId, actor_.employeeId, PostgresArray(ids),
-            PostgresArray(auditBefore), PostgresArray(auditAfter));
+        // The entries are written for every line asked; when one of them had
+        // changed meanwhile the conflict undoes them with the transaction.
+        deferred("WITH c AS (SELECT * FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], "
+                 "$4::BIGINT[], $5::BIGINT[], $6::TEXT[], $7::TEXT[]) WITH ORDINALITY "
+                 "AS c(id, delivered, bundles, was_delivered, was_bundles, before, after, n)), "
+                 "changed AS (UPDATE lines l SET delivered = c.delivered, bundles_scanned = "
+                 "c.bundles FROM c WHERE l.id = c.id AND l.delivered = c.was_delivered "
+                 "AND l.bundles_scanned = c.was_bundles RETURNING l.id), "
+                 "entries AS (INSERT INTO audit(at, device_id, employee_id, entity, entity_id, "
+                 "action, before, after) SELECT $8::TEXT, $9::BIGINT, $10::BIGINT, 'line', c.id, "
+                 "'update', c.before, c.after FROM c ORDER BY c.n) "
+                 "SELECT pg_temp.korvane_expect(COUNT(*), $11, 'a line of the note') FROM changed",
+                 PostgresArray(ids), PostgresArray(delivered), PostgresArray(bundles),
+                 PostgresArray(wasDelivered), PostgresArray(wasBundles), PostgresArray(auditBefore),
+                 PostgresArray(auditAfter), actor_.time, actor_.deviceId, actor_.employeeId,
+                 static_cast<std::int64_t>(ids.size()));
     }
     std::vector<std::string> instructions(Id noteId) override {
         return all<std::string>(
@@ -672,9 +696,11 @@ public:
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
         if (write_) {
             // The code is taken until the transaction ends: two notes cannot
-            // both find it free and both register it.
-            run("SELECT pg_advisory_xact_lock(hashtextextended($1::TEXT || ':' || $2, 0))", plantId,
-                code);
+            // both find it free and both register it. The lock goes in the
+            // same round trip as the query, as a statement of its own ahead
+            // of it, so that the query reads what the last holder committed.
+            deferred("SELECT pg_advisory_xact_lock(hashtextextended($1::TEXT || ':' || $2, 0))",
+                     plantId, code);
         }
         return all<ContainerOnNote>(
             run("SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
@@ -684,10 +710,10 @@ public:
             readContainerHistory<Row>);
     }
     void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) override {
-        run("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
-            "VALUES($1, $2, $3, $4)",
-            noteId, code, scannedAt, actor_.deviceId);
-        audit("note", noteId, "container", "", "container=" + code);
+        changed("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
+                "VALUES($1, $2, $3, $4) RETURNING id",
+                {"note", noteId, "container", "", "container=" + code}, "container " + code, noteId,
+                code, scannedAt, actor_.deviceId);
     }
 
     std::optional<PoolUnit> poolUnitByCode(Id plantId, const std::string& code) override {
@@ -707,16 +733,13 @@ public:
         d.field("note", before.noteId, after.noteId);
         d.field("line", before.lineId, after.lineId);
         d.field("scanned_at", before.scannedAt, after.scannedAt);
-        const pqxx::result r = run(
+        changed(
             "UPDATE pool_units SET note_id = $1, line_id = $2, scanned_at = $3 WHERE id = $4 "
-            "AND note_id IS NOT DISTINCT FROM $5 AND line_id IS NOT DISTINCT FROM $6",
-            after.noteId, after.lineId, after.scannedAt, after.id, before.noteId, before.lineId);
-        if (r.affected_rows() != 1) {
-            throw StoreConflict("pool unit " + std::to_string(after.id) + " changed meanwhile");
-        }
-        if (!d.empty()) {
-            audit(after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after());
-        }
+            "AND note_id IS NOT DISTINCT FROM $5 AND line_id IS NOT DISTINCT FROM $6 RETURNING id",
+            {after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after(),
+             !d.empty()},
+            "pool unit " + std::to_string(after.id), after.noteId, after.lineId, after.scannedAt,
+            after.id, before.noteId, before.lineId);
     }
 
     Id addPrintJob(const PrintJob& job) override {
@@ -801,8 +824,11 @@ public:
     bool empty() override { return Row(run("SELECT COUNT(*) FROM plants")[0]).integer(0) == 0; }
 
     void commit() override {
+        if (!open_ && deferred_.empty()) {
+            return; // nothing ran, or a reading of statements: each ended with itself
+        }
         guarded([&] {
-            tx_->exec("COMMIT");
+            tx_->exec(pending() + "COMMIT");
             open_ = false;
             return 0;
         });
@@ -813,8 +839,11 @@ public:
          const std::vector<std::optional<std::string>>& parameters) override {
         ++statements_;
         const pqxx::result r = guarded([&] {
-            return tx_->exec_prepared(connection_->statement(sql),
-                                      pqxx::prepare::make_dynamic_params(parameters));
+            const std::string& name = connection_->statement(sql);
+            if (!begin_.empty() || !deferred_.empty()) {
+                tx_->exec(pending());
+            }
+            return tx_->exec_prepared(name, pqxx::prepare::make_dynamic_params(parameters));
         });
         std::vector<PostgresStore::TextRow> out(r.size());
         for (size_t i = 0; i < r.size(); ++i) {
@@ -828,7 +857,7 @@ public:
 
     // Statements of their own (tests, the schema check).
     pqxx::result execute(const std::string& sql) {
-        return guarded([&] { return tx_->exec(sql); });
+        return guarded([&] { return tx_->exec(pending() + sql); });
     }
 
 private:
@@ -858,11 +887,99 @@ private:
     template <typename... Args> pqxx::result run(const std::string& sql, Args&&... args) {
         ++statements_;
         return guarded([&] {
-            return tx_->exec_prepared(connection_->statement(sql), std::forward<Args>(args)...);
+            const std::string& name = connection_->statement(sql);
+            if (begin_.empty() && deferred_.empty()) {
+                return tx_->exec_prepared(name, std::forward<Args>(args)...);
+            }
+            // BEGIN or changes still to send go ahead of the statement, in one
+            // query of several statements (its result is the last one's; a
+            // failure of one skips the rest).
+            const std::string statement = call(name, std::forward<Args>(args)...);
+            return tx_->exec(pending() + statement);
         });
+    }
+    // Queued for the next round trip; counted as a statement all the same.
+    template <typename... Args> void deferred(const std::string& sql, Args&&... args) {
+        ++statements_;
+        guarded([&] {
+            deferred_ += call(connection_->statement(sql), std::forward<Args>(args)...) + "; ";
+            return 0;
+        });
+    }
+    // EXECUTE of a prepared statement with its values as literals.
+    template <typename... Args> std::string call(const std::string& name, Args&&... args) {
+        connection_->connection.prepare_now(name);
+        std::string text = "EXECUTE " + name;
+        if constexpr (sizeof...(Args) > 0) {
+            std::string values;
+            ((values += (values.empty() ? "" : ", ") + literal(args)), ...);
+            text += "(" + values + ")";
+        }
+        return text;
+    }
+    // What must reach the database ahead of the next statement: "BEGIN ...; "
+    // when the transaction has not begun yet, and the changes queued.
+    std::string pending() {
+        std::string text;
+        if (!begin_.empty()) {
+            text = std::move(begin_) + "; ";
+            begin_.clear();
+            open_ = true; // a failure from here on leaves a transaction to roll back
+        }
+        text += deferred_;
+        deferred_.clear();
+        return text;
+    }
+    // Values as quoted literals of no type yet: each takes the type of its
+    // parameter, as a bound value would.
+    std::string literal(std::int64_t value) const { return "'" + std::to_string(value) + "'"; }
+    std::string literal(bool value) const { return value ? "'true'" : "'false'"; }
+    std::string literal(const std::string& value) const { return tx_->quote(value); }
+    std::string literal(const std::optional<std::int64_t>& value) const {
+        return value ? literal(*value) : std::string("NULL");
     }
     template <typename... Args> Id insert(const std::string& sql, Args&&... args) {
         return Row(run(sql, std::forward<Args>(args)...)[0]).integer(0);
+    }
+
+    // An audit entry of a change; without an id, that of the changed row.
+    struct Entry {
+        const char* entity;
+        std::optional<Id> id;
+        const char* action;
+        std::string before;
+        std::string after;
+        bool written = true;
+    };
+    // A change (an INSERT or UPDATE with $1... of `args`, RETURNING id) with
+    // its audit entry for each row it changed, in one statement.
+    template <typename... Args> static std::string withEntry(const std::string& change) {
+        const auto p = [](size_t k) { return "$" + std::to_string(sizeof...(Args) + k); };
+        return "WITH changed AS (" + change +
+               "), entry AS (INSERT INTO audit(at, device_id, employee_id, entity, entity_id, "
+               "action, before, after) SELECT " +
+               p(1) + "::TEXT, " + p(2) + "::BIGINT, " + p(3) + "::BIGINT, " + p(4) +
+               "::TEXT, COALESCE(" + p(5) + "::BIGINT, changed.id), " + p(6) + "::TEXT, " + p(7) +
+               "::TEXT, " + p(8) + "::TEXT FROM changed WHERE " + p(9) + "::BOOLEAN) ";
+    }
+    // The change now: the ids of the rows it changed.
+    template <typename... Args>
+    pqxx::result logged(const std::string& change, const Entry& entry, Args&&... args) {
+        return run(withEntry<Args...>(change) + "SELECT id FROM changed",
+                   std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
+                   std::string(entry.entity), entry.id, std::string(entry.action), entry.before,
+                   entry.after, entry.written);
+    }
+    // A change that must change exactly one row (else `what` "changed
+    // meanwhile", a lost race), sent with the next statement or the COMMIT.
+    template <typename... Args>
+    void changed(const std::string& change, const Entry& entry, const std::string& what,
+                 Args&&... args) {
+        deferred(withEntry<Args...>(change) + "SELECT pg_temp.korvane_expect(COUNT(*), 1, $" +
+                     std::to_string(sizeof...(Args) + 10) + "::TEXT) FROM changed",
+                 std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
+                 std::string(entry.entity), entry.id, std::string(entry.action), entry.before,
+                 entry.after, entry.written, what);
     }
 
     void audit(const char* entity, Id id, const char* action, const std::string& before,
@@ -879,8 +996,10 @@ private:
     std::unique_ptr<pqxx::transaction_base> tx_;
     Actor actor_;
     std::int64_t statements_ = 0;
-    bool open_ = false; // BEGIN sent, neither COMMIT nor ROLLBACK yet
-    std::chrono::system_clock::time_point now_;
+    bool open_ = false;    // BEGIN sent, neither COMMIT nor ROLLBACK yet
+    std::string begin_;    // the BEGIN still to send with the first statement
+    std::string deferred_; // changes to send with the next statement
+    std::optional<std::chrono::system_clock::time_point> now_;
 };
 
 PostgresStore::PostgresStore(std::string uri, int connections)
@@ -1023,7 +1142,7 @@ std::vector<std::string> PostgresStore::columns() {
 }
 
 void PostgresStore::session(bool write, const std::function<void(Session&)>& work) {
-    PostgresTransaction tx(*this, write);
+    PostgresTransaction tx(*this, write ? Reading::Write : Reading::Snapshot);
     work(tx);
     tx.commit();
 }
@@ -1043,7 +1162,8 @@ std::optional<std::int64_t> PostgresStore::TextRow::optionalInteger(int column) 
 }
 
 std::unique_ptr<StoreTransaction> PostgresStore::begin(bool write) {
-    return std::make_unique<PostgresTransaction>(*this, write);
+    return std::make_unique<PostgresTransaction>(*this,
+                                                 write ? Reading::Write : Reading::Statements);
 }
 
 } // namespace backoffice

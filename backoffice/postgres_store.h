@@ -23,7 +23,12 @@ struct Connection;
 // lock those rows (the next new note passes over locked ones), a container's
 // code is locked while it is registered, and updates still check the state
 // they were decided on. Serialisation failures, deadlocks and unique
-// violations come out as StoreConflict. Read transactions see one snapshot.
+// violations come out as StoreConflict. Every statement is a round trip, so
+// a transaction sends few: BEGIN goes with the first statement, and a
+// conditional change (checked by the database) goes with the next statement
+// or the COMMIT, whose call then reports its conflict. begin(false) runs each
+// statement on its own, without BEGIN and COMMIT; session(false) sees one
+// snapshot.
 class PostgresStore : public Store {
 public:
     // Connects to `uri` (a libpq connection URI without a password), brings

@@ -595,11 +595,17 @@ struct ServeProcess {
     int port = 0;
     ServeProcess(const std::string& database, const std::string& folder, int n) {
         const std::string portFile = folder + "/port" + std::to_string(n);
-        const char* argv[] = {
-            BACKOFFICE_BINARY, "serve",      "--db",     database.c_str(), "--demo",
-            "--demo-day",      kDay.c_str(), "--listen", "127.0.0.1:0",    "--port-file",
-            portFile.c_str(),  "--quiet",    nullptr};
-        if (posix_spawn(&pid, BACKOFFICE_BINARY, nullptr, nullptr, const_cast<char**>(argv),
+        std::vector<const char*> argv = {BACKOFFICE_BINARY, "serve",          "--db",
+                                         database.c_str(),  "--demo",         "--demo-day",
+                                         kDay.c_str(),      "--listen",       "127.0.0.1:0",
+                                         "--port-file",     portFile.c_str(), "--quiet"};
+        // BENCH_DB_CONNECTIONS=N: the pool of each instance on PostgreSQL.
+        const char* connections = std::getenv("BENCH_DB_CONNECTIONS");
+        if (connections && database.rfind("postgres", 0) == 0) {
+            argv.insert(argv.end(), {"--db-connections", connections});
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, BACKOFFICE_BINARY, nullptr, nullptr, const_cast<char**>(argv.data()),
                         environ) != 0) {
             std::abort();
         }
@@ -614,16 +620,26 @@ struct ServeProcess {
     }
 };
 
+// The server settings README recommends for the back office: durable
+// commits (fsync, synchronous_commit and full_page_writes stay on: an answered
+// change survives a crash of the database and of the machine), room for the
+// working set, no checkpoint forced by a busy hour's WAL, and no JIT
+// compilation for queries of a few milliseconds.
+const char* const kRecommendedSettings =
+    "-c shared_buffers=256MB -c max_wal_size=2GB -c checkpoint_timeout=15min -c jit=off";
+
 // The throw-away PostgreSQL server of the engine comparison, started once by
-// the tests' script. Commits as SQLite's store makes them: written before
-// the answer, not waited for on the disk (synchronous_commit off; SQLite's
-// synchronous=NORMAL in WAL mode). Empty when no server is installed.
+// the tests' script with the recommended settings (KORVANE_PG_OPTIONS, when
+// set, gives others). The back office reaches it
+// as a site whose database runs on the same machine would: over the server's
+// Unix-domain socket (BENCH_PG_TCP=1: over loopback TCP instead). Empty when
+// no server is installed.
 struct PostgresServer {
     std::string folder = temporaryFolder();
     std::string uri;
     pid_t postmaster = 0;
     PostgresServer() {
-        setenv("KORVANE_PG_OPTIONS", "-c synchronous_commit=off", 1);
+        setenv("KORVANE_PG_OPTIONS", kRecommendedSettings, 0); // unless the caller sets others
         if (std::system(
                 (std::string(POSTGRES_SCRIPT) + " start " + folder + " >/dev/null").c_str()) != 0) {
             return;
@@ -632,6 +648,17 @@ struct PostgresServer {
         std::string cluster;
         std::ifstream(folder + "/cluster") >> cluster;
         std::ifstream(cluster + "/data/postmaster.pid") >> postmaster;
+        if (!uri.empty() && !std::getenv("BENCH_PG_TCP")) {
+            // postgresql://korvane@127.0.0.1:PORT/db: the same port names the
+            // socket in the cluster's folder.
+            const size_t host = uri.find('@') + 1;
+            const size_t port = uri.find(':', host);
+            std::string socketFolder;
+            for (const char c : cluster) {
+                socketFolder += c == '/' ? std::string("%2F") : std::string(1, c);
+            }
+            uri = uri.substr(0, host) + socketFolder + uri.substr(port);
+        }
     }
     ~PostgresServer() {
         std::system((std::string(POSTGRES_SCRIPT) + " stop " + folder + " >/dev/null").c_str());

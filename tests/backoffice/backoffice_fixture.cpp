@@ -147,14 +147,15 @@ const std::string kStamp =
     "<milliseconds>456</milliseconds>\n</ScanTimestamp>";
 }
 
-std::unique_ptr<OfficeTest::Reply> OfficeTest::containerScan(int device, bo::Id note,
-                                                             const std::string& code) {
+std::unique_ptr<OfficeTest::Reply>
+OfficeTest::containerScan(int device, bo::Id note, const std::string& code, bo::Handlers* via) {
     return call("KORVANECONTAINERSCAN",
                 RequestDocument("KorvaneContainerScanRequest",
                                 {{"MobileDevice_ID", std::to_string(device)},
                                  {"PackingNote_ID", std::to_string(note)},
                                  {"ContainerIDCode", code}},
-                                kStamp));
+                                kStamp),
+                via);
 }
 
 std::unique_ptr<OfficeTest::Reply> OfficeTest::poolScan(int device, bo::Id note,

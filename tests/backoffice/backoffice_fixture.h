@@ -64,7 +64,8 @@ protected:
                                        bo::Id route = 0, bo::Handlers* via = nullptr);
     std::unique_ptr<Reply> delivered(int device, bo::Id note,
                                      std::initializer_list<std::pair<bo::Id, int>> lines);
-    std::unique_ptr<Reply> containerScan(int device, bo::Id note, const std::string& code);
+    std::unique_ptr<Reply> containerScan(int device, bo::Id note, const std::string& code,
+                                         bo::Handlers* via = nullptr);
     std::unique_ptr<Reply> poolScan(int device, bo::Id note, const std::string& code,
                                     int action = 0, bo::Id item = 0, bo::Id bundle = 0,
                                     bo::Handlers* via = nullptr);

@@ -234,6 +234,23 @@ TEST_P(Concurrency, TwoInstancesTwentyHandheldsEachNoDoubleWins) {
                 }
             }
         });
+        // ... and the same five new containers: each is registered on one note.
+        AtOnce(10, [&](int k) {
+            const int device = holders[notes[k].id];
+            for (int j = 0; j < 5; ++j) {
+                const std::string code = std::to_string(20500000 + 100 * round + (j + k) % 5);
+                const std::string outcome =
+                    containerScan(static_cast<int>(devices[device]), notes[k].id, code,
+                                  device % 2 == 0 ? &first : &second)
+                        ->outcome;
+                EXPECT_TRUE(outcome == "OK" || outcome == bo::Codes::ContainerElsewhere) << outcome;
+            }
+        });
+        for (int j = 0; j < 5; ++j) {
+            EXPECT_EQ(count("note_containers WHERE code = '" +
+                            std::to_string(20500000 + 100 * round + j) + "'"),
+                      1);
+        }
         int delivered = 0;
         int acceptedNow = 0;
         for (int k = 0; k < 10; ++k) {

@@ -38,6 +38,8 @@ TEST_P(Handlers, SettingsAnswerOnlyRegisteredOrDemoHandhelds) {
         {"the same new handheld again", "1000", "HH77", "OK", "6"},
         {"unknown plant", "9999", "HH01", "1", ""},
         {"SQL in the plant code", "1000' OR '1'='1", "HH01", "1", ""},
+        {"a backslash, a quote and a second statement", "1000\\'); DELETE FROM devices; --", "HH01",
+         "1", ""},
         {"no handheld code", "1000", "", "1", ""},
     };
     for (const Case& c : cases) {

@@ -24,6 +24,11 @@ TEST(PostgresUri, APasswordNeverComesOnTheCommandLine) {
         {"password parameter", "postgresql://korvane@h/office?sslmode=require&password=x", false},
         {"password parameter in capitals", "postgresql://h/office?PASSWORD=x", false},
         {"not a URI", "host=h dbname=office", false},
+        {"socket folder as the host", "postgresql://korvane@%2Frun%2Fpostgresql/office", true},
+        {"socket folder as a parameter", "postgresql:///office?host=/run/postgresql", true},
+        {"password parameter percent-encoded", "postgresql://h/office?pass%77ord=x", false},
+        {"... in capitals", "postgresql:///office?host=/run/postgresql&%50ASSWORD=x", false},
+        {"a lone percent sign at the end", "postgresql://h/office?application_name=a%", true},
         // An '@' in the database part is no user part.
         {"at sign after the host", "postgresql://h/of@fice", true},
     };
@@ -104,6 +109,123 @@ TEST(StoreEngines, BothMigrationListsMakeTheSameTablesAndColumns) {
     EXPECT_EQ(fromPostgres, fromSqlite);
 }
 
+// Texts a handheld or an import may send.
+const std::vector<std::string> kAnyTexts = {"",
+                                            "plain",
+                                            "with \"quotes\"",
+                                            "back\\slash",
+                                            "\\'; DROP TABLE notes; --",
+                                            "{braces}",
+                                            "a,b",
+                                            " spaced ",
+                                            "NULL",
+                                            "$1",
+                                            "caf\xc3\xa9",
+                                            "line\nbreak",
+                                            "'; DROP TABLE notes; --"};
+
+// The first statement of a write goes to the database with its BEGIN, its
+// values written into the query: they arrive byte for byte all the same.
+TEST(StoreEngines, TheFirstStatementOfAWriteCarriesAnyText) {
+    TemporaryFolder folder;
+    TestDatabase postgres("postgresql", folder.path());
+    if (!postgres.available()) {
+        GTEST_SKIP() << "no PostgreSQL server for the tests";
+    }
+    auto store = postgres.open();
+    for (size_t i = 0; i < kAnyTexts.size(); ++i) {
+        bo::Plant plant;
+        plant.code = "T" + std::to_string(i);
+        plant.name = kAnyTexts[i];
+        store->write([&](bo::StoreTransaction& tx) { tx.insertPlant(plant); });
+        EXPECT_EQ(store->begin(false)->plantByCode(plant.code).value().name, kAnyTexts[i]) << i;
+    }
+}
+
+// Every statement is a round trip to the database: an exchange runs as many on
+// a note of 200 lines as on one of a few, on a route of 200 notes as on one of
+// six, whether it changes one line or all of them.
+class RoundTrips : public OfficeTest {
+protected:
+    RoundTrips() : OfficeTest("postgresql") {}
+};
+
+TEST_F(RoundTrips, AnExchangeRunsAsManyStatementsWhateverTheSizeOfTheNoteOrRoute) {
+    auto& pg = static_cast<bo::PostgresStore&>(*store_);
+    const bo::Note small = note(bo::DemoNoteNumber(0, 101, 4));
+    const bo::Note large = note(bo::DemoNoteNumber(0, 102, 4));
+    store_->write([&](bo::StoreTransaction& tx) {
+        tx.setActor({std::nullopt, std::nullopt, "2026-03-04T06:00:00.000Z"});
+        for (int i = 0; i < 200; ++i) {
+            bo::Line line;
+            line.noteId = large.id;
+            line.position = 100 + i;
+            line.productCode = "BULK" + std::to_string(i);
+            line.description = "bulk";
+            line.ordered = 5;
+            tx.insertLine(line);
+            bo::Note extra = large;
+            extra.number = "88" + std::to_string(1000 + i);
+            extra.stop = 10 + i;
+            tx.insertNote(extra);
+        }
+    });
+    // The statements of each exchange of a worker's round on `n` as device
+    // `device`, every line of the note delivered anew.
+    const auto round = [&](int device, const bo::Note& n) {
+        std::vector<std::pair<std::string, std::int64_t>> counts;
+        const auto measure = [&](const std::string& name, const std::function<void()>& exchange) {
+            const std::int64_t before = pg.statementCount().statements;
+            exchange();
+            counts.emplace_back(name, pg.statementCount().statements - before);
+        };
+        const std::string dev = std::to_string(device), id = std::to_string(n.id);
+        const std::string route = std::to_string(n.routeId);
+        measure("list", [&] {
+            call("KORVANEPACKINGNOTELIST",
+                 RequestDocument("KorvanePackingNoteListRequest", {{"MobileDevice_ID", dev},
+                                                                   {"RouteControl_ID", route},
+                                                                   {"PlantDepartment_ID", "1"},
+                                                                   {"Action", "0"}}));
+        });
+        measure("open", [&] { EXPECT_EQ(packingNote(device, 0, id)->outcome, "OK"); });
+        measure("lines", [&] {
+            call("KORVANEPACKINGNOTELINE",
+                 RequestDocument("KorvanePackingnoteLineRequest",
+                                 {{"MobileDevice_ID", dev}, {"PackingNote_ID", id}}));
+        });
+        measure("pool", [&] {
+            EXPECT_EQ(poolScan(device, n.id, "910000" + dev)->root().child_value("StatusCode"),
+                      std::string("30"));
+        });
+        std::string all;
+        for (const bo::Line& line : lines(n.id)) {
+            all += R"(<DeliveredLines xmlns=""><PackingNoteLine_ID xmlns="">)" +
+                   std::to_string(line.id) + R"(</PackingNoteLine_ID><Delivered xmlns="">)" +
+                   std::to_string(line.delivered + 1) + "</Delivered></DeliveredLines>";
+        }
+        measure("delivered", [&] {
+            EXPECT_EQ(call("KORVANEDELIVEREDQUANTITY",
+                           RequestDocument("KorvaneDeliveredQuantityRequest",
+                                           {{"MobileDevice_ID", dev}, {"PackingNote_ID", id}}, all))
+                          ->outcome,
+                      "OK");
+        });
+        measure("container", [&] {
+            EXPECT_EQ(containerScan(device, n.id, "205000" + dev + "1")->outcome, "OK");
+        });
+        measure("leave", [&] { EXPECT_EQ(packingNote(device, 3, "")->outcome, "OK"); });
+        return counts;
+    };
+    const auto few = round(1, small);
+    const auto many = round(2, large);
+    EXPECT_EQ(few, many);
+    for (const auto& [name, statements] : many) {
+        SCOPED_TRACE(name);
+        EXPECT_LE(statements, 8);
+    }
+}
+
 // Arrays carry any text a handheld sends, byte for byte, and NULLs.
 TEST(StoreEngines, ArraysCarryAnyTextAndNulls) {
     TemporaryFolder folder;
@@ -111,17 +233,7 @@ TEST(StoreEngines, ArraysCarryAnyTextAndNulls) {
     if (!postgres.available()) {
         GTEST_SKIP() << "no PostgreSQL server for the tests";
     }
-    const std::vector<std::string> texts = {"",
-                                            "plain",
-                                            "with \"quotes\"",
-                                            "back\\slash",
-                                            "{braces}",
-                                            "a,b",
-                                            " spaced ",
-                                            "NULL",
-                                            "caf\xc3\xa9",
-                                            "line\nbreak",
-                                            "'; DROP TABLE notes; --"};
+    const std::vector<std::string>& texts = kAnyTexts;
     const std::vector<std::optional<std::int64_t>> numbers = {1, std::nullopt, -7,
                                                               9223372036854775807LL};
     auto store = postgres.open();
