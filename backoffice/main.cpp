@@ -52,6 +52,11 @@ int Serve(const ServeOptions& options) {
     try {
         opened = OpenStore(options.database, {options.fullSync, options.dbConnections});
         store = opened.store.get();
+        if (opened.engine == "postgresql" && !options.backupFolder.empty()) {
+            // Refused at the start rather than failing at every period.
+            throw std::runtime_error("--backup-folder copies SQLite files only; back a "
+                                     "PostgreSQL database up with pg_dump (see the README)");
+        }
         if (opened.siteData && opened.siteData->rollBackUnfinishedImport()) {
             log("event=import-rolled-back reason=\"an import was stopped before it finished\"");
         }
