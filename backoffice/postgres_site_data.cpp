@@ -10,6 +10,7 @@
 #include <optional>
 #include <pqxx/pqxx>
 #include <stdexcept>
+#include <thread>
 #include <unordered_map>
 
 namespace backoffice {
@@ -39,6 +40,42 @@ const char* const kSameInstructions =
 bool IsNumber(ColumnType type) {
     return type == ColumnType::Integer || type == ColumnType::Flag;
 }
+
+// One import at a time into a database (its schema), across instances: the
+// lock is the connection's, so a killed import lets go of it with its
+// connection. A connection just closed may still hold it for a moment on the
+// server, hence a few tries before another import is reported as running.
+class ImportLock {
+public:
+    ImportLock(pqxx::connection& connection, const std::string& uri) : connection_(connection) {
+        for (int attempt = 0;; ++attempt) {
+            pqxx::nontransaction tx(connection_);
+            if (tx.exec1("SELECT pg_try_advisory_lock(" + std::string(kKey) + ")")[0].as<bool>()) {
+                return;
+            }
+            if (attempt == 20) {
+                throw std::runtime_error("another import into " + uri +
+                                         " is running; try again when it has finished");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    ~ImportLock() {
+        try {
+            pqxx::nontransaction tx(connection_);
+            tx.exec("SELECT pg_advisory_unlock(" + std::string(kKey) + ")");
+        } catch (const std::exception&) {
+            // The connection broke: the server let go of the lock with it.
+        }
+    }
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+
+private:
+    static constexpr const char* kKey =
+        "hashtextextended('korvane-import:' || current_schema(), 0)";
+    pqxx::connection& connection_;
+};
 
 class PostgresImportSession : public ImportSession {
 public:
@@ -82,8 +119,9 @@ public:
         for (auto& [kind, batch] : batches_) {
             flush(*kind, batch);
         }
+        std::optional<ImportLock> lock;
         if (!request.checkOnly) {
-            lock();
+            lock.emplace(connection_, uri_);
         }
         {
             // Decisions, on the live tables as they are now; only the
@@ -142,19 +180,6 @@ private:
         tx.commit();
     }
 
-    // One import at a time into the database (its schema): the lock is the
-    // connection's, so a killed import lets go of it with its connection.
-    void lock() {
-        pqxx::nontransaction tx(connection_);
-        const pqxx::row r = tx.exec1(
-            "SELECT pg_try_advisory_lock(hashtextextended('korvane-import:' || current_schema(), "
-            "0))");
-        if (!r[0].as<bool>()) {
-            throw std::runtime_error("another import into " + uri_ +
-                                     " is running; try again when it has finished");
-        }
-    }
-
     std::string fileName(const pqxx::field& index) const {
         const auto i = index.as<std::int64_t>();
         return i >= 0 && static_cast<std::size_t>(i) < files_.size()
@@ -208,6 +233,9 @@ void PostgresImportSession::resolve(pqxx::work& tx, ImportSummary& summary) {
             keys += (i ? ", " : "") + std::string(kind.columns[i].name);
         }
         tx.exec("CREATE INDEX ON " + stage + "(" + keys + ")");
+        // Temporary tables get no statistics by themselves: without them the
+        // planner takes a large staging table for a small one.
+        tx.exec("ANALYZE " + stage);
         report(tx, summary,
                "SELECT file, line, first_file, first_line FROM (SELECT rowid, file, line, "
                "first_value(file) OVER w AS first_file, first_value(line) OVER w AS first_line, "
@@ -244,6 +272,7 @@ void PostgresImportSession::resolve(pqxx::work& tx, ImportSummary& summary) {
             }
         }
         tx.exec("CREATE INDEX ON " + stage + "(target)");
+        tx.exec("ANALYZE " + stage);
         if (std::string(plan.kind) == "products") {
             // Kept for the apply step's lines.
             tx.exec("CREATE TEMP TABLE import_products(id BIGINT PRIMARY KEY, description TEXT, "
