@@ -369,6 +369,15 @@ void PostgresImportSession::decide(pqxx::work& tx, ImportSummary& summary) {
 void PostgresImportSession::apply(const ImportRequest& request, ImportSummary& summary) {
     const auto started = std::chrono::steady_clock::now();
     pqxx::work tx(connection_);
+    // The notes whose rows change (the note, its lines, or, with a day
+    // replaced, what it loses) are locked first, in one order: a handheld
+    // that opens one meanwhile either came first, and the checks below see
+    // it worked on, or waits for this step and then finds the new rows.
+    // Nothing else a handheld writes is locked.
+    tx.exec_params("SELECT n.id FROM notes n WHERE n.id IN (SELECT target FROM stage_notes WHERE "
+                   "action = 'update' OR delivery_day = $1 UNION SELECT ref_id FROM stage_lines "
+                   "WHERE action IN ('insert', 'update')) ORDER BY n.id FOR UPDATE",
+                   request.replaceDay);
     for (const KindPlan& plan : Plans()) {
         const std::string stage = Stage(plan.kind);
         const auto found = summary.kinds.find(plan.kind);

@@ -46,6 +46,7 @@ template <typename Work> void Step(SqliteStore& store, sqlite::Database& db, Wor
         std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1)));
 }
 
+// One import at a time into a database, across processes: an import's new
 // ids are counted from what is there, and the rows it wrote ahead of its
 // switch are its own until then. The system lets go of the lock when the
 // process ends, however it ends.
