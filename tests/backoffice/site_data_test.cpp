@@ -119,7 +119,8 @@ protected:
     std::unique_ptr<bo::SiteData> data_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Engines, SiteData, ::testing::ValuesIn(kEngines));
+INSTANTIATE_TEST_SUITE_P(Engines, SiteData, ::testing::ValuesIn(kEngines),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_P(SiteData, EveryExampleFileGoesIn) {
     const bo::ImportSummary summary = import(ExampleFiles());
@@ -298,7 +299,8 @@ TEST_P(SiteData, AnyProblemAnywhereAndNothingIsWritten) {
 
 class SiteExport : public EngineTest {};
 
-INSTANTIATE_TEST_SUITE_P(Engines, SiteExport, ::testing::ValuesIn(kEngines));
+INSTANTIATE_TEST_SUITE_P(Engines, SiteExport, ::testing::ValuesIn(kEngines),
+                         [](const auto& info) { return std::string(info.param); });
 
 std::vector<std::vector<std::string>> ReadCsv(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
