@@ -6,13 +6,18 @@
 #include "backoffice/sqlite_site_data.h"
 #ifdef KORVANE_HAVE_POSTGRES
 #include "backoffice/postgres_site_data.h"
+
+#include <pqxx/pqxx>
 #endif
 #include "backoffice_fixture.h"
 
 #include <atomic>
+#include <fcntl.h>
 #include <fstream>
-#include <regex>
+#include <functional>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -43,18 +48,23 @@ std::string ForEngine(const std::string& engine, const std::string& sql) {
     if (engine != "postgresql") {
         return sql;
     }
-    static const std::regex list(R"(group_concat\(([^,()]+)(?:,\s*'([^']*)')?\))");
+    const std::string name = "group_concat(";
     std::string out;
-    auto from = sql.cbegin();
-    for (std::sregex_iterator it(sql.begin(), sql.end(), list), end; it != end; ++it) {
-        const std::smatch& m = *it;
-        out.append(from, m[0].first);
-        const std::string value = m[1].str();
-        const std::string separator = m[2].matched ? m[2].str() : ",";
-        out += "string_agg((" + value + ")::TEXT, '" + separator + "' ORDER BY " + value + ")";
-        from = m[0].second;
+    std::size_t from = 0;
+    for (std::size_t at = sql.find(name); at != std::string::npos; at = sql.find(name, from)) {
+        const std::size_t close = sql.find(')', at);
+        if (close == std::string::npos) {
+            break;
+        }
+        const std::string inside = sql.substr(at + name.size(), close - at - name.size());
+        const std::size_t comma = inside.find(", '");
+        const std::string value = inside.substr(0, comma);
+        const std::string separator = comma == std::string::npos ? "','" : inside.substr(comma + 2);
+        out += sql.substr(from, at - from) + "string_agg((" + value + ")::TEXT, " + separator +
+               " ORDER BY " + value + ")";
+        from = close + 1;
     }
-    return out.append(from, sql.cend());
+    return out + sql.substr(from);
 }
 
 // Every case on each engine; the PostgreSQL half is skipped without a server.
@@ -295,6 +305,42 @@ TEST_P(SiteData, AnyProblemAnywhereAndNothingIsWritten) {
     EXPECT_EQ(check.kinds.at("notes").updated, 1);
     EXPECT_FALSE(check.applied);
     EXPECT_EQ(dump(), before);
+}
+
+// While another import holds the database's import lock (another process or
+// instance), an import is refused with a clear message and writes nothing;
+// once the lock is free it goes in.
+TEST_P(SiteData, OneImportAtATimePerDatabase) {
+    std::function<void()> release;
+#ifdef KORVANE_HAVE_POSTGRES
+    std::unique_ptr<pqxx::connection> other;
+#endif
+    if (postgres()) {
+#ifdef KORVANE_HAVE_POSTGRES
+        other = std::make_unique<pqxx::connection>(database_.location());
+        pqxx::nontransaction(*other).exec(
+            "SELECT pg_advisory_lock(hashtextextended('korvane-import:' || current_schema(), 0))");
+        release = [&other] { other.reset(); };
+#endif
+    } else {
+        const std::string path = database_.location() + ".import-lock";
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        release = [fd] { ::close(fd); };
+    }
+    const std::string before = dump();
+    try {
+        import(ExampleFiles());
+        ADD_FAILURE() << "an import went in beside another";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("another import"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(dump(), before);
+    EXPECT_FALSE(import(ExampleFiles(), true).applied) << "a check needs no lock";
+    release();
+    EXPECT_TRUE(import(ExampleFiles()).applied);
 }
 
 class SiteExport : public EngineTest {};
