@@ -258,22 +258,21 @@ void PostgresImportSession::resolve(pqxx::work& tx, ImportSummary& summary) {
                                            ref)) +
                             ")"
                       : "NULL::BIGINT";
-        const std::string target =
+        const std::string found =
             "(" + Sql(Substitute(Substitute(plan.lookup, "s.plant_id", plantId), "s.ref_id", ref)) +
             ")";
+        // New rows take their ids from the table's own sequence (others refer
+        // to them before they are in), in the order of the scan, which is the
+        // files'. A plant's id is its plant_id too: given in a second step.
+        const std::string sequence =
+            "nextval(pg_get_serial_sequence('" + std::string(plan.table) + "', 'id'))";
+        const std::string target =
+            plan.explicitIds && !isPlant ? "COALESCE(" + found + ", " + sequence + ")" : found;
         tx.exec("UPDATE " + stage + " AS s SET plant_id = " + (isPlant ? target : plantId) +
                 ", ref_id = " + ref + ", ref2_id = " + ref2 + ", target = " + target);
-        if (plan.explicitIds) {
-            // New rows take their ids from the table's own sequence, in the
-            // files' order: others refer to them before they are in.
-            tx.exec("UPDATE " + stage +
-                    " AS s SET target = v.id FROM (SELECT o.rowid, "
-                    "nextval(pg_get_serial_sequence('" +
-                    plan.table + "', 'id')) AS id FROM (SELECT rowid FROM " + stage +
-                    " WHERE target IS NULL ORDER BY rowid) o) v WHERE s.rowid = v.rowid");
-            if (isPlant) {
-                tx.exec("UPDATE stage_plants SET plant_id = target");
-            }
+        if (isPlant) {
+            tx.exec("UPDATE stage_plants SET target = " + sequence + " WHERE target IS NULL");
+            tx.exec("UPDATE stage_plants SET plant_id = target");
         }
         tx.exec("CREATE INDEX ON " + stage + "(target)");
         tx.exec("ANALYZE " + stage);
