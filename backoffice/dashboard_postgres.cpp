@@ -103,19 +103,22 @@ std::vector<DashboardHandheld> PostgresDashboardQueries::handhelds(Id plant) {
 
 HourlyScans PostgresDashboardQueries::scansPerHour(Id plant, const std::string& day) {
     // The hours of this machine's clock, as the SQLite store counts them: the
-    // database server may keep another zone. The offset of now serves the day.
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    // database server may keep another zone. The database counts by quarter
+    // of an hour (every zone's offset is a whole number of them), and each
+    // quarter gets the offset of its own time: a day that changes to or from
+    // summer time has its hours right on both sides of the change.
     HourlyScans out;
     store_.session(false, [&](PostgresStore::Session& db) {
         for (const auto& q :
-             db.rows("SELECT e.kind, EXTRACT(HOUR FROM (e.at::TIMESTAMPTZ AT TIME ZONE 'UTC') + "
-                     "make_interval(secs => $3::BIGINT))::BIGINT, COUNT(*) FROM routes r "
+             db.rows("SELECT e.kind, (floor(EXTRACT(EPOCH FROM e.at::TIMESTAMPTZ) / 900) * "
+                     "900)::BIGINT, COUNT(*) FROM routes r "
                      "JOIN scan_events e ON e.route_id = r.id "
                      "WHERE r.plant_id = $1 AND r.delivery_day = $2 GROUP BY 1, 2",
-                     {text(plant), day, std::to_string(local.tm_gmtoff)})) {
-            addScans(out, q.integer(0), q.integer(1), q.integer(2));
+                     {text(plant), day})) {
+            const auto at = static_cast<std::time_t>(q.integer(1));
+            std::tm local{};
+            localtime_r(&at, &local);
+            addScans(out, q.integer(0), local.tm_hour, q.integer(2));
         }
         const auto notes =
             db.rows("SELECT COUNT(*) FROM routes r JOIN notes n ON n.route_id = r.id "

@@ -3,6 +3,7 @@
 #include "backoffice/dashboard_sqlite.h"
 #ifdef KORVANE_HAVE_POSTGRES
 #include "backoffice/dashboard_postgres.h"
+#include "backoffice/postgres_site_data.h"
 #endif
 #include "backoffice/postgres_store.h"
 #include "backoffice/sqlite_site_data.h"
@@ -19,6 +20,7 @@ OpenedStore OpenStore(const std::string& database, const StoreSettings& settings
         auto store = std::make_unique<PostgresStore>(database, settings.connections);
         opened.engine = "postgresql";
         opened.dashboard = std::make_unique<PostgresDashboardQueries>(*store);
+        opened.siteData = std::make_unique<PostgresSiteData>(database);
         opened.store = std::move(store);
         return opened;
 #else

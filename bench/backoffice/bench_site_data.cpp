@@ -5,11 +5,15 @@
 // the handhelds' writes wait meanwhile; the export of one day of 50 routes;
 // a backup while writes go on; and the database file over 90 days of a
 // 50-route site pruned to a week. BENCH_SCALE=0.1 runs a tenth of the import.
+// The engines side by side: the same import, its repetition (every row
+// unchanged) and the export of a day, on SQLite and on a throw-away
+// PostgreSQL server.
 #include "backoffice/demo_data.h"
 #include "backoffice/site_export.h"
 #include "backoffice/site_import.h"
 #include "backoffice/sqlite_site_data.h"
 #include "backoffice/sqlite_store.h"
+#include "backoffice/store_factory.h"
 
 #include <algorithm>
 #include <atomic>
@@ -135,7 +139,7 @@ double SqliteShellImport(const fs::path& folder) {
 // One write of a handheld exchange, timed, over and over until stopped.
 class Exchanges {
 public:
-    explicit Exchanges(bo::SqliteStore& store) : store_(store) {
+    explicit Exchanges(bo::Store& store) : store_(store) {
         thread_ = std::thread([this] {
             int i = 0;
             while (!stop_) {
@@ -164,7 +168,7 @@ public:
     }
 
 private:
-    bo::SqliteStore& store_;
+    bo::Store& store_;
     std::atomic<bool> stop_{false};
     std::vector<double> latencies_;
     std::thread thread_;
@@ -363,7 +367,107 @@ void BM_NinetyDays(benchmark::State& state) {
 } // namespace
 
 // 10 and 100 percent of the full size.
+// A throw-away PostgreSQL server for the engine comparison, started once by
+// the tests' script; commits are not waited for on the disk, as SQLite's
+// synchronous=NORMAL. Empty when no server is installed.
+struct PostgresServer {
+    Folder folder;
+    std::string uri;
+    PostgresServer() {
+        setenv("KORVANE_PG_OPTIONS", "-c synchronous_commit=off", 1);
+        if (std::system(
+                (std::string(POSTGRES_SCRIPT) + " start " + folder.path_.string() + " >/dev/null")
+                    .c_str()) == 0) {
+            std::ifstream(folder.path_ / "uri") >> uri;
+        }
+    }
+    ~PostgresServer() {
+        std::system(
+            (std::string(POSTGRES_SCRIPT) + " stop " + folder.path_.string() + " >/dev/null")
+                .c_str());
+    }
+};
+
+// Arguments: the engine (0 SQLite, 1 PostgreSQL) and the share of the large
+// site in percent. Each run on an empty database of its own.
+void BM_ImportEngines(benchmark::State& state) {
+    const bool postgres = state.range(0) == 1;
+    const double scale = state.range(1) / 100.0 * Scale();
+    const int days = std::max(1, static_cast<int>(200 * scale));
+    static std::unique_ptr<PostgresServer> server;
+    if (postgres && !server) {
+        server = std::make_unique<PostgresServer>();
+    }
+    if (postgres && server->uri.empty()) {
+        state.SkipWithError("no PostgreSQL server installed");
+        return;
+    }
+    static int databases = 0;
+    for (auto _ : state) {
+        Folder folder;
+        const Site site = WriteSite(folder.path_, "2026-01-01", days, 50, 10, 5);
+        std::string database = (folder.path_ / "office.db").string();
+        if (postgres) {
+            const std::string name = "bench_" + std::to_string(++databases);
+            std::system(
+                ("psql -q -d '" + server->uri + "' -c 'CREATE SCHEMA " + name + "'").c_str());
+            database = server->uri + "?options=-c%20search_path%3D" + name;
+        }
+        bo::OpenedStore opened = bo::OpenStore(database, {});
+        {
+            // A note for the handheld writes to change while the import runs.
+            const fs::path seedFolder = folder.path_ / "seed";
+            fs::create_directories(seedFolder);
+            bo::ImportRequest seed;
+            seed.files = WriteSite(seedFolder, "2025-12-31", 1, 1, 1, 1, true, 900).files;
+            bo::ImportFiles(*opened.siteData, seed);
+        }
+        bo::ImportRequest request;
+        request.files = site.files;
+        request.time = "2026-01-01T05:00:00";
+        Exchanges exchanges(*opened.store);
+        auto started = Clock::now();
+        const bo::ImportSummary summary = bo::ImportFiles(*opened.siteData, request);
+        const double seconds = Seconds(started);
+        const auto [p99, longest] = exchanges.finish();
+        if (!summary.applied) {
+            state.SkipWithError(summary.problems.empty() ? "not applied"
+                                                         : summary.problems[0].text().c_str());
+            return;
+        }
+        started = Clock::now();
+        const bo::ImportSummary again = bo::ImportFiles(*opened.siteData, request);
+        const double againSeconds = Seconds(started);
+        started = Clock::now();
+        const auto notes = opened.siteData->exportDay(bo::AddDays("2026-01-01", days / 2), "5000");
+        const double exportMs = Seconds(started) * 1000;
+        state.counters["rows"] = static_cast<double>(site.rows);
+        state.counters["rows_per_s"] = site.rows / seconds;
+        state.counters["again_rows_per_s"] = site.rows / againSeconds;
+        state.counters["apply_ms"] = static_cast<double>(summary.switchMilliseconds);
+        state.counters["export_day_ms"] = exportMs;
+        state.counters["exchange_p99_ms"] = p99;
+        state.counters["exchange_max_ms"] = longest;
+        std::fprintf(stderr,
+                     "%s: import %ld rows %.1f s (%.0f rows/s, apply step %ld ms; handheld writes "
+                     "meanwhile p99 %.1f ms, max %.1f ms); again (unchanged) %.1f s; export of a "
+                     "day (%zu notes) %.0f ms\n",
+                     postgres ? "postgresql" : "sqlite", site.rows, seconds, site.rows / seconds,
+                     summary.switchMilliseconds, p99, longest, againSeconds, notes.size(),
+                     exportMs);
+        benchmark::DoNotOptimize(again);
+    }
+}
+
 BENCHMARK(BM_Import)->Arg(10)->Arg(100)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_ImportBesideServe)->Arg(100)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_NinetyDays)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_ImportEngines)
+    ->Args({0, 10})
+    ->Args({1, 10})
+    ->Args({0, 100})
+    ->Args({1, 100})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 BENCHMARK_MAIN();

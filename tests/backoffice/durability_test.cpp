@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <httplib.h>
 #include <latch>
 #include <map>
@@ -229,9 +230,10 @@ TEST(Durability, AKilledServerKeepsEveryAcknowledgedChange) {
 
 namespace {
 
-// Runs `korvane-backoffice import` on the files; killed with SIGKILL once
-// it has started writing rows ahead of its switch when `killAhead`.
-int runImport(const std::string& database, const std::vector<std::string>& files, bool killAhead) {
+// Runs `korvane-backoffice import` on the files; killed with SIGKILL as soon
+// as `killWhen` (asked every millisecond) says so.
+int runImport(const std::string& database, const std::vector<std::string>& files,
+              const std::function<bool()>& killWhen) {
     std::vector<const char*> argv = {BACKOFFICE_BINARY, "import", "--db", database.c_str()};
     for (const std::string& file : files) {
         argv.push_back(file.c_str());
@@ -248,13 +250,9 @@ int runImport(const std::string& database, const std::vector<std::string>& files
         return -1;
     }
     int status = 0;
-    if (killAhead) {
-        bo::sqlite::Database db(database);
+    if (killWhen) {
         for (int i = 0; i < 60000 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
-            // Mid-way: the notes are in, lines are going in.
-            auto q = db.query("SELECT COUNT(*) FROM lines WHERE EXISTS(SELECT 1 FROM audit WHERE "
-                              "action = 'pending')");
-            if (q.next() && q.integer(0) > 0) {
+            if (killWhen()) {
                 kill(pid, SIGKILL);
                 break;
             }
@@ -263,6 +261,54 @@ int runImport(const std::string& database, const std::vector<std::string>& files
     }
     waitpid(pid, &status, 0);
     return status;
+}
+
+// The same on SQLite, killed once it has started writing rows ahead of its
+// switch when `killAhead`.
+int runImport(const std::string& database, const std::vector<std::string>& files, bool killAhead) {
+    if (!killAhead) {
+        return runImport(database, files, std::function<bool()>());
+    }
+    bo::sqlite::Database db(database);
+    return runImport(database, files, [&db] {
+        // Mid-way: the notes are in, lines are going in.
+        auto q = db.query("SELECT COUNT(*) FROM lines WHERE EXISTS(SELECT 1 FROM audit WHERE "
+                          "action = 'pending')");
+        return q.next() && q.integer(0) > 0;
+    });
+}
+
+// The master data of the example site, and a large day of 200 routes of 50
+// notes of 4 lines each, in `folder`.
+std::pair<std::vector<std::string>, std::vector<std::string>>
+largeDay(const std::filesystem::path& folder) {
+    const std::filesystem::path examples = BACKOFFICE_EXAMPLES;
+    std::vector<std::string> master;
+    for (const char* kind : {"plants.csv", "departments.csv", "products.csv"}) {
+        master.push_back((examples / kind).string());
+    }
+    std::vector<std::string> day;
+    const auto open = [&](const char* name, const char* header) {
+        day.push_back((folder / name).string());
+        std::ofstream out(day.back(), std::ios::binary);
+        out << header << "\n";
+        return out;
+    };
+    auto routes = open("routes.csv", "plant,route,delivery_day,production_day,department");
+    auto notes = open("notes.csv", "plant,note,route,delivery_day,stop,customer,instructions");
+    auto lines = open("lines.csv", "plant,note,position,product,ordered");
+    for (int route = 100; route < 300; ++route) {
+        routes << "3000," << route << ",2026-05-04,2026-05-03,10\n";
+        for (int stop = 1; stop <= 50; ++stop) {
+            const int note = 8000000 + route * 100 + stop;
+            notes << "3000," << note << ',' << route << ",2026-05-04," << stop << ",Shop " << note
+                  << ',' << (stop % 2 ? "\"Gate 2\nRing\"" : "") << "\n";
+            for (int position = 1; position <= 4; ++position) {
+                lines << "3000," << note << ',' << position << ",P-100," << position << "\n";
+            }
+        }
+    }
+    return {master, day};
 }
 
 std::string dumpDay(const std::string& database) {
@@ -313,34 +359,7 @@ std::string poolScanOf(const std::string& device, const std::string& note, int i
 // goes in whole, as if the first had never run.
 TEST(Durability, AKilledImportLeavesNothingAndTheNextGoesInWhole) {
     TemporaryFolder folder;
-    const std::filesystem::path examples = BACKOFFICE_EXAMPLES;
-    std::vector<std::string> master;
-    for (const char* kind : {"plants.csv", "departments.csv", "products.csv"}) {
-        master.push_back((examples / kind).string());
-    }
-    std::vector<std::string> day;
-    {
-        const auto open = [&](const char* name, const char* header) {
-            day.push_back((folder.path() / name).string());
-            std::ofstream out(day.back(), std::ios::binary);
-            out << header << "\n";
-            return out;
-        };
-        auto routes = open("routes.csv", "plant,route,delivery_day,production_day,department");
-        auto notes = open("notes.csv", "plant,note,route,delivery_day,stop,customer,instructions");
-        auto lines = open("lines.csv", "plant,note,position,product,ordered");
-        for (int route = 100; route < 300; ++route) {
-            routes << "3000," << route << ",2026-05-04,2026-05-03,10\n";
-            for (int stop = 1; stop <= 50; ++stop) {
-                const int note = 8000000 + route * 100 + stop;
-                notes << "3000," << note << ',' << route << ",2026-05-04," << stop << ",Shop "
-                      << note << ',' << (stop % 2 ? "\"Gate 2\nRing\"" : "") << "\n";
-                for (int position = 1; position <= 4; ++position) {
-                    lines << "3000," << note << ',' << position << ",P-100," << position << "\n";
-                }
-            }
-        }
-    }
+    const auto [master, day] = largeDay(folder.path());
     const std::string killed = (folder.path() / "killed.db").string();
     const std::string clean = (folder.path() / "clean.db").string();
     for (const std::string& database : {killed, clean}) {
@@ -387,6 +406,35 @@ TEST(Durability, AKilledImportLeavesNothingAndTheNextGoesInWhole) {
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.integer(0), 0) << "every route counts its notes";
     EXPECT_EQ(q.text(1), "rolled back,import");
+}
+
+// On PostgreSQL an import is one transaction: killed while it applies the
+// day, it leaves nothing and no lock behind, and the next goes in whole.
+TEST(Durability, AKilledImportOnPostgresLeavesNothing) {
+    TemporaryFolder folder;
+    TestDatabase database("postgresql", folder.path());
+    if (!database.available()) {
+        GTEST_SKIP() << "no PostgreSQL server for the tests";
+    }
+    const auto [master, day] = largeDay(folder.path());
+    ASSERT_EQ(runImport(database.location(), master, false), 0);
+    const int status = runImport(database.location(), day, [&database] {
+        return database.count("pg_stat_activity WHERE state = 'active' AND query LIKE 'INSERT "
+                              "INTO lines%'") > 0;
+    });
+    if (!WIFSIGNALED(status)) {
+        GTEST_SKIP() << "the import finished before it could be killed, status " << status;
+    }
+    EXPECT_EQ(database.count("routes") + database.count("notes") + database.count("lines") +
+                  database.count("instructions"),
+              0);
+    ASSERT_EQ(runImport(database.location(), day, false), 0) << "no import holds the lock";
+    EXPECT_EQ(database.count("notes"), 10000);
+    EXPECT_EQ(database.count("lines"), 40000);
+    EXPECT_EQ(database.count("routes WHERE notes_new <> (SELECT COUNT(*) FROM notes WHERE "
+                             "route_id = routes.id AND status = 0)"),
+              0)
+        << "every route counts its notes";
 }
 
 // Two serve processes on one PostgreSQL database, twenty handhelds on each:

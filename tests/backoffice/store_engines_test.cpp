@@ -7,6 +7,7 @@
 #include "backoffice_fixture.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 TEST(PostgresUri, APasswordNeverComesOnTheCommandLine) {
@@ -324,6 +325,36 @@ TEST_P(DashboardEngines, TheWorkOfAHandheldShowsTheSameOnEitherEngine) {
     EXPECT_FALSE(queries->plants().empty());
     EXPECT_EQ(queries->departments(1).size(), 3u);
     EXPECT_EQ(queries->printFile(1, 999999), "");
+}
+
+// The scans of a day that changes to summer time fall into the hours of the
+// clock as it read at each scan, whatever the offset is today.
+TEST_P(DashboardEngines, ScansOfADaylightSavingDayFallIntoTheirOwnHours) {
+    const char* const zone = std::getenv("TZ");
+    const std::string saved = zone ? zone : "";
+    setenv("TZ", "Europe/Amsterdam", 1);
+    tzset();
+    database_.execute(
+        "INSERT INTO routes(plant_id, department_id, number, description, production_day, "
+        "delivery_day) SELECT plant_id, id, 999, 'summer', '2026-03-28', '2026-03-29' FROM "
+        "departments WHERE plant_id = 1 ORDER BY id LIMIT 1");
+    // 01:30 winter time, 03:30 and 14:00 summer time (the clocks go from 02:00 to 03:00).
+    database_.execute("INSERT INTO scan_events(route_id, kind, at) SELECT id, 0, t.at FROM routes, "
+                      "(SELECT '2026-03-29T00:30:00.000Z' AS at UNION ALL SELECT "
+                      "'2026-03-29T01:30:00.000Z' UNION ALL SELECT '2026-03-29T12:00:00.000Z') t "
+                      "WHERE number = 999");
+    const bo::HourlyScans scans = queriesOf(GetParam(), *store_)->scansPerHour(1, "2026-03-29");
+    if (zone) {
+        setenv("TZ", saved.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+    std::vector<int> hours;
+    for (int hour = 0; hour < 24; ++hour) {
+        hours.insert(hours.end(), static_cast<std::size_t>(scans.containers[hour]), hour);
+    }
+    EXPECT_EQ(hours, (std::vector<int>{1, 3, 14}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DashboardEngines, ::testing::ValuesIn(kEngines),

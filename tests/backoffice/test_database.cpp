@@ -93,3 +93,43 @@ std::int64_t TestDatabase::count(const std::string& from) const {
     auto q = db.query("SELECT COUNT(*) FROM " + from);
     return q.next() ? q.integer(0) : -1;
 }
+
+std::vector<std::vector<std::string>> TestDatabase::rows(const std::string& sql) const {
+    std::vector<std::vector<std::string>> out;
+#ifdef KORVANE_HAVE_POSTGRES
+    if (engine_ == "postgresql") {
+        pqxx::connection connection(location_);
+        pqxx::work tx(connection);
+        for (const pqxx::row& row : tx.exec(sql)) {
+            out.emplace_back();
+            for (const pqxx::field& f : row) {
+                out.back().push_back(f.is_null() ? std::string() : f.as<std::string>());
+            }
+        }
+        tx.commit();
+        return out;
+    }
+#endif
+    bo::sqlite::Database db(location_);
+    auto q = db.query(sql);
+    while (q.next()) {
+        out.emplace_back();
+        for (int c = 0; c < q.columns(); ++c) {
+            out.back().push_back(q.text(c));
+        }
+    }
+    return out;
+}
+
+void TestDatabase::execute(const std::string& sql) const {
+#ifdef KORVANE_HAVE_POSTGRES
+    if (engine_ == "postgresql") {
+        pqxx::connection connection(location_);
+        pqxx::work tx(connection);
+        tx.exec(sql);
+        tx.commit();
+        return;
+    }
+#endif
+    bo::sqlite::Database(location_).execute(sql);
+}

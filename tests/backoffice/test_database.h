@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace bo = backoffice;
 
@@ -28,6 +29,10 @@ public:
     std::unique_ptr<bo::Store> open() const;
     // SELECT COUNT(*) FROM `from` (a table name, perhaps with a condition).
     std::int64_t count(const std::string& from) const;
+    // The rows of a statement of the test's own, every value as text (NULL
+    // as ""); execute() runs statements that return nothing.
+    std::vector<std::vector<std::string>> rows(const std::string& sql) const;
+    void execute(const std::string& sql) const;
 
 private:
     std::string engine_;
