@@ -187,6 +187,35 @@ long ReadFile(const std::string& file, ImportSession& session, ImportSummary& su
     return rows;
 }
 
+// The files in the order of their kinds (what refers after what it refers
+// to), files of one kind as given; those without a known header first, so
+// their problem comes before any row is read.
+std::vector<std::string> FilesInKindOrder(const std::vector<std::string>& files) {
+    std::vector<std::pair<std::size_t, std::string>> ordered;
+    const std::vector<ImportKind>& kinds = ImportKinds();
+    for (const std::string& file : files) {
+        std::size_t rank = 0;
+        std::error_code error;
+        if (std::filesystem::is_regular_file(file, error)) {
+            std::ifstream in(file, std::ios::binary);
+            csv::Reader reader(in);
+            csv::Record header;
+            std::string reason;
+            const ImportKind* kind =
+                reader.next(header) ? RecognizeHeader(header.fields, reason) : nullptr;
+            rank = kind ? static_cast<std::size_t>(kind - kinds.data()) + 1 : 0;
+        }
+        ordered.emplace_back(rank, file);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> out;
+    for (auto& [rank, file] : ordered) {
+        out.push_back(std::move(file));
+    }
+    return out;
+}
+
 } // namespace
 
 const std::vector<ImportKind>& ImportKinds() {
@@ -293,9 +322,10 @@ ImportSummary ImportFiles(SiteData& data, const ImportRequest& request,
         }
     }
     std::unique_ptr<ImportSession> session = data.beginImport();
+    session->start(request);
     long rows = 0;
     std::uintmax_t done = 0;
-    for (const std::string& file : request.files) {
+    for (const std::string& file : FilesInKindOrder(request.files)) {
         rows += ReadFile(file, *session, summary, [&](long fileRows, std::uintmax_t bytes) {
             if (progress) {
                 progress(rows + fileRows, done + bytes, total);
