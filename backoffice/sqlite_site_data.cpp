@@ -4,6 +4,7 @@
 #include "backoffice/sqlite.h"
 #include "backoffice/sqlite_store.h"
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -297,15 +298,16 @@ struct Pace {
 // waits on SQLite's lock and only finds it free when it looks while free.
 template <typename Work>
 void Step(SqliteStore& store, sqlite::Database& db, Pace& pace, Work&& work) {
-    const auto started = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::duration held{};
     {
         std::unique_lock turn = store.writerTurn();
         sqlite::Transaction transaction(db, true);
+        started = std::chrono::steady_clock::now();
         work();
         transaction.commit();
+        held = std::chrono::steady_clock::now() - started;
     }
-    const auto ended = std::chrono::steady_clock::now();
-    const auto held = ended - started;
     const auto freeBefore = started - pace.freeSince;
     if (held > freeBefore) {
         std::this_thread::sleep_for(held - freeBefore);
@@ -559,11 +561,15 @@ private:
     };
     // A new note of a new route, or a line of a new note: no handheld
     // reaches it before the switch, so it is written ahead as it comes.
+    // Its numbers are parsed and its texts copied while the files are read,
+    // so that the step that writes it holds the writers' turn for no more
+    // than the inserts.
     struct Ahead {
         bool line = false;
         std::int64_t id = 0, plant = 0, ref = 0, ref2 = 0;
         const ProductInfo* product = nullptr;
-        std::vector<std::string> values;
+        std::array<std::int64_t, 7> numbers{};
+        std::array<std::string, 5> texts;
     };
     // Without start(), rows are staged as they come and all go in with the
     // switch; a check writes nothing; a writing import writes ahead.
@@ -913,6 +919,8 @@ void SqliteImportSession::stageRow(const ImportKind& kind, long line,
     q.run();
 }
 
+const std::string kNoteByNumber = "SELECT id FROM main.notes WHERE plant_id = ? AND number = ?";
+
 std::string KeyOf(std::int64_t plant, const std::string& code) {
     return std::to_string(plant) + '\x1f' + code;
 }
@@ -1022,7 +1030,7 @@ void SqliteImportSession::streamNote(const ImportKind& kind, long line,
     }
     NoteInfo note{0, static_cast<std::int64_t>(files_.size() - 1), line, false};
     {
-        auto q = db_->query("SELECT id FROM main.notes WHERE plant_id = ? AND number = ?");
+        auto q = db_->query(kNoteByNumber);
         q.bind(1, *plant).bind(2, v[1]);
         if (q.next()) {
             note.id = q.integer(0);
@@ -1033,7 +1041,16 @@ void SqliteImportSession::streamNote(const ImportKind& kind, long line,
     }
     notes_.emplace(key, note);
     if (note.isNew && onRoute->isNew && mode_ != Mode::Unstarted) {
-        keepAhead({false, note.id, *plant, onRoute->id, onRoute->department, nullptr, v});
+        // process_mode, stop, collection_point; number, customer, collection
+        // point name, transport article, instructions
+        keepAhead({false,
+                   note.id,
+                   *plant,
+                   onRoute->id,
+                   onRoute->department,
+                   nullptr,
+                   {std::stoll(v[10]), std::stoll(v[4]), std::stoll(v[7])},
+                   {v[1], v[5], v[8], v[9], v[6]}});
         return;
     }
     const Resolved resolved{*plant, onRoute->id, onRoute->department, note.id};
@@ -1054,7 +1071,7 @@ void SqliteImportSession::streamLine(const ImportKind& kind, long line,
     } else if (key == lastLiveNoteKey_) { // a note's lines come one after another
         note = lastLiveNote_;
     } else {
-        auto q = db_->query("SELECT id FROM main.notes WHERE plant_id = ? AND number = ?");
+        auto q = db_->query(kNoteByNumber);
         q.bind(1, *plant).bind(2, v[1]);
         if (q.next()) {
             note = NoteInfo{q.integer(0), 0, 0, false};
@@ -1077,13 +1094,24 @@ void SqliteImportSession::streamLine(const ImportKind& kind, long line,
         static_cast<std::uint64_t>(note->id) * 100000 + static_cast<std::uint64_t>(position),
         (static_cast<std::uint64_t>(files_.size() - 1) << 32) | static_cast<std::uint64_t>(line));
     if (note->isNew && mode_ != Mode::Unstarted) {
-        keepAhead({true, nextLine_++, *plant, note->id, of->id, of, v});
+        // position, ordered, minimum, maximum, counted, count_minimum,
+        // count_maximum; product
+        keepAhead({true,
+                   nextLine_++,
+                   *plant,
+                   note->id,
+                   of->id,
+                   of,
+                   {position, std::stoll(v[4]), std::stoll(v[5]), std::stoll(v[6]),
+                    std::stoll(v[7]), std::stoll(v[8]), std::stoll(v[9])},
+                   {v[3]}});
         return;
     }
     Resolved resolved{*plant, note->id, of->id, 0};
     if (!note->isNew) {
-        auto q = db_->query("SELECT id FROM main.lines WHERE note_id = ? AND position = ? ORDER BY "
-                            "id LIMIT 1");
+        static const std::string lineAt =
+            "SELECT id FROM main.lines WHERE note_id = ? AND position = ? ORDER BY id LIMIT 1";
+        auto q = db_->query(lineAt);
         q.bind(1, note->id).bind(2, position);
         if (q.next()) {
             resolved.target = q.integer(0);
@@ -1128,52 +1156,54 @@ void SqliteImportSession::writeAhead() {
                 pendingAudit_ = db_->lastInsertId();
             });
         }
+        static const std::string insertNote =
+            "INSERT INTO main.notes(id, plant_id, route_id, number, customer, process_mode, stop, "
+            "department_id, collection_point, collection_point_name, transport_article) VALUES(?, "
+            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        static const std::string insertLine =
+            "INSERT INTO main.lines(id, note_id, position, product_code, description, size, "
+            "packaging, ordered, delivered, minimum, maximum, counted, count_minimum, "
+            "count_maximum) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
         Step(store_, *db_, pace_, [&] {
             for (const Ahead& a : aheadRows_) {
-                const std::vector<std::string>& v = a.values;
+                const auto& n = a.numbers;
+                const auto& t = a.texts;
                 if (!a.line) {
-                    db_->query("INSERT INTO main.notes(id, plant_id, route_id, number, customer, "
-                               "process_mode, stop, department_id, collection_point, "
-                               "collection_point_name, transport_article) VALUES(?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, ?, ?)")
+                    db_->query(insertNote)
                         .bind(1, a.id)
                         .bind(2, a.plant)
                         .bind(3, a.ref)
-                        .bind(4, v[1])
-                        .bind(5, v[5])
-                        .bind(6, std::int64_t{std::stoll(v[10])})
-                        .bind(7, std::int64_t{std::stoll(v[4])})
+                        .bind(4, t[0])
+                        .bind(5, t[1])
+                        .bind(6, n[0])
+                        .bind(7, n[1])
                         .bind(8, a.ref2)
-                        .bind(9, std::int64_t{std::stoll(v[7])})
-                        .bind(10, v[8])
-                        .bind(11, v[9])
+                        .bind(9, n[2])
+                        .bind(10, t[2])
+                        .bind(11, t[3])
                         .run();
-                    if (!v[6].empty()) {
-                        InsertInstructions(*db_, a.id, v[6]);
+                    if (!t[4].empty()) {
+                        InsertInstructions(*db_, a.id, t[4]);
                     }
                     continue;
                 }
-                const std::int64_t ordered = std::stoll(v[4]);
-                db_->query("INSERT INTO main.lines(id, note_id, position, product_code, "
-                           "description, size, packaging, ordered, delivered, minimum, maximum, "
-                           "counted, count_minimum, count_maximum) VALUES(?, ?, ?, ?, ?, ?, ?, ?, "
-                           "?, ?, ?, ?, ?, ?)")
+                db_->query(insertLine)
                     .bind(1, a.id)
                     .bind(2, a.ref)
-                    .bind(3, std::int64_t{std::stoll(v[2])})
-                    .bind(4, v[3])
+                    .bind(3, n[0])
+                    .bind(4, t[0])
                     .bind(5, a.product->description)
                     .bind(6, a.product->size)
                     .bind(7, a.product->packaging)
-                    .bind(8, ordered)
+                    .bind(8, n[1])
                     // Offered as delivered for the packer to confirm; a pool
                     // product counts up from 0 as its items are scanned out.
-                    .bind(9, a.product->pool ? std::int64_t{0} : ordered)
-                    .bind(10, std::int64_t{std::stoll(v[5])})
-                    .bind(11, std::int64_t{std::stoll(v[6])})
-                    .bind(12, std::int64_t{std::stoll(v[7])})
-                    .bind(13, std::int64_t{std::stoll(v[8])})
-                    .bind(14, std::int64_t{std::stoll(v[9])})
+                    .bind(9, a.product->pool ? std::int64_t{0} : n[1])
+                    .bind(10, n[2])
+                    .bind(11, n[3])
+                    .bind(12, n[4])
+                    .bind(13, n[5])
+                    .bind(14, n[6])
                     .run();
             }
         });
