@@ -139,7 +139,9 @@ long ReadFile(const std::string& file, ImportSession& session, ImportSummary& su
         bool good = true;
         for (std::size_t c = 0; c < kind->columns.size() && good; ++c) {
             const ImportColumn& column = kind->columns[c];
-            std::string value = at[c] >= 0 ? record.fields[static_cast<std::size_t>(at[c])] : "";
+            // Each field is one column's (the header names none twice).
+            std::string value =
+                at[c] >= 0 ? std::move(record.fields[static_cast<std::size_t>(at[c])]) : "";
             const auto problem = [&](const std::string& why) {
                 Report(summary, {file, record.line, column.name, why});
                 good = false;

@@ -616,10 +616,12 @@ private:
     ImportSummary early_; // their problems, until finish()
     std::unordered_map<std::string, std::int64_t> plants_;
     std::unordered_map<std::string, RouteInfo> routes_;
-    std::unordered_map<std::string, ProductInfo> products_;
-    std::unordered_map<std::string, NoteInfo> notes_;
-    NoteInfo lastLiveNote_;
-    std::string lastLiveNoteKey_;
+    // By plant, then by the ERP's code: looked up with the field itself.
+    std::unordered_map<std::int64_t, std::unordered_map<std::string, ProductInfo>> products_;
+    std::unordered_map<std::int64_t, std::unordered_map<std::string, NoteInfo>> notes_;
+    std::optional<NoteInfo> lastNote_; // of the last line
+    std::int64_t lastNotePlant_ = 0;
+    std::string lastNoteNumber_;
     // (note id * 100000 + position, file << 32 | line) of every line, for
     // duplicate keys.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> lineKeys_;
@@ -960,8 +962,8 @@ void SqliteImportSession::startStreaming() {
                         "p.pool FROM stage_products s JOIN import_products p ON p.id = s.target "
                         "WHERE s.plant_id IS NOT NULL");
     while (q.next()) {
-        products_[KeyOf(q.integer(0), q.text(1))] = {q.integer(2), q.text(3), q.text(4), q.text(5),
-                                                     q.integer(6) != 0};
+        products_[q.integer(0)][q.text(1)] = {q.integer(2), q.text(3), q.text(4), q.text(5),
+                                              q.integer(6) != 0};
     }
 }
 
@@ -994,9 +996,9 @@ SqliteImportSession::route(std::int64_t plant, std::int64_t number, const std::s
 // A product of the files, or one there already.
 const SqliteImportSession::ProductInfo* SqliteImportSession::product(std::int64_t plant,
                                                                      const std::string& code) {
-    const std::string key = KeyOf(plant, code);
-    const auto found = products_.find(key);
-    if (found != products_.end()) {
+    auto& ofPlant = products_[plant];
+    const auto found = ofPlant.find(code);
+    if (found != ofPlant.end()) {
         return &found->second;
     }
     auto q = db_->query("SELECT id, description, size, packaging, pool FROM main.products WHERE "
@@ -1005,7 +1007,7 @@ const SqliteImportSession::ProductInfo* SqliteImportSession::product(std::int64_
     if (!q.next()) {
         return nullptr;
     }
-    return &(products_[key] = {q.integer(0), q.text(1), q.text(2), q.text(3), q.integer(4) != 0});
+    return &(ofPlant[code] = {q.integer(0), q.text(1), q.text(2), q.text(3), q.integer(4) != 0});
 }
 
 // plant, note, route, delivery_day, stop, customer, instructions, ...
@@ -1020,9 +1022,9 @@ void SqliteImportSession::streamNote(const ImportKind& kind, long line,
         problem(line, "route", "unknown route on that delivery day");
         return;
     }
-    const std::string key = KeyOf(*plant, v[1]);
-    const auto first = notes_.find(key);
-    if (first != notes_.end()) {
+    auto& ofPlant = notes_[*plant];
+    const auto first = ofPlant.find(v[1]);
+    if (first != ofPlant.end()) {
         problem(line, "note",
                 "duplicate key, first at " + fileName(first->second.file) + ":" +
                     std::to_string(first->second.line));
@@ -1039,7 +1041,7 @@ void SqliteImportSession::streamNote(const ImportKind& kind, long line,
             note.isNew = true;
         }
     }
-    notes_.emplace(key, note);
+    ofPlant.emplace(v[1], note);
     if (note.isNew && onRoute->isNew && mode_ != Mode::Unstarted) {
         // process_mode, stop, collection_point; number, customer, collection
         // point name, transport article, instructions
@@ -1064,21 +1066,22 @@ void SqliteImportSession::streamLine(const ImportKind& kind, long line,
     if (!plant) {
         return;
     }
-    const std::string key = KeyOf(*plant, v[1]);
+    // A note's lines come one after another: its note is the last one's.
     std::optional<NoteInfo> note;
-    if (const auto found = notes_.find(key); found != notes_.end()) {
+    if (lastNote_ && lastNotePlant_ == *plant && lastNoteNumber_ == v[1]) {
+        note = lastNote_;
+    } else if (const auto found = notes_[*plant].find(v[1]); found != notes_[*plant].end()) {
         note = found->second;
-    } else if (key == lastLiveNoteKey_) { // a note's lines come one after another
-        note = lastLiveNote_;
     } else {
         auto q = db_->query(kNoteByNumber);
         q.bind(1, *plant).bind(2, v[1]);
         if (q.next()) {
             note = NoteInfo{q.integer(0), 0, 0, false};
-            lastLiveNote_ = *note;
-            lastLiveNoteKey_ = key;
         }
     }
+    lastNote_ = note;
+    lastNotePlant_ = *plant;
+    lastNoteNumber_ = v[1];
     const ProductInfo* of = product(*plant, v[3]);
     if (!note) {
         problem(line, "note", "unknown note");
