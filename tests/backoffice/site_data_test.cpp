@@ -253,6 +253,73 @@ TEST_F(SiteData, AnyProblemAnywhereAndNothingIsWritten) {
     EXPECT_EQ(dump(), before);
 }
 
+// A day large enough that its new notes and lines go in ahead of the switch,
+// in steps, while the files are still read: given lines first, the import
+// still reads them after their notes; a bad last file leaves nothing of them
+// (not even the audit entry that marked them), a complete day keeps them.
+TEST_F(SiteData, ADayWrittenAheadGoesInWholeOrNotAtAll) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    std::string routes = "plant,route,delivery_day,production_day,department\n",
+                notes = "plant,note,route,delivery_day,stop,customer,instructions\n",
+                lines = "plant,note,position,product,ordered\n";
+    for (int route = 40; route < 42; ++route) {
+        routes += "3000," + std::to_string(route) + ",2026-03-05,2026-03-04,10\n";
+        for (int stop = 1; stop <= 150; ++stop) {
+            const std::string note = std::to_string(9000000 + route * 1000 + stop);
+            notes += "3000," + note + "," + std::to_string(route) + ",2026-03-05," +
+                     std::to_string(stop) + ",Shop " + note + ",\"Gate 2\nRing\"\n";
+            for (int position = 1; position <= 10; ++position) {
+                lines += "3000," + note + "," + std::to_string(position) + ",P-100,3\n";
+            }
+        }
+    }
+    const std::vector<std::string> day = {write("l.csv", lines), write("n.csv", notes),
+                                          write("r.csv", routes)};
+    const std::string before = dump();
+    const std::string audit = scalar("SELECT group_concat(action) FROM audit");
+    std::vector<std::string> bad = day;
+    bad.push_back(write("bad.csv", "plant,note,position,product,ordered\n3000,1,1,P-100,1\n"));
+    const bo::ImportSummary failed = import(bad);
+    ASSERT_EQ(failed.problems.size(), 1u);
+    EXPECT_EQ(failed.problems[0].text(), bad.back() + ":2: note: unknown note");
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(scalar("SELECT group_concat(action) FROM audit"), audit);
+
+    // The same day declared complete: nothing of it is taken for left out.
+    const bo::ImportSummary whole = import(day, false, "2026-03-05");
+    ASSERT_TRUE(whole.applied);
+    EXPECT_EQ(whole.kinds.at("notes").inserted, 300);
+    EXPECT_EQ(whole.kinds.at("lines").inserted, 3000);
+    EXPECT_EQ(whole.kinds.at("notes").removed + whole.kinds.at("lines").removed, 0);
+    const struct {
+        const char* what;
+        const char* sql;
+        const char* expected;
+    } checks[] = {
+        {"notes and lines", "SELECT COUNT(*) || '/' || (SELECT COUNT(*) FROM lines) FROM notes",
+         "305/3009"},
+        {"counted by their routes", "SELECT SUM(notes_new) FROM routes WHERE number >= 40", "300"},
+        {"instructions", "SELECT COUNT(*) FROM instructions WHERE text = 'Ring'", "300"},
+        {"no pending entry", "SELECT COUNT(*) FROM audit WHERE action <> 'import'", "0"},
+    };
+    for (const auto& check : checks) {
+        EXPECT_EQ(scalar(check.sql), check.expected) << check.what;
+    }
+    // A new note on a route that is there: its lines go in ahead, and stay.
+    const bo::ImportSummary added =
+        import({write("l2.csv", "plant,note,position,product,ordered\n3000,9999999,1,P-100,1\n"),
+                write("n2.csv", "plant,note,route,delivery_day,stop,customer\n"
+                                "3000,9999999,40,2026-03-05,151,Late shop\n"),
+                day[0], day[1], day[2]},
+               false, "2026-03-05");
+    ASSERT_TRUE(added.applied);
+    EXPECT_EQ(added.kinds.at("lines").inserted, 1);
+    EXPECT_EQ(added.kinds.at("lines").removed, 0);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM lines l JOIN notes n ON n.id = l.note_id WHERE "
+                     "n.number = '9999999'"),
+              "1");
+}
+
 class SiteExport : public OfficeTest {};
 
 std::vector<std::vector<std::string>> ReadCsv(const std::string& file) {
