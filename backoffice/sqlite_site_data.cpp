@@ -11,12 +11,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
 #include <set>
 #include <sqlite3.h>
+#include <sstream>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -285,17 +289,72 @@ std::string Stage(const char* kind) {
 // most for one step.
 constexpr std::int64_t kStepRows = 2000;
 
-// When the writers' turn was last given back by a run of steps.
-struct Pace {
+// Whether a process other than this one has `database` open. Every SQLite
+// connection on a database in WAL mode keeps a shared lock on its -shm file
+// while it is open; /proc/locks lists each lock with its process and the
+// file's device and inode. When this process's own lock is not found there
+// either, it cannot be told, and the answer is yes.
+bool OtherProcessesOpen(const std::string& database) {
+    struct stat shm {};
+    std::ifstream locks("/proc/locks");
+    if (database.empty() || ::stat((database + "-shm").c_str(), &shm) != 0 || !locks) {
+        return true;
+    }
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(shm.st_dev), minor(shm.st_dev),
+                  static_cast<unsigned long long>(shm.st_ino));
+    const std::string self = std::to_string(::getpid());
+    bool own = false;
+    std::string line;
+    for (int i = 0; i < 1000000 && std::getline(locks, line); ++i) {
+        // "1: POSIX  ADVISORY  READ 12105 fe:00:10954152 128 128"; a lock
+        // that waits has "->" after its number.
+        std::istringstream fields(line);
+        std::string number, type, advisory, access, pid, inode;
+        fields >> number >> type;
+        if (type == "->") {
+            fields >> type;
+        }
+        fields >> advisory >> access >> pid >> inode;
+        if (inode == file) {
+            if (pid != self) {
+                return true;
+            }
+            own = true;
+        }
+    }
+    return !own;
+}
+
+// When the writers' turn was last given back by a run of steps, and whether
+// another process may wait for SQLite's lock meanwhile (looked at again now
+// and then: `serve` may start while an import runs).
+class Pace {
+public:
+    explicit Pace(std::string database) : database_(std::move(database)) {}
     std::chrono::steady_clock::time_point freeSince = std::chrono::steady_clock::now();
+    bool othersMayWrite() {
+        const auto now = std::chrono::steady_clock::now();
+        if (!lookedAt_ || now - *lookedAt_ > std::chrono::milliseconds(250)) {
+            others_ = OtherProcessesOpen(database_);
+            lookedAt_ = now;
+        }
+        return others_;
+    }
+
+private:
+    std::string database_;
+    std::optional<std::chrono::steady_clock::time_point> lookedAt_;
+    bool others_ = true;
 };
 
-// One short write of the import's in the writers' turn. The turn is left free
-// at least as long as the step held it: the time since the last step counts
-// (an import reading its files between two steps holds nothing), the rest is
-// waited for. In this process the handhelds' writes queue before the next
-// step anyway; another process's writer (`serve` beside the import command)
-// waits on SQLite's lock and only finds it free when it looks while free.
+// One short write of the import's in the writers' turn. In this process the
+// handhelds' writes that came meanwhile queue before the next step. Another
+// process's writer (`serve` beside the import command) waits on SQLite's
+// lock and only finds it free when it looks while it is free: while another
+// process has the database open, the lock is left free at least as long as
+// the step held it, counting the time since the last step (an import
+// reading its files between two steps holds nothing) and waiting the rest.
 template <typename Work>
 void Step(SqliteStore& store, sqlite::Database& db, Pace& pace, Work&& work) {
     std::chrono::steady_clock::time_point started;
@@ -309,7 +368,7 @@ void Step(SqliteStore& store, sqlite::Database& db, Pace& pace, Work&& work) {
         held = std::chrono::steady_clock::now() - started;
     }
     const auto freeBefore = started - pace.freeSince;
-    if (held > freeBefore) {
+    if (held > freeBefore && pace.othersMayWrite()) {
         std::this_thread::sleep_for(held - freeBefore);
     }
     pace.freeSince = std::chrono::steady_clock::now();
@@ -373,7 +432,7 @@ private:
 // entry `own` (of an import that gives up itself) goes with its rows, so
 // that nothing of that import is left.
 bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db, std::int64_t own = 0) {
-    Pace pace;
+    Pace pace(store.path());
     struct Pending {
         std::int64_t audit, notesAbove, linesAbove;
     };
@@ -604,7 +663,7 @@ private:
     std::vector<std::string> files_;                      // staged rows' files by number
     std::map<std::string, long> ahead_; // rows of each kind written ahead of the switch
     std::int64_t pendingAudit_ = 0;     // the audit entry that marks them
-    Pace pace_;
+    Pace pace_{store_.path()};
     // Kinds whose staged rows were resolved; the default department of the
     // plants was resolved.
     std::set<std::string> resolved_;
