@@ -27,6 +27,43 @@
 
 namespace backoffice {
 
+// Whether a process other than this one has `database` open. Every SQLite
+// connection on a database in WAL mode keeps a shared lock on its -shm file
+// while it is open; /proc/locks lists each lock with its process and the
+// file's device and inode. When this process's own lock is not found there
+// either, it cannot be told, and the answer is yes.
+bool OtherProcessesOpen(const std::string& database) {
+    struct stat shm {};
+    std::ifstream locks("/proc/locks");
+    if (database.empty() || ::stat((database + "-shm").c_str(), &shm) != 0 || !locks) {
+        return true;
+    }
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(shm.st_dev), minor(shm.st_dev),
+                  static_cast<unsigned long long>(shm.st_ino));
+    const std::string self = std::to_string(::getpid());
+    bool own = false;
+    std::string line;
+    for (int i = 0; i < 1000000 && std::getline(locks, line); ++i) {
+        // "1: POSIX  ADVISORY  READ 12105 fe:00:10954152 128 128"; a lock
+        // that waits has "->" after its number.
+        std::istringstream fields(line);
+        std::string number, type, advisory, access, pid, inode;
+        fields >> number >> type;
+        if (type == "->") {
+            fields >> type;
+        }
+        fields >> advisory >> access >> pid >> inode;
+        if (inode == file) {
+            if (pid != self) {
+                return true;
+            }
+            own = true;
+        }
+    }
+    return !own;
+}
+
 namespace {
 
 // How one kind of row lands in its table. Every value is SQL over the staged
@@ -288,43 +325,6 @@ std::string Stage(const char* kind) {
 // transaction of its own in the writers' turn: a handheld's write waits at
 // most for one step.
 constexpr std::int64_t kStepRows = 2000;
-
-// Whether a process other than this one has `database` open. Every SQLite
-// connection on a database in WAL mode keeps a shared lock on its -shm file
-// while it is open; /proc/locks lists each lock with its process and the
-// file's device and inode. When this process's own lock is not found there
-// either, it cannot be told, and the answer is yes.
-bool OtherProcessesOpen(const std::string& database) {
-    struct stat shm {};
-    std::ifstream locks("/proc/locks");
-    if (database.empty() || ::stat((database + "-shm").c_str(), &shm) != 0 || !locks) {
-        return true;
-    }
-    char file[64];
-    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(shm.st_dev), minor(shm.st_dev),
-                  static_cast<unsigned long long>(shm.st_ino));
-    const std::string self = std::to_string(::getpid());
-    bool own = false;
-    std::string line;
-    for (int i = 0; i < 1000000 && std::getline(locks, line); ++i) {
-        // "1: POSIX  ADVISORY  READ 12105 fe:00:10954152 128 128"; a lock
-        // that waits has "->" after its number.
-        std::istringstream fields(line);
-        std::string number, type, advisory, access, pid, inode;
-        fields >> number >> type;
-        if (type == "->") {
-            fields >> type;
-        }
-        fields >> advisory >> access >> pid >> inode;
-        if (inode == file) {
-            if (pid != self) {
-                return true;
-            }
-            own = true;
-        }
-    }
-    return !own;
-}
 
 // When the writers' turn was last given back by a run of steps, and whether
 // another process may wait for SQLite's lock meanwhile (looked at again now

@@ -7,8 +7,12 @@
 #include "backoffice_fixture.h"
 
 #include <atomic>
+#include <fcntl.h>
 #include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -318,6 +322,40 @@ TEST_F(SiteData, ADayWrittenAheadGoesInWholeOrNotAtAll) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM lines l JOIN notes n ON n.id = l.note_id WHERE "
                      "n.number = '9999999'"),
               "1");
+}
+
+// The import's steps leave SQLite's lock free between them only for other
+// processes' writers: whether there are any is told by their locks.
+TEST_F(SiteData, AnotherProcessOnTheDatabaseIsSeen) {
+    bo::sqlite::Database own(path_);
+    own.execute("SELECT COUNT(*) FROM plants");
+    EXPECT_FALSE(bo::OtherProcessesOpen(path_)) << "only this process";
+    EXPECT_TRUE(bo::OtherProcessesOpen((folder_.path() / "none.db").string())) << "cannot tell";
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const char* argv[] = {"sqlite3", path_.c_str(), nullptr};
+    pid_t shell = 0;
+    const int spawned =
+        posix_spawnp(&shell, "sqlite3", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    ASSERT_EQ(spawned, 0);
+    const std::string query = "SELECT COUNT(*) FROM plants;\n";
+    EXPECT_EQ(::write(input[1], query.data(), query.size()), static_cast<ssize_t>(query.size()));
+    bool seen = false;
+    for (int i = 0; i < 500 && !seen; ++i) {
+        seen = bo::OtherProcessesOpen(path_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(seen) << "sqlite3 in another process";
+    close(input[1]);
+    waitpid(shell, nullptr, 0);
+    EXPECT_FALSE(bo::OtherProcessesOpen(path_)) << "once it has gone";
 }
 
 class SiteExport : public OfficeTest {};
