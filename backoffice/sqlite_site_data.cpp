@@ -548,7 +548,10 @@ public:
             db_->execute("BEGIN");
         }
     }
+    // An import that failed while reading (a step that could not be
+    // written) takes back what it wrote ahead here.
     ~SqliteImportSession() override {
+        giveUp();
         try {
             if (sqlite3_get_autocommit(db_->handle()) == 0) {
                 db_->execute("ROLLBACK");
@@ -639,6 +642,22 @@ private:
                   const Resolved* resolved);
     void problem(long line, const char* column, const std::string& reason) {
         AddProblem(early_, {files_.back(), line, column, reason});
+    }
+    // Rows written ahead go again, with their pending entry, when the
+    // import is not applied: the database is as it was.
+    void giveUp() noexcept {
+        if (pendingAudit_ == 0) {
+            return;
+        }
+        try {
+            if (sqlite3_get_autocommit(db_->handle()) == 0) {
+                db_->execute("ROLLBACK");
+            }
+            RollBackUnfinished(store_, *db_, pendingAudit_);
+        } catch (const std::exception&) {
+            // The next import removes them; they are out of every handheld's sight.
+        }
+        pendingAudit_ = 0;
     }
     void startStreaming();
     std::optional<std::int64_t> plantOf(long line, const std::string& code);
@@ -871,20 +890,6 @@ void SqliteImportSession::finish(const ImportRequest& request, ImportSummary& su
     summary.moreProblems += early_.moreProblems;
     early_ = {};
     reportDuplicateLines(summary);
-    // Rows written ahead go again when nothing is to be applied, with their
-    // pending entry: the database is as it was.
-    const auto giveUp = [this] {
-        if (pendingAudit_ != 0) {
-            try {
-                if (sqlite3_get_autocommit(db_->handle()) == 0) {
-                    db_->execute("ROLLBACK");
-                }
-                RollBackUnfinished(store_, *db_, pendingAudit_);
-            } catch (const std::exception&) {
-                // The next import removes them; they are out of every handheld's sight.
-            }
-        }
-    };
     try {
         if (summary.problems.empty() && !request.checkOnly) {
             writeAhead(); // the last rows kept
@@ -1387,6 +1392,7 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
             .run();
     }
     transaction.commit();
+    pendingAudit_ = 0; // the import's own entry now
     summary.applied = true;
     summary.switchMilliseconds =
         static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
