@@ -1082,11 +1082,6 @@ void SqliteImportSession::streamNote(const ImportKind& kind, long line,
     if (!plant) {
         return;
     }
-    const RouteInfo* onRoute = route(*plant, std::stoll(v[2]), v[3]);
-    if (!onRoute) {
-        problem(line, "route", "unknown route on that delivery day");
-        return;
-    }
     auto& ofPlant = notes_[*plant];
     const auto first = ofPlant.find(v[1]);
     if (first != ofPlant.end()) {
@@ -1106,7 +1101,14 @@ void SqliteImportSession::streamNote(const ImportKind& kind, long line,
             note.isNew = true;
         }
     }
+    // Known from here on even when its route is not: its lines are not
+    // reported once more for it.
     ofPlant.emplace(v[1], note);
+    const RouteInfo* onRoute = route(*plant, std::stoll(v[2]), v[3]);
+    if (!onRoute) {
+        problem(line, "route", "unknown route on that delivery day");
+        return;
+    }
     if (note.isNew && onRoute->isNew && mode_ != Mode::Unstarted) {
         // process_mode, stop, collection_point; number, customer, collection
         // point name, transport article, instructions
