@@ -7,13 +7,16 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <sqlite3.h>
@@ -480,27 +483,6 @@ bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db, std::int64_t o
     return !pending.empty();
 }
 
-// The connection checks no references while an import writes ahead of its
-// switch (the notes' routes come with it); on again afterwards, whatever
-// happened.
-class ReferencesUnchecked {
-public:
-    explicit ReferencesUnchecked(sqlite::Database& db) : db_(db) {
-        db_.execute("PRAGMA foreign_keys = OFF");
-    }
-    ~ReferencesUnchecked() {
-        try {
-            db_.execute("PRAGMA foreign_keys = ON");
-        } catch (const sqlite::Error&) {
-        }
-    }
-    ReferencesUnchecked(const ReferencesUnchecked&) = delete;
-    ReferencesUnchecked& operator=(const ReferencesUnchecked&) = delete;
-
-private:
-    sqlite::Database& db_;
-};
-
 // Lists a problem, or only counts it beyond the listed ones.
 void AddProblem(ImportSummary& summary, ImportProblem problem) {
     if (summary.problems.size() < kMaxListedProblems) {
@@ -551,6 +533,10 @@ public:
     // An import that failed while reading (a step that could not be
     // written) takes back what it wrote ahead here.
     ~SqliteImportSession() override {
+        try {
+            stopWriter();
+        } catch (const std::exception&) {
+        }
         giveUp();
         try {
             if (sqlite3_get_autocommit(db_->handle()) == 0) {
@@ -666,7 +652,10 @@ private:
     void streamNote(const ImportKind& kind, long line, const std::vector<std::string>& v);
     void streamLine(const ImportKind& kind, long line, const std::vector<std::string>& v);
     void keepAhead(Ahead ahead);
+    void handAhead();
+    void stopWriter();
     void writeAhead();
+    void writeBatch(const std::vector<Ahead>& rows);
     void reportDuplicateLines(ImportSummary& summary);
     void resolve(ImportSummary& summary, const char* upTo = nullptr);
     void decide(ImportSummary& summary);
@@ -708,6 +697,14 @@ private:
     std::int64_t linesAbove_ = std::numeric_limits<std::int64_t>::max();
     std::int64_t nextNote_ = 0, nextLine_ = 0;
     std::vector<Ahead> aheadRows_;
+    // The writer thread and its connection; the batches handed to it.
+    std::unique_ptr<sqlite::Database> writerDb_;
+    std::thread writer_;
+    std::mutex batchesMutex_;
+    std::condition_variable batchReady_, batchTaken_;
+    std::deque<std::vector<Ahead>> batches_;
+    bool closing_ = false;
+    std::exception_ptr writeError_;
 };
 
 const ImportKind& KindNamed(const char* name) {
@@ -892,8 +889,9 @@ void SqliteImportSession::finish(const ImportRequest& request, ImportSummary& su
     reportDuplicateLines(summary);
     try {
         if (summary.problems.empty() && !request.checkOnly) {
-            writeAhead(); // the last rows kept
+            handAhead(); // the last rows kept
         }
+        stopWriter();
         db_->execute("COMMIT"); // the staged rows; only the temporary tables were written
         if (!lock_ && !request.checkOnly) {
             lock_.emplace(store_.path());
@@ -1201,29 +1199,94 @@ void SqliteImportSession::keepAhead(Ahead ahead) {
     }
     aheadRows_.push_back(std::move(ahead));
     if (aheadRows_.size() >= static_cast<std::size_t>(kStepRows)) {
-        writeAhead();
+        handAhead();
     }
 }
 
-// The rows kept ahead go in, in one step (the first marks them with the
-// pending audit entry). The staged rows' own transaction ends around it.
-void SqliteImportSession::writeAhead() {
+// The rows kept go to the writer thread, which writes them on its own
+// connection while the files are read on; at most two steps wait for it.
+void SqliteImportSession::handAhead() {
     if (aheadRows_.empty()) {
         return;
     }
-    db_->execute("COMMIT");
+    if (!writer_.joinable()) {
+        writerDb_ = store_.connect();
+        // The notes written ahead refer to routes that come with the switch.
+        writerDb_->execute("PRAGMA foreign_keys = OFF");
+        writer_ = std::thread([this] { writeAhead(); });
+    }
     {
-        ReferencesUnchecked unchecked(*db_);
+        std::unique_lock lock(batchesMutex_);
+        batchTaken_.wait(lock, [this] { return batches_.size() < 2 || writeError_; });
+        if (writeError_) {
+            std::rethrow_exception(writeError_);
+        }
+        batches_.push_back(std::move(aheadRows_));
+    }
+    batchReady_.notify_one();
+    aheadRows_.clear();
+    // A new snapshot for the lookups (what was written ahead is never looked
+    // up: its keys are the files' own), so that the checkpoints can go on.
+    db_->execute("COMMIT");
+    db_->execute("BEGIN");
+}
+
+// Waits for the writer thread to write what it was given; its error, if any.
+void SqliteImportSession::stopWriter() {
+    if (!writer_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(batchesMutex_);
+        closing_ = true;
+    }
+    batchReady_.notify_one();
+    writer_.join();
+    if (writeError_) {
+        std::rethrow_exception(std::exchange(writeError_, nullptr));
+    }
+}
+
+// The writer thread: each batch in one step, the first after the pending
+// audit entry that marks them.
+void SqliteImportSession::writeAhead() {
+    for (;;) {
+        std::vector<Ahead> batch;
+        {
+            std::unique_lock lock(batchesMutex_);
+            batchReady_.wait(lock, [this] { return closing_ || !batches_.empty(); });
+            if (batches_.empty()) {
+                return;
+            }
+            batch = std::move(batches_.front());
+            batches_.pop_front();
+        }
+        batchTaken_.notify_one();
+        try {
+            writeBatch(batch);
+        } catch (...) {
+            std::lock_guard lock(batchesMutex_);
+            writeError_ = std::current_exception();
+            batches_.clear();
+            batchTaken_.notify_one();
+            return;
+        }
+    }
+}
+
+void SqliteImportSession::writeBatch(const std::vector<Ahead>& rows) {
+    sqlite::Database& db = *writerDb_;
+    {
         if (pendingAudit_ == 0) {
-            Step(store_, *db_, pace_, [&] {
-                db_->query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) "
-                           "VALUES(?, 'import', 0, 'pending', ?, ?)")
+            Step(store_, db, pace_, [&] {
+                db.query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) "
+                         "VALUES(?, 'import', 0, 'pending', ?, ?)")
                     .bind(1, time_)
                     .bind(2, "notes>" + std::to_string(notesAbove_) + " lines>" +
                                  std::to_string(linesAbove_))
                     .bind(3, fileList_)
                     .run();
-                pendingAudit_ = db_->lastInsertId();
+                pendingAudit_ = db.lastInsertId();
             });
         }
         static const std::string insertNote =
@@ -1234,12 +1297,12 @@ void SqliteImportSession::writeAhead() {
             "INSERT INTO main.lines(id, note_id, position, product_code, description, size, "
             "packaging, ordered, delivered, minimum, maximum, counted, count_minimum, "
             "count_maximum) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-        Step(store_, *db_, pace_, [&] {
-            for (const Ahead& a : aheadRows_) {
+        Step(store_, db, pace_, [&] {
+            for (const Ahead& a : rows) {
                 const auto& n = a.numbers;
                 const auto& t = a.texts;
                 if (!a.line) {
-                    db_->query(insertNote)
+                    db.query(insertNote)
                         .bind(1, a.id)
                         .bind(2, a.plant)
                         .bind(3, a.ref)
@@ -1253,11 +1316,11 @@ void SqliteImportSession::writeAhead() {
                         .bind(11, t[3])
                         .run();
                     if (!t[4].empty()) {
-                        InsertInstructions(*db_, a.id, t[4]);
+                        InsertInstructions(db, a.id, t[4]);
                     }
                     continue;
                 }
-                db_->query(insertLine)
+                db.query(insertLine)
                     .bind(1, a.id)
                     .bind(2, a.ref)
                     .bind(3, n[0])
@@ -1278,8 +1341,6 @@ void SqliteImportSession::writeAhead() {
             }
         });
     }
-    aheadRows_.clear();
-    db_->execute("BEGIN");
 }
 
 // Two lines of one note at one position: the later ones are problems.
