@@ -73,6 +73,11 @@ struct ImportSummary {
 class ImportSession {
 public:
     virtual ~ImportSession() = default;
+    // Called once before the first row. The rows then come kind by kind in
+    // the order of ImportKinds(), so a session may resolve and write rows as
+    // they come (what they refer to came before them); one that does so
+    // takes the import's lock here unless the request only checks.
+    virtual void start(const ImportRequest& request) { (void)request; }
     // `values` in the order of kind.columns, already checked one by one.
     virtual void stage(const ImportKind& kind, const std::string& file, long line,
                        const std::vector<std::string>& values) = 0;

@@ -139,7 +139,9 @@ long ReadFile(const std::string& file, ImportSession& session, ImportSummary& su
         bool good = true;
         for (std::size_t c = 0; c < kind->columns.size() && good; ++c) {
             const ImportColumn& column = kind->columns[c];
-            std::string value = at[c] >= 0 ? record.fields[static_cast<std::size_t>(at[c])] : "";
+            // Each field is one column's (the header names none twice).
+            std::string value =
+                at[c] >= 0 ? std::move(record.fields[static_cast<std::size_t>(at[c])]) : "";
             const auto problem = [&](const std::string& why) {
                 Report(summary, {file, record.line, column.name, why});
                 good = false;
@@ -185,6 +187,35 @@ long ReadFile(const std::string& file, ImportSession& session, ImportSummary& su
         Report(summary, {file, reader.errorLine(), "", reader.error()});
     }
     return rows;
+}
+
+// The files in the order of their kinds (what refers after what it refers
+// to), files of one kind as given; those without a known header first, so
+// their problem comes before any row is read.
+std::vector<std::string> FilesInKindOrder(const std::vector<std::string>& files) {
+    std::vector<std::pair<std::size_t, std::string>> ordered;
+    const std::vector<ImportKind>& kinds = ImportKinds();
+    for (const std::string& file : files) {
+        std::size_t rank = 0;
+        std::error_code error;
+        if (std::filesystem::is_regular_file(file, error)) {
+            std::ifstream in(file, std::ios::binary);
+            csv::Reader reader(in);
+            csv::Record header;
+            std::string reason;
+            const ImportKind* kind =
+                reader.next(header) ? RecognizeHeader(header.fields, reason) : nullptr;
+            rank = kind ? static_cast<std::size_t>(kind - kinds.data()) + 1 : 0;
+        }
+        ordered.emplace_back(rank, file);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> out;
+    for (auto& [rank, file] : ordered) {
+        out.push_back(std::move(file));
+    }
+    return out;
 }
 
 } // namespace
@@ -293,9 +324,10 @@ ImportSummary ImportFiles(SiteData& data, const ImportRequest& request,
         }
     }
     std::unique_ptr<ImportSession> session = data.beginImport();
+    session->start(request);
     long rows = 0;
     std::uintmax_t done = 0;
-    for (const std::string& file : request.files) {
+    for (const std::string& file : FilesInKindOrder(request.files)) {
         rows += ReadFile(file, *session, summary, [&](long fileRows, std::uintmax_t bytes) {
             if (progress) {
                 progress(rows + fileRows, done + bytes, total);

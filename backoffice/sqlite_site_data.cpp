@@ -1,24 +1,72 @@
 #include "backoffice/sqlite_site_data.h"
 
 #include "backoffice/site_import_plan.h"
+#include "backoffice/site_import.h"
 #include "backoffice/sqlite.h"
 #include "backoffice/sqlite_store.h"
 
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <sqlite3.h>
+#include <sstream>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace backoffice {
+
+// Whether a process other than this one has `database` open. Every SQLite
+// connection on a database in WAL mode keeps a shared lock on its -shm file
+// while it is open; /proc/locks lists each lock with its process and the
+// file's device and inode. When this process's own lock is not found there
+// either, it cannot be told, and the answer is yes.
+bool OtherProcessesOpen(const std::string& database) {
+    struct stat shm {};
+    std::ifstream locks("/proc/locks");
+    if (database.empty() || ::stat((database + "-shm").c_str(), &shm) != 0 || !locks) {
+        return true;
+    }
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(shm.st_dev), minor(shm.st_dev),
+                  static_cast<unsigned long long>(shm.st_ino));
+    const std::string self = std::to_string(::getpid());
+    bool own = false;
+    std::string line;
+    for (int i = 0; i < 1000000 && std::getline(locks, line); ++i) {
+        // "1: POSIX  ADVISORY  READ 12105 fe:00:10954152 128 128"; a lock
+        // that waits has "->" after its number.
+        std::istringstream fields(line);
+        std::string number, type, advisory, access, pid, inode;
+        fields >> number >> type;
+        if (type == "->") {
+            fields >> type;
+        }
+        fields >> advisory >> access >> pid >> inode;
+        if (inode == file) {
+            if (pid != self) {
+                return true;
+            }
+            own = true;
+        }
+    }
+    return !own;
+}
 
 namespace {
 
@@ -26,24 +74,56 @@ using namespace import_plan;
 
 // Rows an import writes ahead of its switch go in steps this large, each in a
 // transaction of its own in the writers' turn: a handheld's write waits at
-// most for one step.
-constexpr std::int64_t kStepRows = 2000;
+// most for one step (about 3 ms of inserts; twice as many rows per step made
+// the import no faster, since a step's commit costs little beside its rows).
+constexpr std::int64_t kStepRows = 1000;
 
-// One short write of the import's in the writers' turn; afterwards the turn
-// is left free for as long again (at least a millisecond), so that the
-// handhelds' writes get it between two steps. Another process's writer (the
-// import command beside `serve`) waits on SQLite's lock, which it only finds
-// free when it looks in such a pause.
-template <typename Work> void Step(SqliteStore& store, sqlite::Database& db, Work&& work) {
-    const auto started = std::chrono::steady_clock::now();
+// When the writers' turn was last given back by a run of steps, and whether
+// another process may wait for SQLite's lock meanwhile (looked at again now
+// and then: `serve` may start while an import runs).
+class Pace {
+public:
+    explicit Pace(std::string database) : database_(std::move(database)) {}
+    std::chrono::steady_clock::time_point freeSince = std::chrono::steady_clock::now();
+    bool othersMayWrite() {
+        const auto now = std::chrono::steady_clock::now();
+        if (!lookedAt_ || now - *lookedAt_ > std::chrono::milliseconds(250)) {
+            others_ = OtherProcessesOpen(database_);
+            lookedAt_ = now;
+        }
+        return others_;
+    }
+
+private:
+    std::string database_;
+    std::optional<std::chrono::steady_clock::time_point> lookedAt_;
+    bool others_ = true;
+};
+
+// One short write of the import's in the writers' turn. In this process the
+// handhelds' writes that came meanwhile queue before the next step. Another
+// process's writer (`serve` beside the import command) waits on SQLite's
+// lock and only finds it free when it looks while it is free: while another
+// process has the database open, the lock is left free at least as long as
+// the step held it, counting the time since the last step (an import
+// reading its files between two steps holds nothing) and waiting the rest.
+template <typename Work>
+void Step(SqliteStore& store, sqlite::Database& db, Pace& pace, Work&& work) {
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::duration held{};
     {
         std::unique_lock turn = store.writerTurn();
         sqlite::Transaction transaction(db, true);
+        started = std::chrono::steady_clock::now();
         work();
         transaction.commit();
+        held = std::chrono::steady_clock::now() - started;
     }
-    std::this_thread::sleep_for(std::max<std::chrono::steady_clock::duration>(
-        std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1)));
+    const auto freeBefore = started - pace.freeSince;
+    if (held > freeBefore && pace.othersMayWrite()) {
+        std::this_thread::sleep_for(held - freeBefore);
+    }
+    pace.freeSince = std::chrono::steady_clock::now();
 }
 
 // One import at a time into a database, across processes: an import's new
@@ -91,8 +171,11 @@ private:
 // entry "pending" that names the ids above which they are (notes and their
 // instructions, lines); the switch turns it into the import's entry. One
 // that is still pending belongs to an import that never switched in (killed,
-// or failed): its rows are removed, in steps, and the entry says so.
-bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
+// or failed): its rows are removed, in steps, and the entry says so. The
+// entry `own` (of an import that gives up itself) goes with its rows, so
+// that nothing of that import is left.
+bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db, std::int64_t own = 0) {
+    Pace pace(store.path());
     struct Pending {
         std::int64_t audit, notesAbove, linesAbove;
     };
@@ -123,14 +206,15 @@ bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
         for (const auto& [sql, above] : steps) {
             // Each step removes rows or ends the loop; nothing adds any meanwhile.
             for (bool more = true; more;) {
-                Step(store, db, [&] {
+                Step(store, db, pace, [&] {
                     db.query(sql).bind(1, above).run();
                     more = db.changes() > 0;
                 });
             }
         }
-        Step(store, db, [&] {
-            db.query("UPDATE main.audit SET action = 'rolled back' WHERE id = ?")
+        Step(store, db, pace, [&] {
+            db.query(p.audit == own ? "DELETE FROM main.audit WHERE id = ?"
+                                    : "UPDATE main.audit SET action = 'rolled back' WHERE id = ?")
                 .bind(1, p.audit)
                 .run();
         });
@@ -138,26 +222,14 @@ bool RollBackUnfinished(SqliteStore& store, sqlite::Database& db) {
     return !pending.empty();
 }
 
-// The connection checks no references while an import writes ahead of its
-// switch (the notes' routes come with it); on again afterwards, whatever
-// happened.
-class ReferencesUnchecked {
-public:
-    explicit ReferencesUnchecked(sqlite::Database& db) : db_(db) {
-        db_.execute("PRAGMA foreign_keys = OFF");
+// Lists a problem, or only counts it beyond the listed ones.
+void AddProblem(ImportSummary& summary, ImportProblem problem) {
+    if (summary.problems.size() < kMaxListedProblems) {
+        summary.problems.push_back(std::move(problem));
+    } else {
+        ++summary.moreProblems;
     }
-    ~ReferencesUnchecked() {
-        try {
-            db_.execute("PRAGMA foreign_keys = ON");
-        } catch (const sqlite::Error&) {
-        }
-    }
-    ReferencesUnchecked(const ReferencesUnchecked&) = delete;
-    ReferencesUnchecked& operator=(const ReferencesUnchecked&) = delete;
-
-private:
-    sqlite::Database& db_;
-};
+}
 
 class SqliteImportSession : public ImportSession {
 public:
@@ -184,7 +256,27 @@ public:
         }
         db_->execute("BEGIN");
     }
+
+    void start(const ImportRequest& request) override {
+        mode_ = request.checkOnly ? Mode::Check : Mode::Write;
+        time_ = request.time;
+        fileList_ = FileList(request);
+        if (mode_ == Mode::Write) {
+            db_->execute("COMMIT");
+            lock_.emplace(store_.path());
+            // Before any id is counted: a killed import's rows are not the site's.
+            RollBackUnfinished(store_, *db_);
+            db_->execute("BEGIN");
+        }
+    }
+    // An import that failed while reading (a step that could not be
+    // written) takes back what it wrote ahead here.
     ~SqliteImportSession() override {
+        try {
+            stopWriter();
+        } catch (const std::exception&) {
+        }
+        giveUp();
         try {
             if (sqlite3_get_autocommit(db_->handle()) == 0) {
                 db_->execute("ROLLBACK");
@@ -195,31 +287,23 @@ public:
 
     void stage(const ImportKind& kind, const std::string& file, long line,
                const std::vector<std::string>& values) override {
-        std::string& sql = insertText_[&kind];
-        if (sql.empty()) {
-            sql = "INSERT INTO " + Stage(kind.name) + " VALUES(?, ?";
-            for (std::size_t i = 0; i < kind.columns.size(); ++i) {
-                sql += ", ?";
-            }
-            sql += ", NULL, NULL, NULL, NULL, NULL)";
-        }
-        auto q = db_->query(sql);
         // The file by its number: the name once per row would make every
         // staged row and index larger for nothing.
         if (files_.empty() || files_.back() != file) {
             files_.push_back(file);
         }
-        q.bind(1, static_cast<std::int64_t>(files_.size() - 1)).bind(2, std::int64_t{line});
-        for (std::size_t i = 0; i < kind.columns.size(); ++i) {
-            const int index = static_cast<int>(i) + 3;
-            if (kind.columns[i].type == ColumnType::Integer ||
-                kind.columns[i].type == ColumnType::Flag) {
-                q.bind(index, std::int64_t{std::stoll(values[i])});
-            } else {
-                q.bind(index, values[i]);
+        const std::string name = kind.name;
+        if (name == "notes" || name == "lines") {
+            if (!streaming_) {
+                startStreaming();
             }
+            name == "notes" ? streamNote(kind, line, values) : streamLine(kind, line, values);
+            return;
         }
-        q.run();
+        if (streaming_ && resolved_.count(name) != 0) {
+            throw std::logic_error("import rows of " + name + " after the notes");
+        }
+        stageRow(kind, line, values, nullptr);
     }
 
     void finish(const ImportRequest& request, ImportSummary& summary) override;
@@ -236,11 +320,7 @@ private:
             } else if (q.columns() == 4) { // where the first of a duplicate key is
                 p.reason += fileName(q.integer(2)) + ":" + std::to_string(q.integer(3));
             }
-            if (summary.problems.size() < 1000) {
-                summary.problems.push_back(std::move(p));
-            } else {
-                ++summary.moreProblems;
-            }
+            AddProblem(summary, std::move(p));
         }
     }
     std::string fileName(std::int64_t index) const {
@@ -248,28 +328,144 @@ private:
                    ? files_[static_cast<std::size_t>(index)]
                    : std::string("?");
     }
-    void resolve(ImportSummary& summary);
+    // What a staged row was resolved to as it came (notes and lines).
+    struct Resolved {
+        std::int64_t plant = 0, ref = 0, ref2 = 0, target = 0;
+    };
+    struct RouteInfo {
+        std::int64_t id = 0, department = 0;
+        bool isNew = false; // comes with the switch
+    };
+    struct ProductInfo {
+        std::int64_t id = 0;
+        std::string description, size, packaging;
+        bool pool = false;
+    };
+    struct NoteInfo {
+        std::int64_t id = 0;
+        std::int64_t file = 0;
+        long line = 0;
+        bool isNew = false;
+    };
+    // A new note of a new route, or a line of a new note: no handheld
+    // reaches it before the switch, so it is written ahead as it comes.
+    // Its numbers are parsed and its texts copied while the files are read,
+    // so that the step that writes it holds the writers' turn for no more
+    // than the inserts.
+    struct Ahead {
+        bool line = false;
+        std::int64_t id = 0, plant = 0, ref = 0, ref2 = 0;
+        const ProductInfo* product = nullptr;
+        std::array<std::int64_t, 7> numbers{};
+        std::array<std::string, 5> texts;
+    };
+    // Without start(), rows are staged as they come and all go in with the
+    // switch; a check writes nothing; a writing import writes ahead.
+    enum class Mode { Unstarted, Check, Write };
+
+    void stageRow(const ImportKind& kind, long line, const std::vector<std::string>& values,
+                  const Resolved* resolved);
+    void problem(long line, const char* column, const std::string& reason) {
+        AddProblem(early_, {files_.back(), line, column, reason});
+    }
+    // Rows written ahead go again, with their pending entry, when the
+    // import is not applied: the database is as it was.
+    void giveUp() noexcept {
+        if (pendingAudit_ == 0) {
+            return;
+        }
+        try {
+            if (sqlite3_get_autocommit(db_->handle()) == 0) {
+                db_->execute("ROLLBACK");
+            }
+            RollBackUnfinished(store_, *db_, pendingAudit_);
+        } catch (const std::exception&) {
+            // The next import removes them; they are out of every handheld's sight.
+        }
+        pendingAudit_ = 0;
+    }
+    void startStreaming();
+    std::optional<std::int64_t> plantOf(long line, const std::string& code);
+    const RouteInfo* route(std::int64_t plant, std::int64_t number, const std::string& day);
+    const ProductInfo* product(std::int64_t plant, const std::string& code);
+    void streamNote(const ImportKind& kind, long line, const std::vector<std::string>& v);
+    void streamLine(const ImportKind& kind, long line, const std::vector<std::string>& v);
+    void keepAhead(Ahead ahead);
+    void handAhead();
+    void stopWriter();
+    void writeAhead();
+    void writeBatch(const std::vector<Ahead>& rows);
+    void reportDuplicateLines(ImportSummary& summary);
+    void resolve(ImportSummary& summary, const char* upTo = nullptr);
     void decide(ImportSummary& summary);
-    void writeAhead(const ImportRequest& request);
     void insertInstructions(const std::string& actions, std::int64_t after, std::int64_t upTo);
     void switchIn(const ImportRequest& request, ImportSummary& summary);
     void replaceDay(const std::string& day, ImportSummary& summary);
 
     SqliteStore& store_;
     std::unique_ptr<sqlite::Database> db_;
+    Mode mode_ = Mode::Unstarted;
+    std::string time_, fileList_; // for the pending audit entry
+    std::optional<ImportLock> lock_;
     std::map<const ImportKind*, std::string> insertText_; // the staging insert of each kind
     std::vector<std::string> files_;                      // staged rows' files by number
     std::map<std::string, long> ahead_; // rows of each kind written ahead of the switch
     std::int64_t pendingAudit_ = 0;     // the audit entry that marks them
+    Pace pace_{store_.path()};
+    // Kinds whose staged rows were resolved; the default department of the
+    // plants was resolved.
+    std::set<std::string> resolved_;
+    bool defaultDepartments_ = false;
+    // Notes and lines are resolved as they come, from what the kinds before
+    // them were resolved to: in memory, one entry per key (not per byte of
+    // the files), with the live tables looked up by their indexes.
+    bool streaming_ = false;
+    ImportSummary early_; // their problems, until finish()
+    std::unordered_map<std::string, std::int64_t> plants_;
+    std::unordered_map<std::string, RouteInfo> routes_;
+    // By plant, then by the ERP's code: looked up with the field itself.
+    std::unordered_map<std::int64_t, std::unordered_map<std::string, ProductInfo>> products_;
+    std::unordered_map<std::int64_t, std::unordered_map<std::string, NoteInfo>> notes_;
+    std::optional<NoteInfo> lastNote_; // of the last line
+    std::int64_t lastNotePlant_ = 0;
+    std::string lastNoteNumber_;
+    // (note id * 100000 + position, file << 32 | line) of every line, for
+    // duplicate keys.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> lineKeys_;
+    std::int64_t notesAbove_ = std::numeric_limits<std::int64_t>::max();
+    std::int64_t linesAbove_ = std::numeric_limits<std::int64_t>::max();
+    std::int64_t nextNote_ = 0, nextLine_ = 0;
+    std::vector<Ahead> aheadRows_;
+    // The writer thread and its connection; the batches handed to it.
+    std::unique_ptr<sqlite::Database> writerDb_;
+    std::thread writer_;
+    std::mutex batchesMutex_;
+    std::condition_variable batchReady_, batchTaken_;
+    std::deque<std::vector<Ahead>> batches_;
+    bool closing_ = false;
+    std::exception_ptr writeError_;
 };
 
 // Keys, references and new ids, on the snapshot of the read transaction: one
 // pass over each kind's staged rows (what one value needs of another is
 // written out in it, since SET sees the row as it was).
-void SqliteImportSession::resolve(ImportSummary& summary) {
+// Kinds resolved already are left; notes and lines were resolved as they
+// came; `upTo` ends it before that kind.
+void SqliteImportSession::resolve(ImportSummary& summary, const char* upTo) {
     const std::string plant = "COALESCE((SELECT id FROM main.plants WHERE code = s.plant), "
                               "(SELECT target FROM stage_plants WHERE plant = s.plant))";
     for (const KindPlan& plan : Plans()) {
+        if (upTo && std::string(plan.kind) == upTo) {
+            break;
+        }
+        if (!resolved_.insert(plan.kind).second) {
+            continue;
+        }
+        if (std::string(plan.kind) == "notes" || std::string(plan.kind) == "lines") {
+            db_->execute("CREATE INDEX " + Stage(plan.kind) + "_target ON " + Stage(plan.kind) +
+                         "(target)");
+            continue;
+        }
         const ImportKind& kind = KindNamed(plan.kind);
         const std::string stage = Stage(plan.kind);
         std::string keys;
@@ -332,6 +528,10 @@ void SqliteImportSession::resolve(ImportSummary& summary) {
         }
     }
     // The default department refers to departments, which come after plants.
+    if (defaultDepartments_ || resolved_.count("departments") == 0) {
+        return;
+    }
+    defaultDepartments_ = true;
     const KindPlan& plants = Plans().front();
     db_->execute(std::string("UPDATE stage_plants AS s SET ref_id = (") + plants.ref + ")");
     report(summary, "SELECT file, line FROM stage_plants WHERE ref_id IS NULL", plants.refColumn,
@@ -385,37 +585,67 @@ void SqliteImportSession::decide(ImportSummary& summary) {
             }
         }
     }
+    for (const auto& [kind, rows] : ahead_) {
+        if (rows > 0) {
+            summary.kinds[kind].inserted += rows;
+        }
+    }
 }
 
 void SqliteImportSession::finish(const ImportRequest& request, ImportSummary& summary) {
-    db_->execute("COMMIT"); // the staged rows; only the temporary tables were written
-    std::optional<ImportLock> lock;
-    if (!request.checkOnly) {
-        lock.emplace(store_.path());
-        // Before any id is counted: a killed import's rows are not the site's.
-        RollBackUnfinished(store_, *db_);
+    // The problems of the rows resolved as they came.
+    for (ImportProblem& p : early_.problems) {
+        AddProblem(summary, std::move(p));
     }
-    db_->execute("BEGIN");
-    resolve(summary);
-    if (summary.problems.empty()) {
-        decide(summary);
-    }
-    db_->execute("COMMIT");
-    if (!summary.problems.empty() || request.checkOnly) {
-        return;
-    }
+    summary.moreProblems += early_.moreProblems;
+    early_ = {};
+    reportDuplicateLines(summary);
     try {
-        writeAhead(request);
+        if (summary.problems.empty() && !request.checkOnly) {
+            handAhead(); // the last rows kept
+        }
+        stopWriter();
+        db_->execute("COMMIT"); // the staged rows; only the temporary tables were written
+        if (!lock_ && !request.checkOnly) {
+            lock_.emplace(store_.path());
+            // Before any id is counted: a killed import's rows are not the site's.
+            RollBackUnfinished(store_, *db_);
+        }
+        db_->execute("BEGIN");
+        resolve(summary);
+        if (summary.problems.empty()) {
+            decide(summary);
+        }
+        db_->execute("COMMIT");
+        if (!summary.problems.empty() || request.checkOnly) {
+            giveUp();
+            return;
+        }
         switchIn(request, summary);
     } catch (...) {
-        if (pendingAudit_ != 0) {
-            try {
-                RollBackUnfinished(store_, *db_);
-            } catch (const std::exception&) {
-                // The next import removes them; they are out of every handheld's sight.
-            }
-        }
+        giveUp();
         throw;
+    }
+}
+
+// A note's instructions as rows of their own, one per line of the field.
+void InsertInstructions(sqlite::Database& db, Id note, const std::string& text) {
+    int position = 0;
+    for (std::size_t from = 0; from <= text.size();) {
+        std::size_t to = text.find('\n', from);
+        if (to == std::string::npos) {
+            to = text.size();
+        }
+        std::string part = text.substr(from, to - from);
+        if (!part.empty() && part.back() == '\r') {
+            part.pop_back();
+        }
+        db.query("INSERT INTO main.instructions(note_id, position, text) VALUES(?, ?, ?)")
+            .bind(1, note)
+            .bind(2, std::int64_t{++position})
+            .bind(3, part)
+            .run();
+        from = to + 1;
     }
 }
 
@@ -430,88 +660,425 @@ void SqliteImportSession::insertInstructions(const std::string& actions, std::in
                         std::string(kWorkedNote));
     q.bind(1, after).bind(2, upTo);
     while (q.next()) {
-        const Id note = q.integer(0);
-        const std::string text = q.text(1);
-        int position = 0;
-        for (std::size_t from = 0; from <= text.size();) {
-            std::size_t to = text.find('\n', from);
-            if (to == std::string::npos) {
-                to = text.size();
+        InsertInstructions(*db_, q.integer(0), q.text(1));
+    }
+}
+
+void SqliteImportSession::stageRow(const ImportKind& kind, long line,
+                                   const std::vector<std::string>& values,
+                                   const Resolved* resolved) {
+    std::string& sql = insertText_[&kind];
+    if (sql.empty()) {
+        sql = "INSERT INTO " + Stage(kind.name) + " VALUES(?, ?";
+        for (std::size_t i = 0; i < kind.columns.size(); ++i) {
+            sql += ", ?";
+        }
+        sql += ", ?, ?, ?, ?, NULL)";
+    }
+    auto q = db_->query(sql);
+    q.bind(1, static_cast<std::int64_t>(files_.size() - 1)).bind(2, std::int64_t{line});
+    int index = 3;
+    for (std::size_t i = 0; i < kind.columns.size(); ++i, ++index) {
+        if (kind.columns[i].type == ColumnType::Integer ||
+            kind.columns[i].type == ColumnType::Flag) {
+            q.bind(index, std::int64_t{std::stoll(values[i])});
+        } else {
+            q.bind(index, values[i]);
+        }
+    }
+    for (const std::int64_t id : {resolved ? resolved->plant : 0, resolved ? resolved->ref : 0,
+                                  resolved ? resolved->ref2 : 0, resolved ? resolved->target : 0}) {
+        if (resolved) {
+            q.bind(index++, id);
+        } else {
+            q.bindNull(index++);
+        }
+    }
+    q.run();
+}
+
+const std::string kNoteByNumber = "SELECT id FROM main.notes WHERE plant_id = ? AND number = ?";
+
+std::string KeyOf(std::int64_t plant, const std::string& code) {
+    return std::to_string(plant) + '\x1f' + code;
+}
+
+// The first note or line: everything before them in the files is resolved
+// now, once, and what the notes and lines refer to is read into memory.
+void SqliteImportSession::startStreaming() {
+    streaming_ = true;
+    resolve(early_, "notes");
+    const auto highest = [this](const char* table) {
+        auto q = db_->query(std::string("SELECT COALESCE(MAX(id), 0) FROM main.") + table);
+        return q.next() ? q.integer(0) : std::int64_t{0};
+    };
+    // Only imports insert notes and lines, one at a time (the lock): the new
+    // ones are counted from here, and what lies above the marks is theirs.
+    notesAbove_ = highest("notes");
+    linesAbove_ = highest("lines");
+    nextNote_ = notesAbove_ + 1;
+    nextLine_ = linesAbove_ + 1;
+    {
+        auto q = db_->query("SELECT code, id FROM main.plants UNION ALL SELECT plant, target FROM "
+                            "stage_plants WHERE target IS NOT NULL");
+        while (q.next()) {
+            plants_[q.text(0)] = q.integer(1);
+        }
+    }
+    {
+        auto q = db_->query("SELECT plant_id, route, delivery_day, target, ref_id, NOT EXISTS("
+                            "SELECT 1 FROM main.routes r WHERE r.id = s.target) FROM stage_routes "
+                            "s WHERE plant_id IS NOT NULL AND ref_id IS NOT NULL");
+        while (q.next()) {
+            routes_[KeyOf(q.integer(0), std::to_string(q.integer(1)) + '\x1f' + q.text(2))] = {
+                q.integer(3), q.integer(4), q.integer(5) != 0};
+        }
+    }
+    auto q = db_->query("SELECT s.plant_id, s.product, p.id, p.description, p.size, p.packaging, "
+                        "p.pool FROM stage_products s JOIN import_products p ON p.id = s.target "
+                        "WHERE s.plant_id IS NOT NULL");
+    while (q.next()) {
+        products_[q.integer(0)][q.text(1)] = {q.integer(2), q.text(3), q.text(4), q.text(5),
+                                              q.integer(6) != 0};
+    }
+}
+
+std::optional<std::int64_t> SqliteImportSession::plantOf(long line, const std::string& code) {
+    const auto found = plants_.find(code);
+    if (found == plants_.end()) {
+        problem(line, "plant", "unknown plant " + code);
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+// A route of the files, or one there already.
+const SqliteImportSession::RouteInfo*
+SqliteImportSession::route(std::int64_t plant, std::int64_t number, const std::string& day) {
+    const std::string key = KeyOf(plant, std::to_string(number) + '\x1f' + day);
+    const auto found = routes_.find(key);
+    if (found != routes_.end()) {
+        return &found->second;
+    }
+    auto q = db_->query("SELECT id, department_id FROM main.routes WHERE plant_id = ? AND "
+                        "delivery_day = ? AND number = ?");
+    q.bind(1, plant).bind(2, day).bind(3, number);
+    if (!q.next()) {
+        return nullptr;
+    }
+    return &(routes_[key] = {q.integer(0), q.integer(1), false});
+}
+
+// A product of the files, or one there already.
+const SqliteImportSession::ProductInfo* SqliteImportSession::product(std::int64_t plant,
+                                                                     const std::string& code) {
+    auto& ofPlant = products_[plant];
+    const auto found = ofPlant.find(code);
+    if (found != ofPlant.end()) {
+        return &found->second;
+    }
+    auto q = db_->query("SELECT id, description, size, packaging, pool FROM main.products WHERE "
+                        "plant_id = ? AND code = ?");
+    q.bind(1, plant).bind(2, code);
+    if (!q.next()) {
+        return nullptr;
+    }
+    return &(ofPlant[code] = {q.integer(0), q.text(1), q.text(2), q.text(3), q.integer(4) != 0});
+}
+
+// plant, note, route, delivery_day, stop, customer, instructions, ...
+void SqliteImportSession::streamNote(const ImportKind& kind, long line,
+                                     const std::vector<std::string>& v) {
+    const std::optional<std::int64_t> plant = plantOf(line, v[0]);
+    if (!plant) {
+        return;
+    }
+    auto& ofPlant = notes_[*plant];
+    const auto first = ofPlant.find(v[1]);
+    if (first != ofPlant.end()) {
+        problem(line, "note",
+                "duplicate key, first at " + fileName(first->second.file) + ":" +
+                    std::to_string(first->second.line));
+        return;
+    }
+    NoteInfo note{0, static_cast<std::int64_t>(files_.size() - 1), line, false};
+    {
+        auto q = db_->query(kNoteByNumber);
+        q.bind(1, *plant).bind(2, v[1]);
+        if (q.next()) {
+            note.id = q.integer(0);
+        } else {
+            note.id = nextNote_++;
+            note.isNew = true;
+        }
+    }
+    // Known from here on even when its route is not: its lines are not
+    // reported once more for it.
+    ofPlant.emplace(v[1], note);
+    const RouteInfo* onRoute = route(*plant, std::stoll(v[2]), v[3]);
+    if (!onRoute) {
+        problem(line, "route", "unknown route on that delivery day");
+        return;
+    }
+    if (note.isNew && onRoute->isNew && mode_ != Mode::Unstarted) {
+        // process_mode, stop, collection_point; number, customer, collection
+        // point name, transport article, instructions
+        keepAhead({false,
+                   note.id,
+                   *plant,
+                   onRoute->id,
+                   onRoute->department,
+                   nullptr,
+                   {std::stoll(v[10]), std::stoll(v[4]), std::stoll(v[7])},
+                   {v[1], v[5], v[8], v[9], v[6]}});
+        return;
+    }
+    const Resolved resolved{*plant, onRoute->id, onRoute->department, note.id};
+    stageRow(kind, line, v, &resolved);
+}
+
+// plant, note, position, product, ordered, minimum, maximum, counted, ...
+void SqliteImportSession::streamLine(const ImportKind& kind, long line,
+                                     const std::vector<std::string>& v) {
+    const std::optional<std::int64_t> plant = plantOf(line, v[0]);
+    if (!plant) {
+        return;
+    }
+    // A note's lines come one after another: its note is the last one's.
+    std::optional<NoteInfo> note;
+    if (lastNote_ && lastNotePlant_ == *plant && lastNoteNumber_ == v[1]) {
+        note = lastNote_;
+    } else if (const auto found = notes_[*plant].find(v[1]); found != notes_[*plant].end()) {
+        note = found->second;
+    } else {
+        auto q = db_->query(kNoteByNumber);
+        q.bind(1, *plant).bind(2, v[1]);
+        if (q.next()) {
+            note = NoteInfo{q.integer(0), 0, 0, false};
+        }
+    }
+    lastNote_ = note;
+    lastNotePlant_ = *plant;
+    lastNoteNumber_ = v[1];
+    const ProductInfo* of = product(*plant, v[3]);
+    if (!note) {
+        problem(line, "note", "unknown note");
+    }
+    if (!of) {
+        problem(line, "product", "unknown product");
+    }
+    if (!note || !of) {
+        return;
+    }
+    const std::int64_t position = std::stoll(v[2]);
+    lineKeys_.emplace_back(
+        static_cast<std::uint64_t>(note->id) * 100000 + static_cast<std::uint64_t>(position),
+        (static_cast<std::uint64_t>(files_.size() - 1) << 32) | static_cast<std::uint64_t>(line));
+    if (note->isNew && mode_ != Mode::Unstarted) {
+        // position, ordered, minimum, maximum, counted, count_minimum,
+        // count_maximum; product
+        keepAhead({true,
+                   nextLine_++,
+                   *plant,
+                   note->id,
+                   of->id,
+                   of,
+                   {position, std::stoll(v[4]), std::stoll(v[5]), std::stoll(v[6]),
+                    std::stoll(v[7]), std::stoll(v[8]), std::stoll(v[9])},
+                   {v[3]}});
+        return;
+    }
+    Resolved resolved{*plant, note->id, of->id, 0};
+    if (!note->isNew) {
+        static const std::string lineAt =
+            "SELECT id FROM main.lines WHERE note_id = ? AND position = ? ORDER BY id LIMIT 1";
+        auto q = db_->query(lineAt);
+        q.bind(1, note->id).bind(2, position);
+        if (q.next()) {
+            resolved.target = q.integer(0);
+        }
+    }
+    if (resolved.target == 0) {
+        resolved.target = nextLine_++;
+    }
+    stageRow(kind, line, v, &resolved);
+}
+
+// Rows written ahead are counted as inserted; a check only counts them.
+void SqliteImportSession::keepAhead(Ahead ahead) {
+    ++ahead_[ahead.line ? "lines" : "notes"];
+    if (mode_ != Mode::Write || !early_.problems.empty()) {
+        return; // nothing will be written
+    }
+    aheadRows_.push_back(std::move(ahead));
+    if (aheadRows_.size() >= static_cast<std::size_t>(kStepRows)) {
+        handAhead();
+    }
+}
+
+// The rows kept go to the writer thread, which writes them on its own
+// connection while the files are read on; at most two steps wait for it.
+void SqliteImportSession::handAhead() {
+    if (aheadRows_.empty()) {
+        return;
+    }
+    if (!writer_.joinable()) {
+        writerDb_ = store_.connect();
+        // The notes written ahead refer to routes that come with the switch.
+        writerDb_->execute("PRAGMA foreign_keys = OFF");
+        writer_ = std::thread([this] { writeAhead(); });
+    }
+    {
+        std::unique_lock lock(batchesMutex_);
+        batchTaken_.wait(lock, [this] { return batches_.size() < 2 || writeError_; });
+        if (writeError_) {
+            std::rethrow_exception(writeError_);
+        }
+        batches_.push_back(std::move(aheadRows_));
+    }
+    batchReady_.notify_one();
+    aheadRows_.clear();
+    // A new snapshot for the lookups (what was written ahead is never looked
+    // up: its keys are the files' own), so that the checkpoints can go on.
+    db_->execute("COMMIT");
+    db_->execute("BEGIN");
+}
+
+// Waits for the writer thread to write what it was given; its error, if any.
+void SqliteImportSession::stopWriter() {
+    if (!writer_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(batchesMutex_);
+        closing_ = true;
+    }
+    batchReady_.notify_one();
+    writer_.join();
+    if (writeError_) {
+        std::rethrow_exception(std::exchange(writeError_, nullptr));
+    }
+}
+
+// The writer thread: each batch in one step, the first after the pending
+// audit entry that marks them.
+void SqliteImportSession::writeAhead() {
+    for (;;) {
+        std::vector<Ahead> batch;
+        {
+            std::unique_lock lock(batchesMutex_);
+            batchReady_.wait(lock, [this] { return closing_ || !batches_.empty(); });
+            if (batches_.empty()) {
+                return;
             }
-            std::string part = text.substr(from, to - from);
-            if (!part.empty() && part.back() == '\r') {
-                part.pop_back();
-            }
-            db_->query("INSERT INTO main.instructions(note_id, position, text) VALUES(?, ?, ?)")
-                .bind(1, note)
-                .bind(2, std::int64_t{++position})
-                .bind(3, part)
-                .run();
-            from = to + 1;
+            batch = std::move(batches_.front());
+            batches_.pop_front();
+        }
+        batchTaken_.notify_one();
+        try {
+            writeBatch(batch);
+        } catch (...) {
+            std::lock_guard lock(batchesMutex_);
+            writeError_ = std::current_exception();
+            batches_.clear();
+            batchTaken_.notify_one();
+            return;
         }
     }
 }
 
-// The bulk of a first load goes in before the switch, in steps: new notes of
-// new routes, and the lines (and instructions) of new notes. No handheld
-// reaches them meanwhile: a note is found only with its route, which comes
-// with the switch, a line only through its note. What is left for the switch
-// is the routes, the master data and the changes of what is already there.
-void SqliteImportSession::writeAhead(const ImportRequest& request) {
-    db_->execute("UPDATE stage_notes SET action = 'ahead' WHERE action = 'insert' AND ref_id NOT "
-                 "IN (SELECT id FROM main.routes)");
-    ahead_["notes"] = db_->changes();
-    db_->execute("UPDATE stage_lines SET action = 'ahead' WHERE action = 'insert' AND ref_id NOT "
-                 "IN (SELECT id FROM main.notes)");
-    ahead_["lines"] = db_->changes();
-    if (ahead_["notes"] == 0 && ahead_["lines"] == 0) {
-        return;
-    }
-    Step(store_, *db_, [&] {
-        const auto highest = [this](const char* table) {
-            auto q = db_->query(std::string("SELECT COALESCE(MAX(id), 0) FROM main.") + table);
-            return q.next() ? q.integer(0) : std::int64_t{0};
-        };
-        db_->query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) VALUES(?, "
-                   "'import', 0, 'pending', ?, ?)")
-            .bind(1, request.time)
-            .bind(3, FileList(request))
-            .bind(2, "notes>" + std::to_string(highest("notes")) + " lines>" +
-                         std::to_string(highest("lines")))
-            .run();
-        pendingAudit_ = db_->lastInsertId();
-    });
-    ReferencesUnchecked unchecked(*db_);
-    for (const KindPlan& plan : Plans()) {
-        const std::string kind = plan.kind;
-        if (kind != "notes" && kind != "lines") {
-            continue;
-        }
-        const std::string stage = Stage(plan.kind);
-        std::string columns = "id", values = "s.target";
-        for (const Mapping& m : plan.columns) {
-            columns += std::string(", ") + m.column;
-            values += std::string(", ") + m.value;
-        }
-        const std::string insert =
-            "INSERT INTO main." + std::string(plan.table) + "(" + columns + ") SELECT " + values +
-            " FROM " + stage + " AS s" +
-            (plan.joinTable ? std::string(" JOIN ") + plan.joinTable + " ON " + plan.joinOn : "") +
-            " WHERE s.action = 'ahead' AND s.rowid > ? AND s.rowid <= ? ORDER BY s.rowid";
-        std::int64_t last = 0;
-        {
-            auto q = db_->query("SELECT COALESCE(MAX(rowid), 0) FROM " + stage);
-            last = q.next() ? q.integer(0) : 0;
-        }
-        for (std::int64_t after = 0; after < last; after += kStepRows) {
-            Step(store_, *db_, [&] {
-                db_->query(insert).bind(1, after).bind(2, after + kStepRows).run();
-                if (kind == "notes") {
-                    insertInstructions("'ahead'", after, after + kStepRows);
-                }
+void SqliteImportSession::writeBatch(const std::vector<Ahead>& rows) {
+    sqlite::Database& db = *writerDb_;
+    {
+        if (pendingAudit_ == 0) {
+            Step(store_, db, pace_, [&] {
+                db.query("INSERT INTO main.audit(at, entity, entity_id, action, before, after) "
+                         "VALUES(?, 'import', 0, 'pending', ?, ?)")
+                    .bind(1, time_)
+                    .bind(2, "notes>" + std::to_string(notesAbove_) + " lines>" +
+                                 std::to_string(linesAbove_))
+                    .bind(3, fileList_)
+                    .run();
+                pendingAudit_ = db.lastInsertId();
             });
         }
+        static const std::string insertNote =
+            "INSERT INTO main.notes(id, plant_id, route_id, number, customer, process_mode, stop, "
+            "department_id, collection_point, collection_point_name, transport_article) VALUES(?, "
+            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        static const std::string insertLine =
+            "INSERT INTO main.lines(id, note_id, position, product_code, description, size, "
+            "packaging, ordered, delivered, minimum, maximum, counted, count_minimum, "
+            "count_maximum) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        Step(store_, db, pace_, [&] {
+            for (const Ahead& a : rows) {
+                const auto& n = a.numbers;
+                const auto& t = a.texts;
+                if (!a.line) {
+                    db.query(insertNote)
+                        .bind(1, a.id)
+                        .bind(2, a.plant)
+                        .bind(3, a.ref)
+                        .bind(4, t[0])
+                        .bind(5, t[1])
+                        .bind(6, n[0])
+                        .bind(7, n[1])
+                        .bind(8, a.ref2)
+                        .bind(9, n[2])
+                        .bind(10, t[2])
+                        .bind(11, t[3])
+                        .run();
+                    if (!t[4].empty()) {
+                        InsertInstructions(db, a.id, t[4]);
+                    }
+                    continue;
+                }
+                db.query(insertLine)
+                    .bind(1, a.id)
+                    .bind(2, a.ref)
+                    .bind(3, n[0])
+                    .bind(4, t[0])
+                    .bind(5, a.product->description)
+                    .bind(6, a.product->size)
+                    .bind(7, a.product->packaging)
+                    .bind(8, n[1])
+                    // Offered as delivered for the packer to confirm; a pool
+                    // product counts up from 0 as its items are scanned out.
+                    .bind(9, a.product->pool ? std::int64_t{0} : n[1])
+                    .bind(10, n[2])
+                    .bind(11, n[3])
+                    .bind(12, n[4])
+                    .bind(13, n[5])
+                    .bind(14, n[6])
+                    .run();
+            }
+        });
     }
+}
+
+// Two lines of one note at one position: the later ones are problems.
+void SqliteImportSession::reportDuplicateLines(ImportSummary& summary) {
+    std::sort(lineKeys_.begin(), lineKeys_.end());
+    for (std::size_t i = 1; i < lineKeys_.size(); ++i) {
+        if (lineKeys_[i].first != lineKeys_[i - 1].first) {
+            continue;
+        }
+        std::size_t first = i - 1;
+        while (first > 0 && lineKeys_[first - 1].first == lineKeys_[i].first) {
+            --first;
+        }
+        const auto where = [this](std::uint64_t at) {
+            return std::pair{fileName(static_cast<std::int64_t>(at >> 32)),
+                             static_cast<long>(at & 0xffffffffu)};
+        };
+        const auto [file, line] = where(lineKeys_[i].second);
+        const auto [firstFile, firstLine] = where(lineKeys_[first].second);
+        AddProblem(summary,
+                   {file, line, "position",
+                    "duplicate key, first at " + firstFile + ":" + std::to_string(firstLine)});
+    }
+    lineKeys_.clear();
+    lineKeys_.shrink_to_fit();
 }
 
 // The one short step: set-wise inserts and updates of what was decided, in one
@@ -596,6 +1163,7 @@ void SqliteImportSession::switchIn(const ImportRequest& request, ImportSummary& 
             .run();
     }
     transaction.commit();
+    pendingAudit_ = 0; // the import's own entry now
     summary.applied = true;
     summary.switchMilliseconds =
         static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -614,9 +1182,10 @@ void SqliteImportSession::replaceDay(const std::string& day, ImportSummary& summ
     db_->query("INSERT INTO gone_notes SELECT n.id FROM main.notes n JOIN main.routes r ON r.id = "
                "n.route_id WHERE r.delivery_day = ?1 AND r.plant_id IN " +
                plants +
-               " AND n.id NOT IN (SELECT target FROM stage_notes) AND n.status = 0 AND n.held_by "
-               "IS NULL")
+               " AND n.id NOT IN (SELECT target FROM stage_notes) AND n.id <= ?2 AND n.status = 0 "
+               "AND n.held_by IS NULL")
         .bind(1, day)
+        .bind(2, notesAbove_) // above: new ones of this import, written ahead
         .run();
     db_->execute("DELETE FROM main.instructions WHERE note_id IN gone_notes;"
                  "DELETE FROM main.note_containers WHERE note_id IN gone_notes;"
@@ -624,11 +1193,13 @@ void SqliteImportSession::replaceDay(const std::string& day, ImportSummary& summ
                  "DELETE FROM main.lines WHERE note_id IN gone_notes;"
                  "DELETE FROM main.notes WHERE id IN gone_notes;");
     summary.kinds["notes"].removed += db_->changes();
-    db_->query("DELETE FROM main.lines WHERE note_id IN (SELECT s.target FROM stage_notes s JOIN "
-               "main.notes n ON n.id = s.target WHERE s.delivery_day = ?1 AND NOT " +
-               std::string(kWorkedNote) +
-               ") AND id NOT IN (SELECT target FROM stage_lines WHERE target IS NOT NULL)")
+    db_->query(
+           "DELETE FROM main.lines WHERE note_id IN (SELECT s.target FROM stage_notes s JOIN "
+           "main.notes n ON n.id = s.target WHERE s.delivery_day = ?1 AND NOT " +
+           std::string(kWorkedNote) +
+           ") AND id NOT IN (SELECT target FROM stage_lines WHERE target IS NOT NULL) AND id <= ?2")
         .bind(1, day)
+        .bind(2, linesAbove_)
         .run();
     summary.kinds["lines"].removed += db_->changes();
     db_->query("DELETE FROM main.routes WHERE delivery_day = ?1 AND plant_id IN " + plants +

@@ -6,13 +6,19 @@ namespace backoffice {
 
 class SqliteStore;
 
-// Import, export, retention and backup on the SQLite store. An import stages
-// its rows in temporary tables of a connection of its own (nothing of the
-// live database is locked while files are read), resolves keys and decides
-// every row's fate on a read snapshot, writes the bulk of new notes and lines
-// ahead in short transactions where no handheld reaches them, and only then
-// takes the writers' turn for one short transaction that makes it all
-// visible.
+// Whether a process other than this one has the SQLite database open (yes
+// when that cannot be told): the import's steps then leave SQLite's lock
+// free between them for that process's writers.
+bool OtherProcessesOpen(const std::string& database);
+
+// Import, export, retention and backup on the SQLite store. An import reads
+// its files kind by kind on a connection of its own (nothing of the live
+// database is locked while files are read). The notes and lines are resolved
+// in memory as they come, and the bulk of them (new notes of new routes, the
+// lines of new notes) is written ahead in short transactions where no
+// handheld reaches them; the rest is staged in temporary tables, decided on
+// a read snapshot and applied in one short transaction in the writers' turn
+// that makes it all visible.
 class SqliteSiteData : public SiteData {
 public:
     explicit SqliteSiteData(SqliteStore& store) : store_(store) {}

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <functional>
 #include <sys/file.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -347,6 +349,111 @@ class SiteExport : public EngineTest {};
 
 INSTANTIATE_TEST_SUITE_P(Engines, SiteExport, ::testing::ValuesIn(kEngines),
                          [](const auto& info) { return std::string(info.param); });
+
+// A day large enough that its new notes and lines go in ahead of the switch,
+// in steps, while the files are still read: given lines first, the import
+// still reads them after their notes; a bad last file leaves nothing of them
+// (not even the audit entry that marked them), a complete day keeps them.
+TEST_P(SiteData, ADayWrittenAheadGoesInWholeOrNotAtAll) {
+    ASSERT_TRUE(import(ExampleFiles()).applied);
+    std::string routes = "plant,route,delivery_day,production_day,department\n",
+                notes = "plant,note,route,delivery_day,stop,customer,instructions\n",
+                lines = "plant,note,position,product,ordered\n";
+    for (int route = 40; route < 42; ++route) {
+        routes += "3000," + std::to_string(route) + ",2026-03-05,2026-03-04,10\n";
+        for (int stop = 1; stop <= 150; ++stop) {
+            const std::string note = std::to_string(9000000 + route * 1000 + stop);
+            notes += "3000," + note + "," + std::to_string(route) + ",2026-03-05," +
+                     std::to_string(stop) + ",Shop " + note + ",\"Gate 2\nRing\"\n";
+            for (int position = 1; position <= 10; ++position) {
+                lines += "3000," + note + "," + std::to_string(position) + ",P-100,3\n";
+            }
+        }
+    }
+    const std::vector<std::string> day = {write("l.csv", lines), write("n.csv", notes),
+                                          write("r.csv", routes)};
+    const std::string before = dump();
+    const std::string audit = scalar("SELECT group_concat(action) FROM audit");
+    std::vector<std::string> bad = day;
+    bad.push_back(write("bad.csv", "plant,note,position,product,ordered\n3000,1,1,P-100,1\n"));
+    const bo::ImportSummary failed = import(bad);
+    ASSERT_EQ(failed.problems.size(), 1u);
+    EXPECT_EQ(failed.problems[0].text(), bad.back() + ":2: note: unknown note");
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(scalar("SELECT group_concat(action) FROM audit"), audit);
+
+    // The same day declared complete: nothing of it is taken for left out.
+    const bo::ImportSummary whole = import(day, false, "2026-03-05");
+    ASSERT_TRUE(whole.applied);
+    EXPECT_EQ(whole.kinds.at("notes").inserted, 300);
+    EXPECT_EQ(whole.kinds.at("lines").inserted, 3000);
+    EXPECT_EQ(whole.kinds.at("notes").removed + whole.kinds.at("lines").removed, 0);
+    const struct {
+        const char* what;
+        const char* sql;
+        const char* expected;
+    } checks[] = {
+        {"notes and lines", "SELECT COUNT(*) || '/' || (SELECT COUNT(*) FROM lines) FROM notes",
+         "305/3009"},
+        {"counted by their routes", "SELECT SUM(notes_new) FROM routes WHERE number >= 40", "300"},
+        {"instructions", "SELECT COUNT(*) FROM instructions WHERE text = 'Ring'", "300"},
+        {"no pending entry", "SELECT COUNT(*) FROM audit WHERE action <> 'import'", "0"},
+    };
+    for (const auto& check : checks) {
+        EXPECT_EQ(scalar(check.sql), check.expected) << check.what;
+    }
+    // A new note on a route that is there: its lines go in ahead, and stay.
+    const bo::ImportSummary added =
+        import({write("l2.csv", "plant,note,position,product,ordered\n3000,9999999,1,P-100,1\n"),
+                write("n2.csv", "plant,note,route,delivery_day,stop,customer\n"
+                                "3000,9999999,40,2026-03-05,151,Late shop\n"),
+                day[0], day[1], day[2]},
+               false, "2026-03-05");
+    ASSERT_TRUE(added.applied);
+    EXPECT_EQ(added.kinds.at("lines").inserted, 1);
+    EXPECT_EQ(added.kinds.at("lines").removed, 0);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM lines l JOIN notes n ON n.id = l.note_id WHERE "
+                     "n.number = '9999999'"),
+              "1");
+}
+
+// The import's steps leave SQLite's lock free between them only for other
+// processes' writers: whether there are any is told by their locks.
+TEST_P(SiteData, AnotherProcessOnTheDatabaseIsSeen) {
+    if (postgres()) {
+        GTEST_SKIP() << "a SQLite file's locks";
+    }
+    const std::string path_ = database_.location();
+    bo::sqlite::Database own(path_);
+    own.execute("SELECT COUNT(*) FROM plants");
+    EXPECT_FALSE(bo::OtherProcessesOpen(path_)) << "only this process";
+    EXPECT_TRUE(bo::OtherProcessesOpen((folder_.path() / "none.db").string())) << "cannot tell";
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const char* argv[] = {"sqlite3", path_.c_str(), nullptr};
+    pid_t shell = 0;
+    const int spawned =
+        posix_spawnp(&shell, "sqlite3", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    ASSERT_EQ(spawned, 0);
+    const std::string query = "SELECT COUNT(*) FROM plants;\n";
+    EXPECT_EQ(::write(input[1], query.data(), query.size()), static_cast<ssize_t>(query.size()));
+    bool seen = false;
+    for (int i = 0; i < 500 && !seen; ++i) {
+        seen = bo::OtherProcessesOpen(path_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(seen) << "sqlite3 in another process";
+    close(input[1]);
+    waitpid(shell, nullptr, 0);
+    EXPECT_FALSE(bo::OtherProcessesOpen(path_)) << "once it has gone";
+}
 
 std::vector<std::vector<std::string>> ReadCsv(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
