@@ -340,12 +340,7 @@ void PostgresImportSession::decide(pqxx::work& tx, ImportSummary& summary) {
         for (const pqxx::row& row :
              tx.exec("SELECT action, COUNT(*) FROM " + stage + " GROUP BY action")) {
             any = true;
-            const std::string action = row[0].as<std::string>();
-            const long n = row[1].as<long>();
-            (action == "insert"   ? count.inserted
-             : action == "same"   ? count.unchanged
-             : action == "update" ? count.updated
-                                  : count.skipped) += n;
+            CountAction(count, row[0].as<std::string>(), row[1].as<long>());
         }
         if (any) {
             summary.kinds[plan.kind] = count;

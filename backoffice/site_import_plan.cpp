@@ -262,6 +262,13 @@ std::string Substitute(std::string text, const std::string& from, const std::str
     }
     return text;
 }
+void CountAction(KindCount& count, const std::string& action, long n) {
+    (action == "insert"   ? count.inserted
+     : action == "same"   ? count.unchanged
+     : action == "update" ? count.updated
+                          : count.skipped) += n;
+}
+
 std::string CountsText(const ImportSummary& summary) {
     std::string counts;
     for (const auto& [kind, c] : summary.kinds) {

@@ -55,5 +55,8 @@ std::string KeyEquality(const ImportKind& kind, const char* a, const char* b);
 std::string Substitute(std::string text, const std::string& from, const std::string& to);
 // The audit line of an import's counts: "; kind=+inserted ~updated =unchanged !skipped -removed"...
 std::string CountsText(const ImportSummary& summary);
+// Adds `n` rows of a staged kind's decided `action` ("insert", "same",
+// "update", "skip") to its count.
+void CountAction(KindCount& count, const std::string& action, long n);
 
 } // namespace backoffice::import_plan

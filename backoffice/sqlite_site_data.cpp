@@ -1,7 +1,7 @@
 #include "backoffice/sqlite_site_data.h"
 
-#include "backoffice/site_import_plan.h"
 #include "backoffice/site_import.h"
+#include "backoffice/site_import_plan.h"
 #include "backoffice/sqlite.h"
 #include "backoffice/sqlite_store.h"
 
@@ -564,12 +564,7 @@ void SqliteImportSession::decide(ImportSummary& summary) {
         bool any = false;
         while (q.next()) {
             any = true;
-            const std::string action = q.text(0);
-            const long n = static_cast<long>(q.integer(1));
-            (action == "insert"   ? count.inserted
-             : action == "same"   ? count.unchanged
-             : action == "update" ? count.updated
-                                  : count.skipped) += n;
+            CountAction(count, q.text(0), static_cast<long>(q.integer(1)));
         }
         if (any) {
             summary.kinds[plan.kind] = count;
