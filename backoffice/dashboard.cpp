@@ -850,6 +850,23 @@ void Dashboard::flushActivity() {
     }
 }
 
+// Changes this process did not make (another instance on the same database)
+// reach the pages through the database's marker, asked for no more often
+// than this process's own changes are published.
+std::uint64_t Dashboard::databaseMarker(std::chrono::steady_clock::time_point now) {
+    std::lock_guard lock(markerMutex_);
+    if (!markerAt_ || now - *markerAt_ >= kShared) {
+        markerAt_ = now;
+        try {
+            marker_ = std::max(marker_, queries_.changeMarker());
+        } catch (const std::exception& error) {
+            // The pages' own query will say what is wrong; keep the last one.
+            log_(std::string("event=dashboard-marker-failed error=\"") + error.what() + "\"");
+        }
+    }
+    return marker_;
+}
+
 std::string AnswerKey(const std::string& endpoint,
                       const std::map<std::string, std::string>& params) {
     // Lengths before texts: no value can pass for another parameter.
@@ -869,12 +886,14 @@ Dashboard::Answer Dashboard::poll(const std::string& endpoint,
     const DataVersion version{changes_.published(now),
                               std::chrono::duration_cast<std::chrono::minutes>(
                                   std::chrono::system_clock::now().time_since_epoch())
-                                  .count()};
+                                  .count(),
+                              databaseMarker(now)};
     return answers_.get(AnswerKey(endpoint, params), version, [&] {
         Answer answer;
         answer.reply = answerAside(endpoint, params);
         answer.etag = "\"" + boot_ + "-" + std::to_string(version.changes) + "-" +
-                      std::to_string(version.minute) + "\"";
+                      std::to_string(version.minute) + "-" + std::to_string(version.database) +
+                      "\"";
         return answer;
     });
 }

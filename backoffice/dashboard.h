@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,6 +105,7 @@ public:
 private:
     class Routes;
     void flushActivity();
+    std::uint64_t databaseMarker(std::chrono::steady_clock::time_point now);
 
     DashboardQueries& queries_;
     DashboardOptions options_;
@@ -117,6 +119,10 @@ private:
     std::unique_ptr<Routes> routes_;
     std::string boot_; // tells the pages' polls that the server was restarted
     ChangeCounter changes_{kShared};
+    // The database's change marker, asked for at most once per kShared.
+    std::mutex markerMutex_;
+    std::uint64_t marker_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> markerAt_;
     AnswerCache answers_;
 
     std::mutex activityMutex_;

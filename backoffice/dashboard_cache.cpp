@@ -3,7 +3,8 @@
 namespace backoffice {
 
 bool Covers(DataVersion made, DataVersion asked) {
-    return made.changes >= asked.changes && made.minute >= asked.minute;
+    return made.changes >= asked.changes && made.minute >= asked.minute &&
+           made.database >= asked.database;
 }
 
 std::uint64_t ChangeCounter::published(Clock::time_point now) {

@@ -27,10 +27,12 @@ struct DashboardAnswer {
 };
 
 // What the answers are made of, as far as the dashboard knows: the changes
-// published so far, and the minute (answers carry "now" and times "since").
+// published so far, the minute (answers carry "now" and times "since"), and
+// the database's own change marker (writers beyond this process).
 struct DataVersion {
     std::uint64_t changes = 0;
     std::int64_t minute = 0;
+    std::uint64_t database = 0;
     bool operator==(const DataVersion&) const = default;
 };
 

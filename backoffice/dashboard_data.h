@@ -3,6 +3,7 @@
 #include "backoffice/storage.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,6 +101,10 @@ public:
     // The file of a print job of the plant, or "".
     virtual std::string printFile(Id plant, Id job) = 0;
     virtual void saveActivity(const std::vector<HandheldActivity>& activity) = 0;
+    // A number that grows whenever anything writes to the database: another
+    // instance's handhelds, an import. 0 where this process is the only
+    // writer the pages need to follow.
+    virtual std::uint64_t changeMarker() { return 0; }
 };
 
 } // namespace backoffice

@@ -170,4 +170,15 @@ void PostgresDashboardQueries::saveActivity(const std::vector<HandheldActivity>&
     });
 }
 
+std::uint64_t PostgresDashboardQueries::changeMarker() {
+    // The next transaction id of the server: every committed change (of any
+    // instance, of an import) has taken one, a reading takes none.
+    std::uint64_t marker = 0;
+    store_.session(false, [&](PostgresStore::Session& db) {
+        const auto r = db.rows("SELECT pg_snapshot_xmax(pg_current_snapshot())::TEXT::BIGINT", {});
+        marker = r.empty() ? 0 : static_cast<std::uint64_t>(r.front().integer(0));
+    });
+    return marker;
+}
+
 } // namespace backoffice

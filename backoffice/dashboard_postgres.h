@@ -21,6 +21,7 @@ public:
     HourlyScans scansPerHour(Id plant, const std::string& day) override;
     std::string printFile(Id plant, Id job) override;
     void saveActivity(const std::vector<HandheldActivity>& activity) override;
+    std::uint64_t changeMarker() override;
 
 private:
     PostgresStore& store_;

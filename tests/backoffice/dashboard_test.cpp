@@ -321,14 +321,18 @@ public:
     void saveActivity(const std::vector<bo::HandheldActivity>& activity) override {
         inner_.saveActivity(activity);
     }
+    std::uint64_t changeMarker() override { return marker; }
     int routeQueries = 0;
+    std::uint64_t marker = 0; // what the database says of its writers
 
 private:
     bo::DashboardQueries& inner_;
 };
 
 // Open pages share one answer while nothing changed and within half a
-// second of it, so that twenty dashboards cost hardly more than one.
+// second of it, so that twenty dashboards cost hardly more than one. A change
+// this process did not make (another instance) shows through the database's
+// marker, asked for no more often.
 TEST_F(Dashboard, PollsShareAnswers) {
     CountingQueries counting(queries_);
     bo::Dashboard shared(counting, {}, "127.0.0.1", folder_.path().string());
@@ -341,6 +345,7 @@ TEST_F(Dashboard, PollsShareAnswers) {
         ms at;
         int queries;
         bool sameTag; // as the step before
+        bool elsewhere = false; // another instance changed the database first
     } steps[] = {
         {"the first page asks the database", false, ms(0), 1, false},
         {"a second page at once", false, ms(0), 1, true},
@@ -348,6 +353,9 @@ TEST_F(Dashboard, PollsShareAnswers) {
         {"after a handheld's exchange", true, ms(5000), 2, false},
         {"another exchange within half a second", true, ms(5200), 2, true},
         {"half a second later", false, ms(5600), 3, false},
+        {"another instance's change", false, ms(8000), 4, false, true},
+        {"... and its next within half a second", false, ms(8200), 4, true, true},
+        {"which shows half a second later", false, ms(8600), 5, false},
     };
     std::string tag;
     for (const Step& step : steps) {
@@ -355,6 +363,7 @@ TEST_F(Dashboard, PollsShareAnswers) {
         if (step.exchange) {
             shared.exchanged(1, "KORVANEROUTE", std::nullopt);
         }
+        counting.marker += step.elsewhere;
         const bo::Dashboard::Answer answer =
             shared.poll("routes", {{"plant", "1000"}, {"day", kDay}}, t0 + step.at);
         EXPECT_EQ(answer.reply.status, 200);
