@@ -279,6 +279,14 @@ CREATE UNIQUE INDEX routes_key ON routes(plant_id, delivery_day, number);
 CREATE INDEX print_jobs_by_note ON print_jobs(note_id);
 CREATE INDEX pool_units_by_note ON pool_units(note_id) WHERE note_id IS NOT NULL;
 )sql",
+    // Lookups that stay one index descent however many scans a site keeps:
+    // a container code's latest notes (before, every new code walked all
+    // containers newest first), and a route's last scan (all of its scans).
+    R"sql(
+DROP INDEX containers_by_code;
+CREATE INDEX containers_by_code ON note_containers(code, id);
+CREATE INDEX scan_events_by_route_id ON scan_events(route_id, id);
+)sql",
 };
 
 constexpr int kVersion = static_cast<int>(std::size(kMigrations));
