@@ -833,27 +833,39 @@ std::string processMessage(Context& c) {
 
 using Handler = std::string (*)(Context&);
 
+// The note a message names when its handler decides on that note before
+// anything else: the store may fetch it with the device.
+std::optional<Id> namedNote(const RequestReader& in) {
+    return in.optionalNumber("PackingNote_ID");
+}
+std::optional<Id> openedNote(const RequestReader& in) {
+    return ParseUnsigned32(in.text("Action").value_or("")) == 0 ? namedNote(in) : std::nullopt;
+}
+
 struct Route_ {
     const char* function;
     Handler handler;
     bool write;
     const char* responseElement;
+    std::optional<Id> (*noteFirst)(const RequestReader&) = nullptr;
 };
 
 const Route_ kHandlers[] = {
     {"KORVANEEMPLOYEE", employeeMessage, false, "KorvaneEmployeeResponse"},
     {"KORVANEROUTE", routeMessage, false, "KorvaneRouteResponse"},
-    {"KORVANEPACKINGNOTE", packingNoteMessage, true, "KorvanePackingNoteResponse"},
+    {"KORVANEPACKINGNOTE", packingNoteMessage, true, "KorvanePackingNoteResponse", openedNote},
     {"KORVANEPACKINGNOTELIST", packingNoteListMessage, false, "KorvanePackingNoteListResponse"},
     {"KORVANEPACKINGNOTECONTAINER", packingNoteContainerMessage, false,
      "KorvanePackingNoteContainerResponse"},
-    {"KORVANEPACKINGNOTELINE", packingNoteLineMessage, false, "KorvanePackingNoteLineResponse"},
-    {"KORVANECONTAINERSCAN", containerScanMessage, true, "KorvaneContainerScanResponse"},
+    {"KORVANEPACKINGNOTELINE", packingNoteLineMessage, false, "KorvanePackingNoteLineResponse",
+     namedNote},
+    {"KORVANECONTAINERSCAN", containerScanMessage, true, "KorvaneContainerScanResponse",
+     namedNote},
     {"KORVANEDELIVEREDQUANTITY", deliveredQuantityMessage, true,
-     "KorvaneDeliveredQuantityResponse"},
-    {"KORVANEPOOLSCAN", poolScanMessage, true, "KorvanePackingNoteContainerResponse"},
-    {"KORVANECOUNT", countMessage, false, "KorvaneCountResponse"},
-    {"KORVANEPROCESS", processMessage, true, "KorvaneProcessResponse"},
+     "KorvaneDeliveredQuantityResponse", namedNote},
+    {"KORVANEPOOLSCAN", poolScanMessage, true, "KorvanePackingNoteContainerResponse", namedNote},
+    {"KORVANECOUNT", countMessage, false, "KorvaneCountResponse", namedNote},
+    {"KORVANEPROCESS", processMessage, true, "KorvaneProcessResponse", namedNote},
 };
 
 const Route_* routeOf(const std::string& function) {
@@ -1158,6 +1170,12 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
             ExchangeClock clock(options_, tx);
             const std::optional<std::int64_t> deviceId =
                 ParseInteger(in.text("MobileDevice_ID").value_or(""));
+            // A print, too, starts with the note it names.
+            if (const std::optional<Id> note = route ? (route->noteFirst ? route->noteFirst(in)
+                                                                         : std::nullopt)
+                                                     : namedNote(in)) {
+                tx.willChangeNote(*note);
+            }
             const std::optional<std::pair<Device, Plant>> found =
                 deviceId ? tx.deviceWithPlant(*deviceId) : std::nullopt;
             const std::optional<Device> device = found ? std::optional(found->first) : std::nullopt;

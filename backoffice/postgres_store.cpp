@@ -7,6 +7,7 @@
 #include <pqxx/pqxx>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 
 namespace backoffice {
 
@@ -501,24 +502,39 @@ public:
             }
             return prefixed;
         }();
+        static const int clock = 3 + static_cast<int>(std::count(kPlantColumns.begin(),
+                                                                 kPlantColumns.end(), ',')) +
+                                 1;
         // The first statement of every exchange brings the database's clock
-        // along: the exchange asks for it next.
+        // along (the exchange asks for it next), and the note it named when
+        // it will decide on that first.
+        const std::string device = "SELECT d.id, d.plant_id, d.code, " + columns +
+                                   ", (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
+        const std::string from = " FROM devices d JOIN plants p ON p.id = d.plant_id";
+        const std::optional<Id> noteId = std::exchange(noteFirst_, std::nullopt);
         const pqxx::result r =
-            run("SELECT d.id, d.plant_id, d.code, " + columns +
-                    ", (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT FROM devices d JOIN plants "
-                    "p ON p.id = d.plant_id WHERE d.id = $1",
-                deviceId);
+            noteId ? run("WITH n AS (SELECT " + kNoteColumns + " FROM notes WHERE id = $2" +
+                             locked() + ") " + device + ", n.*" + from +
+                             " LEFT JOIN n ON TRUE WHERE d.id = $1",
+                         deviceId, *noteId)
+                   : run(device + from + " WHERE d.id = $1", deviceId);
         if (r.empty()) {
             return std::nullopt;
         }
+        const Row row(r[0]);
         if (!now_) {
             now_ = std::chrono::system_clock::time_point(
                 std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                    std::chrono::microseconds(r[0][r.columns() - 1].as<std::int64_t>())));
+                    std::chrono::microseconds(row.integer(clock))));
         }
-        const Row row(r[0]);
+        if (noteId) {
+            const Shifted note{row, clock + 1};
+            noteFetched_ = {*noteId, note.optionalInteger(0) ? std::optional(readNote(note))
+                                                             : std::nullopt};
+        }
         return std::pair(readDevice(row), readPlant(Shifted{row, 3}));
     }
+    void willChangeNote(Id noteId) override { noteFirst_ = noteId; }
     std::vector<Department> departments(Id plantId) override {
         return all<Department>(run("SELECT id, plant_id, number, code, description FROM "
                                    "departments WHERE plant_id = $1 ORDER BY number, id",
@@ -573,6 +589,9 @@ public:
     // Locked until the transaction ends: the decision taken on it holds when
     // it is written.
     std::optional<Note> noteToChange(Id id) override {
+        if (noteFetched_ && noteFetched_->first == id) {
+            return std::exchange(noteFetched_, std::nullopt)->second;
+        }
         return first<Note>(
             run("SELECT " + kNoteColumns + " FROM notes WHERE id = $1" + locked(), id),
             readNote<Row>);
@@ -1008,6 +1027,10 @@ private:
     std::string begin_;    // the BEGIN still to send with the first statement
     std::string deferred_; // changes to send with the next statement
     std::optional<std::chrono::system_clock::time_point> now_;
+    std::optional<Id> noteFirst_; // to fetch with the device
+    // Fetched with the device (nullopt: no such note), for the first
+    // noteToChange of it.
+    std::optional<std::pair<Id, std::optional<Note>>> noteFetched_;
 };
 
 PostgresStore::PostgresStore(std::string uri, int connections)
