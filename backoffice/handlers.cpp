@@ -386,7 +386,8 @@ std::string packingNoteMessage(Context& c) {
         releaseOthers(c, note.id);
         note = takeHold(c, note, HoldKind::Opened);
         writeNote(x, c, note);
-        const std::optional<Department> department = c.tx.department(note.departmentId);
+        const NoteDetails details = c.tx.noteDetails(note);
+        const std::optional<Department>& department = details.department;
         x.start("PackingNoteDetails").rawAttr("xmlns", "");
         x.leaf("SN", std::int64_t{note.stop})
             .leaf("DN", std::int64_t{department ? department->number : 0})
@@ -396,11 +397,11 @@ std::string packingNoteMessage(Context& c) {
             .leaf("CPN", std::int64_t{note.collectionPoint})
             .leaf("CPD", note.collectionPointName);
         x.start("C");
-        for (const ContainerOnNote& container : c.tx.containers(note.id)) {
+        for (const ContainerOnNote& container : details.containers) {
             x.start("C").attr("CPID", container.code).end();
         }
         x.end().start("UI");
-        for (const std::string& instruction : c.tx.instructions(note.id)) {
+        for (const std::string& instruction : details.instructions) {
             x.start("UI").attr("UI", instruction).end();
         }
         x.end().end();

@@ -365,7 +365,7 @@ Device readDevice(const Row& r) {
 Employee readEmployee(const Row& r) {
     return Employee{r.integer(0), r.integer(1), r.integer(2), r.text(3)};
 }
-Department readDepartment(const Row& r) {
+template <typename Fields> Department readDepartment(const Fields& r) {
     return Department{r.integer(0), r.integer(1), static_cast<int>(r.integer(2)), r.text(3),
                       r.text(4)};
 }
@@ -539,13 +539,13 @@ public:
         return all<Department>(run("SELECT id, plant_id, number, code, description FROM "
                                    "departments WHERE plant_id = $1 ORDER BY number, id",
                                    plantId),
-                               readDepartment);
+                               readDepartment<Row>);
     }
     std::optional<Department> department(Id id) override {
         return first<Department>(
             run("SELECT id, plant_id, number, code, description FROM departments WHERE id = $1",
                 id),
-            readDepartment);
+            readDepartment<Row>);
     }
     std::vector<ContainerRange> containerRanges(Id plantId) override {
         return all<ContainerRange>(
@@ -719,6 +719,38 @@ public:
                                         "note_containers WHERE note_id = $1 ORDER BY id",
                                         noteId),
                                     readContainer);
+    }
+    NoteDetails noteDetails(const Note& note) override {
+        // Three lists of a few rows each in one round trip, told apart by
+        // the first column.
+        const pqxx::result r =
+            run("SELECT 0, 0::BIGINT, id, plant_id, number::BIGINT, code, description "
+                "FROM departments WHERE id = $2 UNION ALL "
+                "SELECT 1, id, id, note_id, NULL, code, scanned_at FROM note_containers "
+                "WHERE note_id = $1 UNION ALL "
+                "SELECT 2, position::BIGINT, NULL, NULL, NULL, text, NULL FROM instructions "
+                "WHERE note_id = $1 ORDER BY 1, 2",
+                note.id, note.departmentId);
+        NoteDetails details;
+        for (const auto& result : r) {
+            const Row row(result);
+            switch (row.integer(0)) {
+            case 0:
+                details.department = readDepartment(Shifted{row, 2});
+                break;
+            case 1: {
+                ContainerOnNote& c = details.containers.emplace_back();
+                c.id = row.integer(2);
+                c.noteId = row.integer(3);
+                c.code = row.text(5);
+                c.scannedAt = row.text(6);
+                break;
+            }
+            default:
+                details.instructions.push_back(row.text(5));
+            }
+        }
+        return details;
     }
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
         if (write_) {

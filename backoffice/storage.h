@@ -161,6 +161,13 @@ struct ContainerOnNote {
     std::string noteNumber;
 };
 
+// What the handheld shows of an opened note besides its lines.
+struct NoteDetails {
+    std::optional<Department> department;
+    std::vector<ContainerOnNote> containers;
+    std::vector<std::string> instructions;
+};
+
 // A labelled pool item or a bundle of items of one product.
 struct PoolUnit {
     Id id = 0;
@@ -259,6 +266,10 @@ public:
     virtual std::vector<std::string> instructions(Id noteId) = 0;
 
     virtual std::vector<ContainerOnNote> containers(Id noteId) = 0;
+    // The department, containers and instructions of a note in one look.
+    virtual NoteDetails noteDetails(const Note& note) {
+        return {department(note.departmentId), containers(note.id), instructions(note.id)};
+    }
     // The notes a container was registered on, the most recent first (at
     // most 50), with their state and number. In a
     // write transaction it also takes the container's code for the

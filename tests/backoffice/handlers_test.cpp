@@ -204,6 +204,26 @@ TEST_P(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     packingNote(1, 0, std::to_string(other));
     EXPECT_FALSE(note(kNewNote).heldBy);
     EXPECT_EQ(note(bo::DemoNoteNumber(0, 101, 5)).heldBy, 1);
+    {
+        // An opened note's containers as scanned, its instructions in order.
+        const bo::Id detailed = note(bo::DemoNoteNumber(0, 101, 5)).id;
+        packingNote(1, 0, std::to_string(detailed));
+        ASSERT_EQ(containerScan(1, detailed, "20500002")->outcome, "OK");
+        ASSERT_EQ(containerScan(1, detailed, "20500001")->outcome, "OK");
+        const auto again = packingNote(1, 0, std::to_string(detailed));
+        const pugi::xml_node details = again->root().child("PackingNoteDetails");
+        std::vector<std::string> codes, texts;
+        for (const pugi::xml_node c : details.child("C").children("C")) {
+            codes.emplace_back(c.attribute("CPID").value());
+        }
+        for (const pugi::xml_node u : details.child("UI").children("UI")) {
+            texts.emplace_back(u.attribute("UI").value());
+        }
+        EXPECT_EQ(codes, (std::vector<std::string>{"20500002", "20500001"}));
+        EXPECT_EQ(texts, store_->begin(false)->instructions(detailed));
+        EXPECT_FALSE(texts.empty()) << "the demo note has instructions";
+        EXPECT_EQ(details.child_value("DD"), std::string("Fresh produce"));
+    }
 }
 
 TEST_P(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
