@@ -505,19 +505,30 @@ public:
         static const int clock = 3 + static_cast<int>(std::count(kPlantColumns.begin(),
                                                                  kPlantColumns.end(), ',')) +
                                  1;
+        static const int lineAt =
+            clock + 1 + static_cast<int>(std::count(kNoteColumns.begin(), kNoteColumns.end(), ',')) +
+            1;
         // The first statement of every exchange brings the database's clock
         // along (the exchange asks for it next), and the note it named when
-        // it will decide on that first.
+        // it will decide on that first. A reading exchange reads that note's
+        // lines next: they come along too, a row each (a change reads them
+        // only once the note is locked, so that it decides on their latest).
         const std::string device = "SELECT d.id, d.plant_id, d.code, " + columns +
                                    ", (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
         const std::string from = " FROM devices d JOIN plants p ON p.id = d.plant_id";
         const std::optional<Id> noteId = std::exchange(noteFirst_, std::nullopt);
+        const std::string note = "WITH n AS (SELECT " + kNoteColumns +
+                                 " FROM notes WHERE id = $2" + locked() + ")";
         const pqxx::result r =
-            noteId ? run("WITH n AS (SELECT " + kNoteColumns + " FROM notes WHERE id = $2" +
-                             locked() + ") " + device + ", n.*" + from +
-                             " LEFT JOIN n ON TRUE WHERE d.id = $1",
-                         deviceId, *noteId)
-                   : run(device + from + " WHERE d.id = $1", deviceId);
+            !noteId ? run(device + from + " WHERE d.id = $1", deviceId)
+            : write_
+                ? run(note + " " + device + ", n.*" + from + " LEFT JOIN n ON TRUE WHERE d.id = $1",
+                      deviceId, *noteId)
+                : run(note + ", l AS (SELECT " + kLineColumns +
+                          " FROM lines WHERE note_id = $2) " + device + ", n.*, l.*" + from +
+                          " LEFT JOIN n ON TRUE LEFT JOIN l ON TRUE WHERE d.id = $1 "
+                          "ORDER BY l.position, l.id",
+                      deviceId, *noteId);
         if (r.empty()) {
             return std::nullopt;
         }
@@ -528,9 +539,18 @@ public:
                     std::chrono::microseconds(row.integer(clock))));
         }
         if (noteId) {
-            const Shifted note{row, clock + 1};
-            noteFetched_ = {*noteId, note.optionalInteger(0) ? std::optional(readNote(note))
-                                                             : std::nullopt};
+            const Shifted fetched{row, clock + 1};
+            noteFetched_ = {*noteId, fetched.optionalInteger(0) ? std::optional(readNote(fetched))
+                                                                : std::nullopt};
+        }
+        if (noteId && !write_) {
+            std::vector<Line>& lines = linesFetched_.emplace(*noteId, std::vector<Line>()).second;
+            for (const auto& each : r) {
+                const Row line(each);
+                if (line.optionalInteger(lineAt)) {
+                    lines.push_back(readLine(Shifted{line, lineAt}));
+                }
+            }
         }
         return std::pair(readDevice(row), readPlant(Shifted{row, 3}));
     }
@@ -649,6 +669,9 @@ public:
     }
 
     std::vector<Line> lines(Id noteId) override {
+        if (linesFetched_ && linesFetched_->first == noteId) {
+            return std::exchange(linesFetched_, std::nullopt)->second;
+        }
         return all<Line>(
             run("SELECT " + kLineColumns + " FROM lines WHERE note_id = $1 ORDER BY position, id",
                 noteId),
@@ -1063,6 +1086,7 @@ private:
     // Fetched with the device (nullopt: no such note), for the first
     // noteToChange of it.
     std::optional<std::pair<Id, std::optional<Note>>> noteFetched_;
+    std::optional<std::pair<Id, std::vector<Line>>> linesFetched_; // ... and its lines
 };
 
 PostgresStore::PostgresStore(std::string uri, int connections)

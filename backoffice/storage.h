@@ -220,9 +220,10 @@ public:
         const std::optional<Plant> p = d ? plant(d->plantId) : std::nullopt;
         return p ? std::optional(std::pair(*d, *p)) : std::nullopt;
     }
-    // The exchange will ask for this note to change before anything else:
-    // a store across a socket may fetch it (and lock it, as noteToChange
-    // does) with the device, in the same round trip.
+    // The exchange will ask for this note to change before anything else
+    // (and, when it only reads, for the note's lines next): a store across a
+    // socket may fetch them (the note locked, as noteToChange does) with the
+    // device, in the same round trip.
     virtual void willChangeNote(Id /*noteId*/) {}
     virtual std::vector<Department> departments(Id plantId) = 0;
     virtual std::optional<Department> department(Id id) = 0;

@@ -433,6 +433,22 @@ TEST_P(Handlers, CountPrintAndProcess) {
     for (pugi::xml_node product : counted->root().child("CountProduct").children()) {
         EXPECT_GT(product.attribute("MAXQD").as_int(), product.attribute("MINQD").as_int());
     }
+    // The lines message shows every line as stored, in order.
+    const auto listed = call("KORVANEPACKINGNOTELINE",
+                             RequestDocument("KorvanePackingnoteLineRequest",
+                                             {{"MobileDevice_ID", "1"},
+                                              {"PackingNote_ID", std::to_string(id)}}));
+    std::vector<std::string> shown, stored;
+    for (pugi::xml_node line : listed->root().child("packingnoteline").children()) {
+        shown.push_back(std::string(line.attribute("PNLID").value()) + " " +
+                        line.attribute("PC").value() + " " + line.attribute("QD").value() + " " +
+                        line.attribute("MAXQ").value());
+    }
+    for (const bo::Line& line : lines(id)) {
+        stored.push_back(std::to_string(line.id) + " " + line.productCode + " " +
+                         std::to_string(line.delivered) + " " + std::to_string(line.maximum));
+    }
+    EXPECT_EQ(shown, stored);
 
     const auto print = [&](const char* colli, const char* orderForm) {
         return call("KORVANEPRINT",
