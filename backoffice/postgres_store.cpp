@@ -292,6 +292,58 @@ DROP INDEX containers_by_code;
 CREATE INDEX containers_by_code ON note_containers(code, id);
 CREATE INDEX scan_events_by_route_id ON scan_events(route_id, id);
 )sql",
+    // Several writers on one floor: every scan of a route's notes moved the
+    // route's row, so the route's handhelds queued on it until each commit.
+    // A route's last activity now moves at most once a second (a scan within
+    // the second leaves the row alone and waits for nobody), and a note's
+    // stamps are only computed when its holder or state changes.
+    R"sql(
+CREATE FUNCTION korvane_route_moved(route BIGINT) RETURNS void LANGUAGE sql AS $$
+  UPDATE routes SET last_activity = korvane_time(now())
+  WHERE id = route AND last_activity < korvane_time(now() - interval '1 second') $$;
+CREATE OR REPLACE FUNCTION note_status() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  PERFORM korvane_route_moved(NEW.route_id);
+  IF NEW.status = 2 THEN
+    INSERT INTO scan_events(route_id, kind, at) VALUES(NEW.route_id, 3, korvane_time(now()));
+  END IF;
+  RETURN NULL;
+END $$;
+CREATE OR REPLACE FUNCTION container_scanned() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE route BIGINT;
+BEGIN
+  SELECT route_id INTO route FROM notes WHERE id = NEW.note_id;
+  PERFORM korvane_route_moved(route);
+  IF NEW.device_id IS NOT NULL THEN
+    INSERT INTO scan_events(route_id, kind, at) VALUES(route, 0, korvane_time(now()));
+  END IF;
+  RETURN NULL;
+END $$;
+CREATE OR REPLACE FUNCTION pool_scanned() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE route BIGINT;
+BEGIN
+  SELECT route_id INTO route FROM notes WHERE id = NEW.note_id;
+  PERFORM korvane_route_moved(route);
+  INSERT INTO scan_events(route_id, kind, at) VALUES(route, 1, korvane_time(now()));
+  RETURN NULL;
+END $$;
+CREATE OR REPLACE FUNCTION quantity_saved() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE route BIGINT;
+BEGIN
+  SELECT route_id INTO route FROM notes WHERE id = NEW.note_id;
+  PERFORM korvane_route_moved(route);
+  IF NOT EXISTS (SELECT 1 FROM scan_events e WHERE e.id =
+      (SELECT MAX(id) FROM scan_events WHERE route_id = route)
+      AND e.kind = 1 AND e.at >= korvane_time(now() - interval '1 second')) THEN
+    INSERT INTO scan_events(route_id, kind, at) VALUES(route, 2, korvane_time(now()));
+  END IF;
+  RETURN NULL;
+END $$;
+DROP TRIGGER note_stamped ON notes;
+CREATE TRIGGER note_stamped BEFORE UPDATE ON notes FOR EACH ROW
+  WHEN (NEW.held_by IS DISTINCT FROM OLD.held_by OR NEW.status <> OLD.status)
+  EXECUTE FUNCTION note_stamped();
+)sql",
 };
 
 constexpr int kVersion = static_cast<int>(std::size(kMigrations));
