@@ -223,7 +223,7 @@ TEST_F(RoundTrips, AnExchangeRunsAsManyStatementsWhateverTheSizeOfTheNoteOrRoute
     EXPECT_EQ(few, many);
     for (const auto& [name, statements] : many) {
         SCOPED_TRACE(name);
-        EXPECT_LE(statements, 8);
+        EXPECT_LE(statements, 6);
     }
 }
 
