@@ -10,6 +10,25 @@ namespace backoffice {
 
 using namespace dashboard_rows;
 
+SqliteDashboardQueries::SqliteDashboardQueries(SqliteStore& store) : store_(store) {}
+SqliteDashboardQueries::~SqliteDashboardQueries() = default;
+
+std::uint64_t SqliteDashboardQueries::changeMarker() {
+    // data_version differs between two asks of one connection whenever
+    // another connection committed in between; counted here so that the
+    // marker only grows.
+    std::lock_guard lock(markerMutex_);
+    if (!watcher_) {
+        watcher_ = std::make_unique<sqlite::Database>(store_.path(), true);
+    }
+    auto q = watcher_->query("PRAGMA data_version");
+    if (q.next() && q.integer(0) != seenVersion_) {
+        seenVersion_ = q.integer(0);
+        ++marker_;
+    }
+    return marker_;
+}
+
 std::vector<DashboardPlant> SqliteDashboardQueries::plants() {
     std::vector<DashboardPlant> out;
     store_.read([&](sqlite::Database& db) {

@@ -326,14 +326,14 @@ TEST_P(DashboardEngines, TheWorkOfAHandheldShowsTheSameOnEitherEngine) {
     EXPECT_EQ(queries->departments(1).size(), 3u);
     EXPECT_EQ(queries->printFile(1, 999999), "");
 
-    // Another instance's change reaches this one's pages through the marker.
+    // A change made elsewhere (another instance, an import in another
+    // process) reaches the pages through the database's marker.
     const std::uint64_t before = queries->changeMarker();
-    ASSERT_EQ(containerScan(1, n.id, "20500002")->outcome, "OK");
-    if (std::string(GetParam()) == "postgresql") {
-        EXPECT_GT(queries->changeMarker(), before);
-    } else {
-        EXPECT_EQ(queries->changeMarker(), 0u) << "one process writes it";
+    if (std::string(GetParam()) == "sqlite") { // a PostgreSQL server is shared by the tests
+        EXPECT_EQ(queries->changeMarker(), before) << "nothing changed";
     }
+    ASSERT_EQ(containerScan(1, n.id, "20500002")->outcome, "OK");
+    EXPECT_GT(queries->changeMarker(), before);
 }
 
 // The scans of a day that changes to summer time fall into the hours of the
