@@ -298,9 +298,11 @@ CREATE INDEX scan_events_by_route_id ON scan_events(route_id, id);
     // the second leaves the row alone and waits for nobody), and a note's
     // stamps are only computed when its holder or state changes.
     R"sql(
-CREATE FUNCTION korvane_route_moved(route BIGINT) RETURNS void LANGUAGE sql AS $$
+CREATE FUNCTION korvane_route_moved(route BIGINT) RETURNS void LANGUAGE plpgsql AS $$
+BEGIN
   UPDATE routes SET last_activity = korvane_time(now())
-  WHERE id = route AND last_activity < korvane_time(now() - interval '1 second') $$;
+  WHERE id = route AND last_activity < korvane_time(now() - interval '1 second');
+END $$;
 CREATE OR REPLACE FUNCTION note_status() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
   PERFORM korvane_route_moved(NEW.route_id);
@@ -319,12 +321,16 @@ BEGIN
   END IF;
   RETURN NULL;
 END $$;
+-- The pool scan marks its transaction, so that the count it puts on the
+-- line is told from a quantity saved by hand exactly, whatever another
+-- handheld scans on the route meanwhile.
 CREATE OR REPLACE FUNCTION pool_scanned() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE route BIGINT;
 BEGIN
   SELECT route_id INTO route FROM notes WHERE id = NEW.note_id;
   PERFORM korvane_route_moved(route);
   INSERT INTO scan_events(route_id, kind, at) VALUES(route, 1, korvane_time(now()));
+  PERFORM set_config('korvane.pool_scan', NEW.note_id::TEXT, true);
   RETURN NULL;
 END $$;
 CREATE OR REPLACE FUNCTION quantity_saved() RETURNS trigger LANGUAGE plpgsql AS $$
@@ -332,9 +338,7 @@ DECLARE route BIGINT;
 BEGIN
   SELECT route_id INTO route FROM notes WHERE id = NEW.note_id;
   PERFORM korvane_route_moved(route);
-  IF NOT EXISTS (SELECT 1 FROM scan_events e WHERE e.id =
-      (SELECT MAX(id) FROM scan_events WHERE route_id = route)
-      AND e.kind = 1 AND e.at >= korvane_time(now() - interval '1 second')) THEN
+  IF current_setting('korvane.pool_scan', true) IS DISTINCT FROM NEW.note_id::TEXT THEN
     INSERT INTO scan_events(route_id, kind, at) VALUES(route, 2, korvane_time(now()));
   END IF;
   RETURN NULL;
