@@ -280,8 +280,8 @@ CREATE INDEX print_jobs_by_note ON print_jobs(note_id);
 CREATE INDEX pool_units_by_note ON pool_units(note_id) WHERE note_id IS NOT NULL;
 )sql",
     // Lookups that stay one index descent however many scans a site keeps:
-    // a container code's latest notes (before, every new code walked all
-    // containers newest first), and a route's last scan (all of its scans).
+    // a container code's latest notes, in order, and a route's last scan
+    // (before, a walk over all of the route's scans).
     R"sql(
 DROP INDEX containers_by_code;
 CREATE INDEX containers_by_code ON note_containers(code, id);
