@@ -284,18 +284,18 @@ CREATE UNIQUE INDEX routes_key ON routes(plant_id, delivery_day, number);
 CREATE INDEX print_jobs_by_note ON print_jobs(note_id);
 CREATE INDEX pool_units_by_note ON pool_units(note_id) WHERE note_id IS NOT NULL;
 )sql",
-    // Lookups that stay one index descent however many scans a site keeps:
-    // a container code's latest notes, in order, and a route's last scan
-    // (before, a walk over all of the route's scans).
+    // A container code's latest notes in order, one index descent however
+    // many containers a site keeps.
     // Several writers on one floor: every scan of a route's notes moved the
     // route's row, so the route's handhelds queued on it until each commit.
     // A route's last activity now moves at most once a second (a scan within
     // the second leaves the row alone and waits for nobody), and a note's
-    // stamps are only computed when its holder or state changes.
+    // stamps are only computed when its holder or state changes. A pool
+    // scan's count is told from a quantity saved by hand by a mark on its
+    // transaction, not by a look for the route's last scan.
     R"sql(
 DROP INDEX containers_by_code;
 CREATE INDEX containers_by_code ON note_containers(code, id);
-CREATE INDEX scan_events_by_route_id ON scan_events(route_id, id);
 CREATE FUNCTION korvane_route_moved(route BIGINT) RETURNS void LANGUAGE plpgsql AS $$
 BEGIN
   UPDATE routes SET last_activity = korvane_time(now())
