@@ -1156,37 +1156,57 @@ PostgresStore::~PostgresStore() = default;
 
 std::unique_ptr<Connection> PostgresStore::acquire() {
     std::unique_lock lock(poolMutex_);
-    if (!returned_.wait_for(lock, std::chrono::seconds(30),
-                            [this] { return !idle_.empty() || open_ < limit_; })) {
-        throw std::runtime_error("no database connection became free within 30 s");
-    }
-    if (!idle_.empty()) {
-        auto connection = std::move(idle_.back());
+    std::unique_ptr<Connection> connection;
+    if (waiting_.empty() && !idle_.empty()) {
+        connection = std::move(idle_.back());
         idle_.pop_back();
         return connection;
     }
-    ++open_;
+    if (waiting_.empty() && open_ < limit_) {
+        ++open_;
+    } else {
+        Waiter waiter;
+        waiting_.push_back(&waiter);
+        if (!waiter.handed.wait_for(lock, std::chrono::seconds(30),
+                                    [&] { return waiter.served; })) {
+            waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &waiter));
+            throw std::runtime_error("no database connection became free within 30 s");
+        }
+        if (waiter.connection) {
+            return std::move(waiter.connection);
+        }
+        // Handed the room for one more (open_ counts it already).
+    }
     lock.unlock();
     try {
         return std::make_unique<Connection>(uri_);
     } catch (...) {
-        lock.lock();
-        --open_;
-        returned_.notify_one();
+        release(nullptr); // the room goes to whoever waits next
         throw;
     }
 }
 
 void PostgresStore::release(std::unique_ptr<Connection> connection) {
-    {
-        std::lock_guard lock(poolMutex_);
-        if (connection->broken) {
-            --open_;
-        } else {
+    std::lock_guard lock(poolMutex_);
+    if (!connection || connection->broken) {
+        --open_; // its room is free: the next in line opens a new one
+        connection.reset();
+    }
+    if (waiting_.empty()) {
+        if (connection) {
             idle_.push_back(std::move(connection));
         }
+        return;
     }
-    returned_.notify_one();
+    Waiter* next = waiting_.front();
+    waiting_.pop_front();
+    if (connection) {
+        next->connection = std::move(connection);
+    } else {
+        ++open_;
+    }
+    next->served = true;
+    next->handed.notify_one();
 }
 
 // A PostgreSQL array literal of numbers, for one parameter.

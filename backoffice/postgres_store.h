@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -73,7 +74,9 @@ public:
     StatementCount statementCount();
     void countStatements(std::int64_t statements);
 
-    // A pooled connection; waits while all are in use.
+    // A pooled connection; waits while all are in use, in turn: the longest
+    // waiting exchange is served first, so no exchange waits behind
+    // newcomers.
     std::unique_ptr<postgres::Connection> acquire();
     void release(std::unique_ptr<postgres::Connection> connection);
 
@@ -82,8 +85,15 @@ private:
 
     std::string uri_;
     int limit_;
+    // One who waits for a connection: handed an idle one, or leave to open
+    // one, by the release that frees it.
+    struct Waiter {
+        std::condition_variable handed;
+        bool served = false;
+        std::unique_ptr<postgres::Connection> connection; // empty: open one
+    };
     std::mutex poolMutex_;
-    std::condition_variable returned_;
+    std::deque<Waiter*> waiting_;
     std::vector<std::unique_ptr<postgres::Connection>> idle_;
     int open_ = 0;
     StatementCount counted_; // under poolMutex_

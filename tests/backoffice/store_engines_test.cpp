@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 TEST(PostgresUri, APasswordNeverComesOnTheCommandLine) {
     struct Case {
@@ -225,6 +227,40 @@ TEST_F(RoundTrips, AnExchangeRunsAsManyStatementsWhateverTheSizeOfTheNoteOrRoute
         SCOPED_TRACE(name);
         EXPECT_LE(statements, 6);
     }
+}
+
+// Exchanges get the pool's connections in the order they asked: one that
+// waits is never passed by one that comes later.
+TEST(StoreEngines, PooledConnectionsAreHandedOutInTurn) {
+    TemporaryFolder folder;
+    TestDatabase postgres("postgresql", folder.path());
+    if (!postgres.available()) {
+        GTEST_SKIP() << "no PostgreSQL server for the tests";
+    }
+    bo::PostgresStore pool(postgres.location(), 1);
+    auto held = pool.begin(false); // a transaction holds the pool's one connection
+    std::mutex mutex;
+    std::vector<int> served;
+    std::vector<std::thread> waiting;
+    for (int i = 0; i < 4; ++i) {
+        waiting.emplace_back([&, i] {
+            auto transaction = pool.begin(false);
+            std::lock_guard lock(mutex);
+            served.push_back(i);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // in line before the next
+    }
+    held.reset();
+    {
+        // Asking again at once: last in line, behind all four.
+        auto again = pool.begin(false);
+        std::lock_guard lock(mutex);
+        served.push_back(4);
+    }
+    for (std::thread& t : waiting) {
+        t.join();
+    }
+    EXPECT_EQ(served, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
 // Arrays carry any text a handheld sends, byte for byte, and NULLs.
