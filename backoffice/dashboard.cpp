@@ -859,9 +859,14 @@ std::uint64_t Dashboard::databaseMarker(std::chrono::steady_clock::time_point no
         markerAt_ = now;
         try {
             marker_ = std::max(marker_, queries_.changeMarker());
+            markerError_.clear();
         } catch (const std::exception& error) {
-            // The pages' own query will say what is wrong; keep the last one.
-            log_(std::string("event=dashboard-marker-failed error=\"") + error.what() + "\"");
+            // The pages' own query will say what is wrong; keep the last
+            // marker, and say so once, not twice a second.
+            if (markerError_ != error.what()) {
+                markerError_ = error.what();
+                log_("event=dashboard-marker-failed error=\"" + markerError_ + "\"");
+            }
         }
     }
     return marker_;

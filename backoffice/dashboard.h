@@ -123,6 +123,7 @@ private:
     std::mutex markerMutex_;
     std::uint64_t marker_ = 0;
     std::optional<std::chrono::steady_clock::time_point> markerAt_;
+    std::string markerError_; // the last failure, said once
     AnswerCache answers_;
 
     std::mutex activityMutex_;
