@@ -217,7 +217,9 @@ void requireWorkable(Context& c, const Note& note) {
     }
 }
 
-void release(Context& c, const Note& note) {
+// The note as released: as the database now has it (the update is
+// conditional on `note`).
+Note release(Context& c, const Note& note) {
     Note after = note;
     after.heldBy.reset();
     after.holdKind = HoldKind::None;
@@ -230,6 +232,7 @@ void release(Context& c, const Note& note) {
     after.holdStart = NoteStatus::New;
     after.holdTouched = false;
     c.tx.updateNote(note, after);
+    return after;
 }
 
 // A handheld works on one note at a time.
@@ -345,14 +348,27 @@ std::string employeeMessage(Context& c) {
     return answer.finish();
 }
 
-std::string routeMessage(Context& c) {
-    const std::int32_t department = c.in.unsigned32("PlantDepartment_ID");
-    const pugi::xml_node date = c.in.root().child("ReferenceDate");
+// The day a route list asks for, when it names a valid one.
+std::optional<std::string> referenceDay(const RequestReader& in) {
+    const pugi::xml_node date = in.root().child("ReferenceDate");
     const std::optional<std::int64_t> year = ParseInteger(date.child_value("year"));
     const std::optional<std::int64_t> month = ParseInteger(date.child_value("month"));
     const std::optional<std::int64_t> day = ParseInteger(date.child_value("day"));
     if (!year || !month || !day ||
         !validDay(static_cast<int>(*year), static_cast<int>(*month), static_cast<int>(*day))) {
+        return std::nullopt;
+    }
+    return dayText(static_cast<int>(*year), static_cast<int>(*month), static_cast<int>(*day));
+}
+
+// A department, or every department (a negative one).
+std::optional<Id> departmentOrAll(std::int32_t department) {
+    return department < 0 ? std::nullopt : std::optional<Id>(department);
+}
+
+std::string routeMessage(Context& c) {
+    const std::optional<std::string> day = referenceDay(c.in);
+    if (!day) {
         throw BadRequest{"ReferenceDate is no valid day"};
     }
     const std::int64_t dateType = c.in.number("DateType");
@@ -360,9 +376,7 @@ std::string routeMessage(Context& c) {
         throw BadRequest{"DateType is neither 0 nor 1"};
     }
     const std::vector<Route> routes = c.tx.routes(
-        c.plant.id, department < 0 ? std::nullopt : std::optional<Id>(department),
-        dayText(static_cast<int>(*year), static_cast<int>(*month), static_cast<int>(*day)),
-        dateType == 0);
+        c.plant.id, departmentOrAll(c.in.unsigned32("PlantDepartment_ID")), *day, dateType == 0);
     Answer answer("KorvaneRouteResponse");
     XmlOut& x = answer.xml();
     x.start("RouteControl").rawAttr("xmlns", "");
@@ -452,12 +466,12 @@ std::string packingNoteMessage(Context& c) {
         break;
     }
     case 3: { // leave
-        const std::vector<Note> held = c.tx.notesHeldBy(c.device.id);
-        for (const Note& note : held) {
-            release(c, note);
+        std::vector<Note> released;
+        for (const Note& note : c.tx.notesHeldBy(c.device.id)) {
+            released.push_back(release(c, note));
         }
-        if (!held.empty()) {
-            writeNote(x, c, *c.tx.note(held.front().id));
+        if (!released.empty()) {
+            writeNote(x, c, released.front());
         }
         break;
     }
@@ -834,13 +848,78 @@ std::string processMessage(Context& c) {
 
 using Handler = std::string (*)(Context&);
 
-// The note a message names when its handler decides on that note before
-// anything else: the store may fetch it with the device.
-std::optional<Id> namedNote(const RequestReader& in) {
-    return in.optionalNumber("PackingNote_ID");
+// What each message reads first, as far as its request tells: a store
+// across a socket sends these reads with the exchange's first statement.
+// Anything the handler then asks otherwise is read as usual, so these only
+// need to guess the common path right.
+using ReadsAhead = StoreTransaction::ReadsAhead;
+
+std::optional<std::int32_t> unsigned32Of(const RequestReader& in, const char* name) {
+    return ParseUnsigned32(in.text(name).value_or(""));
 }
-std::optional<Id> openedNote(const RequestReader& in) {
-    return ParseUnsigned32(in.text("Action").value_or("")) == 0 ? namedNote(in) : std::nullopt;
+std::optional<std::int32_t> actionOf(const RequestReader& in) {
+    return unsigned32Of(in, "Action");
+}
+// The note a message names, decided on before anything else.
+ReadsAhead namedNote(const RequestReader& in) {
+    ReadsAhead reads;
+    reads.note = in.optionalNumber("PackingNote_ID");
+    return reads;
+}
+ReadsAhead noteAndLines(const RequestReader& in) {
+    ReadsAhead reads = namedNote(in);
+    reads.lines = true;
+    return reads;
+}
+ReadsAhead routesAhead(const RequestReader& in) {
+    ReadsAhead reads;
+    if (const std::optional<std::int32_t> department = unsigned32Of(in, "PlantDepartment_ID")) {
+        reads.routesDay = referenceDay(in);
+        reads.routesDepartment = departmentOrAll(*department);
+        reads.routesByDelivery = in.optionalNumber("DateType") == 0;
+    }
+    return reads;
+}
+ReadsAhead packingNoteAhead(const RequestReader& in) {
+    ReadsAhead reads;
+    const std::optional<std::int32_t> action = actionOf(in);
+    reads.notesHeld = action == 0 || action == 2 || action == 3;
+    if (action == 0) { // open: the note, and what the answer shows of it
+        reads.note = in.optionalNumber("PackingNote_ID");
+        reads.details = true;
+    } else if (action == 2) {
+        reads.route = unsigned32Of(in, "RouteControl_ID");
+    }
+    return reads;
+}
+ReadsAhead noteListAhead(const RequestReader& in) {
+    ReadsAhead reads;
+    reads.route = unsigned32Of(in, "RouteControl_ID");
+    const std::optional<std::int32_t> action = actionOf(in);
+    if (action && *action >= 0 && *action <= 2) {
+        reads.notesOfRoute = static_cast<NoteStatus>(*action);
+    }
+    return reads;
+}
+ReadsAhead containerAhead(const RequestReader& in) {
+    ReadsAhead reads;
+    if (std::string code = trimmed(in.text("ContainerIDCode").value_or("")); !code.empty()) {
+        reads.containerCode = std::move(code);
+    }
+    return reads;
+}
+ReadsAhead containerScanAhead(const RequestReader& in) {
+    ReadsAhead reads = containerAhead(in);
+    reads.note = in.optionalNumber("PackingNote_ID");
+    reads.containerRanges = true;
+    return reads;
+}
+ReadsAhead poolScanAhead(const RequestReader& in) {
+    ReadsAhead reads = noteAndLines(in);
+    if (actionOf(in) == 0) {
+        reads.poolCode = trimmed(in.text("IDCode").value_or(""));
+    }
+    return reads;
 }
 
 struct Route_ {
@@ -848,24 +927,27 @@ struct Route_ {
     Handler handler;
     bool write;
     const char* responseElement;
-    std::optional<Id> (*noteFirst)(const RequestReader&) = nullptr;
+    ReadsAhead (*ahead)(const RequestReader&) = nullptr;
 };
 
 const Route_ kHandlers[] = {
     {"KORVANEEMPLOYEE", employeeMessage, false, "KorvaneEmployeeResponse"},
-    {"KORVANEROUTE", routeMessage, false, "KorvaneRouteResponse"},
-    {"KORVANEPACKINGNOTE", packingNoteMessage, true, "KorvanePackingNoteResponse", openedNote},
-    {"KORVANEPACKINGNOTELIST", packingNoteListMessage, false, "KorvanePackingNoteListResponse"},
+    {"KORVANEROUTE", routeMessage, false, "KorvaneRouteResponse", routesAhead},
+    {"KORVANEPACKINGNOTE", packingNoteMessage, true, "KorvanePackingNoteResponse",
+     packingNoteAhead},
+    {"KORVANEPACKINGNOTELIST", packingNoteListMessage, false, "KorvanePackingNoteListResponse",
+     noteListAhead},
     {"KORVANEPACKINGNOTECONTAINER", packingNoteContainerMessage, false,
-     "KorvanePackingNoteContainerResponse"},
+     "KorvanePackingNoteContainerResponse", containerAhead},
     {"KORVANEPACKINGNOTELINE", packingNoteLineMessage, false, "KorvanePackingNoteLineResponse",
-     namedNote},
+     noteAndLines},
     {"KORVANECONTAINERSCAN", containerScanMessage, true, "KorvaneContainerScanResponse",
-     namedNote},
-    {"KORVANEDELIVEREDQUANTITY", deliveredQuantityMessage, true,
-     "KorvaneDeliveredQuantityResponse", namedNote},
-    {"KORVANEPOOLSCAN", poolScanMessage, true, "KorvanePackingNoteContainerResponse", namedNote},
-    {"KORVANECOUNT", countMessage, false, "KorvaneCountResponse", namedNote},
+     containerScanAhead},
+    {"KORVANEDELIVEREDQUANTITY", deliveredQuantityMessage, true, "KorvaneDeliveredQuantityResponse",
+     noteAndLines},
+    {"KORVANEPOOLSCAN", poolScanMessage, true, "KorvanePackingNoteContainerResponse",
+     poolScanAhead},
+    {"KORVANECOUNT", countMessage, false, "KorvaneCountResponse", noteAndLines},
     {"KORVANEPROCESS", processMessage, true, "KorvaneProcessResponse", namedNote},
 };
 
@@ -1172,10 +1254,8 @@ ExchangeResult Handlers::handleOnce(const SoapCall& call) {
             const std::optional<std::int64_t> deviceId =
                 ParseInteger(in.text("MobileDevice_ID").value_or(""));
             // A print, too, starts with the note it names.
-            if (const std::optional<Id> note = route ? (route->noteFirst ? route->noteFirst(in)
-                                                                         : std::nullopt)
-                                                     : namedNote(in)) {
-                tx.willChangeNote(*note);
+            if (!route || route->ahead) {
+                tx.willRead(route ? route->ahead(in) : namedNote(in));
             }
             const std::optional<std::pair<Device, Plant>> found =
                 deviceId ? tx.deviceWithPlant(*deviceId) : std::nullopt;

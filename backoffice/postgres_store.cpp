@@ -478,6 +478,35 @@ enum class Reading { Write, Snapshot, Statements };
 
 const char* const kClock = "SELECT (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
 
+// What a change makes stale of the results read ahead: the tables it writes.
+constexpr unsigned kNotes = 1, kLines = 2, kContainers = 4, kPool = 8, kPlantData = 16,
+                   kEverything = ~0u;
+
+// A note's department, containers and instructions: three lists of a few
+// rows each in one statement, told apart by the first column.
+const char* const kDetailsSql =
+    "SELECT 0, 0::BIGINT, id, plant_id, number::BIGINT, code, description FROM departments "
+    "WHERE id = (SELECT department_id FROM notes WHERE id = $1) UNION ALL "
+    "SELECT 1, id, id, note_id, NULL, code, scanned_at FROM note_containers "
+    "WHERE note_id = $1 UNION ALL "
+    "SELECT 2, position::BIGINT, NULL, NULL, NULL, text, NULL FROM instructions "
+    "WHERE note_id = $1 ORDER BY 1, 2";
+const char* const kRangesSql =
+    "SELECT length, minimum, maximum FROM container_ranges WHERE plant_id = $1 ORDER BY id";
+// The code is taken until the transaction ends: two notes cannot both find
+// it free and both register it.
+const char* const kCodeLockSql =
+    "SELECT pg_advisory_xact_lock(hashtextextended($1::TEXT || ':' || $2, 0))";
+// A container code's notes, newest first, each note looked up by id (OFFSET 0
+// keeps the lookup from being turned into a join): a prepared statement's
+// generic plan may otherwise walk every note of the plant, a cost that grows
+// with the notes kept.
+const char* const kHistorySql =
+    "SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
+    "FROM note_containers c CROSS JOIN LATERAL (SELECT status, number FROM notes "
+    "WHERE id = c.note_id AND plant_id = $2 OFFSET 0) n "
+    "WHERE c.code = $1 ORDER BY c.id DESC LIMIT 50";
+
 std::chrono::system_clock::time_point clockOf(const pqxx::result& r) {
     return std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
@@ -506,7 +535,7 @@ public:
             }
         }
         tx_.reset();
-        store_.countStatements(statements_);
+        store_.countStatements(statements_, roundTrips_);
         store_.release(std::move(connection_));
     }
 
@@ -516,6 +545,7 @@ public:
     std::chrono::system_clock::time_point now() override {
         if (!now_) {
             ++statements_;
+            ++roundTrips_;
             now_ = guarded([&] { return clockOf(tx_->exec(pending() + kClock)); });
         }
         return *now_;
@@ -556,12 +586,11 @@ public:
             }
             return prefixed;
         }();
-        static const int clock = 3 + static_cast<int>(std::count(kPlantColumns.begin(),
-                                                                 kPlantColumns.end(), ',')) +
-                                 1;
+        static const int clock =
+            3 + static_cast<int>(std::count(kPlantColumns.begin(), kPlantColumns.end(), ',')) + 1;
         static const int lineAt =
-            clock + 1 + static_cast<int>(std::count(kNoteColumns.begin(), kNoteColumns.end(), ',')) +
-            1;
+            clock + 1 +
+            static_cast<int>(std::count(kNoteColumns.begin(), kNoteColumns.end(), ',')) + 1;
         // The first statement of every exchange brings the database's clock
         // along (the exchange asks for it next), and the note it named when
         // it will decide on that first. A reading exchange reads that note's
@@ -571,22 +600,27 @@ public:
                                    ", (EXTRACT(EPOCH FROM now()) * 1000000)::BIGINT";
         const std::string from = " FROM devices d JOIN plants p ON p.id = d.plant_id";
         const std::optional<Id> noteId = std::exchange(noteFirst_, std::nullopt);
-        const std::string note = "WITH n AS (SELECT " + kNoteColumns +
-                                 " FROM notes WHERE id = $2" + locked() + ")";
+        const std::string note =
+            "WITH n AS (SELECT " + kNoteColumns + " FROM notes WHERE id = $2" + locked() + ")";
+        const std::string sql =
+            !noteId  ? device + from + " WHERE d.id = $1"
+            : write_ ? note + " " + device + ", n.*" + from + " LEFT JOIN n ON TRUE WHERE d.id = $1"
+                     : note + ", l AS (SELECT " + kLineColumns +
+                           " FROM lines WHERE note_id = $2) " + device + ", n.*, l.*" + from +
+                           " LEFT JOIN n ON TRUE LEFT JOIN l ON TRUE WHERE d.id = $1 "
+                           "ORDER BY l.position, l.id";
+        // The reads the exchange named go after it, each a statement of its
+        // own: in a write they read what the note's last holder committed.
+        const std::vector<Ahead> ahead = readsAhead(deviceId, noteId);
         const pqxx::result r =
-            !noteId ? run(device + from + " WHERE d.id = $1", deviceId)
-            : write_
-                ? run(note + " " + device + ", n.*" + from + " LEFT JOIN n ON TRUE WHERE d.id = $1",
-                      deviceId, *noteId)
-                : run(note + ", l AS (SELECT " + kLineColumns +
-                          " FROM lines WHERE note_id = $2) " + device + ", n.*, l.*" + from +
-                          " LEFT JOIN n ON TRUE LEFT JOIN l ON TRUE WHERE d.id = $1 "
-                          "ORDER BY l.position, l.id",
-                      deviceId, *noteId);
+            ahead.empty()
+                ? (noteId ? run(sql, deviceId, *noteId) : run(sql, deviceId))
+                : withAhead(noteId ? text(sql, deviceId, *noteId) : text(sql, deviceId), ahead);
         if (r.empty()) {
             return std::nullopt;
         }
         const Row row(r[0]);
+        store_.rememberPlant(deviceId, row.integer(1));
         if (!now_) {
             now_ = std::chrono::system_clock::time_point(
                 std::chrono::duration_cast<std::chrono::system_clock::duration>(
@@ -608,7 +642,10 @@ public:
         }
         return std::pair(readDevice(row), readPlant(Shifted{row, 3}));
     }
-    void willChangeNote(Id noteId) override { noteFirst_ = noteId; }
+    void willRead(const ReadsAhead& reads) override {
+        ahead_ = reads;
+        noteFirst_ = reads.note;
+    }
     std::vector<Department> departments(Id plantId) override {
         return all<Department>(run("SELECT id, plant_id, number, code, description FROM "
                                    "departments WHERE plant_id = $1 ORDER BY number, id",
@@ -622,13 +659,9 @@ public:
             readDepartment<Row>);
     }
     std::vector<ContainerRange> containerRanges(Id plantId) override {
-        return all<ContainerRange>(
-            run("SELECT length, minimum, maximum FROM container_ranges "
-                "WHERE plant_id = $1 ORDER BY id",
-                plantId),
-            [](const Row& r) {
-                return ContainerRange{static_cast<int>(r.integer(0)), r.text(1), r.text(2)};
-            });
+        return all<ContainerRange>(run(kRangesSql, plantId), [](const Row& r) {
+            return ContainerRange{static_cast<int>(r.integer(0)), r.text(1), r.text(2)};
+        });
     }
     std::optional<Employee> employeeByNumber(Id plantId, std::int64_t number) override {
         return first<Employee>(run("SELECT id, plant_id, number, name FROM employees WHERE "
@@ -644,16 +677,10 @@ public:
 
     std::vector<Route> routes(Id plantId, std::optional<Id> departmentId, const std::string& day,
                               bool byDelivery) override {
-        const std::string dayColumn = byDelivery ? "r.delivery_day" : "r.production_day";
-        // One text for both: a department of NULL means every department.
-        return all<Route>(run(kRouteSelect + "WHERE r.plant_id = $1 AND " + dayColumn +
-                                  " = $2 AND ($3::BIGINT IS NULL OR r.department_id = $3) "
-                                  "ORDER BY r.number, r.id",
-                              plantId, day, departmentId),
-                          readRoute<Row>);
+        return all<Route>(run(routesSql(byDelivery), plantId, day, departmentId), readRoute<Row>);
     }
     std::optional<Route> route(Id id) override {
-        return first<Route>(run(kRouteSelect + "WHERE r.id = $1", id), readRoute<Row>);
+        return first<Route>(run(routeSql(), id), readRoute<Row>);
     }
 
     std::optional<Note> note(Id id) override {
@@ -677,10 +704,7 @@ public:
             readNote<Row>);
     }
     std::vector<Note> notes(Id routeId, NoteStatus status) override {
-        return all<Note>(run("SELECT " + kNoteColumns +
-                                 " FROM notes WHERE route_id = $1 AND status = $2 "
-                                 "ORDER BY stop, number",
-                             routeId, static_cast<std::int64_t>(status)),
+        return all<Note>(run(notesSql(), routeId, static_cast<std::int64_t>(status)),
                          readNote<Row>);
     }
     std::optional<Note> nextNewNote(Id routeId) override {
@@ -694,10 +718,7 @@ public:
                            readNote<Row>);
     }
     std::vector<Note> notesHeldBy(Id deviceId) override {
-        return all<Note>(run("SELECT " + kNoteColumns + " FROM notes WHERE held_by = $1" +
-                                 (write_ ? " ORDER BY id FOR UPDATE" : ""),
-                             deviceId),
-                         readNote<Row>);
+        return all<Note>(run(heldSql(), deviceId), readNote<Row>);
     }
     void updateNote(const Note& before, const Note& after) override {
         Difference d;
@@ -712,7 +733,7 @@ public:
             "hold_start = $5, hold_touched = $6, held_since = $7 WHERE id = $8 AND status = $9 AND "
             "colli = $10 AND held_by IS NOT DISTINCT FROM $11 AND hold_kind = $12 AND "
             "hold_start = $13 AND hold_touched = $14 AND held_since = $15 RETURNING id",
-            {"note", after.id, "update", d.before(), d.after(), !d.empty()},
+            {"note", after.id, "update", d.before(), d.after(), !d.empty(), kNotes},
             "note " + std::to_string(after.id), static_cast<std::int64_t>(after.status),
             std::int64_t{after.colli}, after.heldBy, static_cast<std::int64_t>(after.holdKind),
             static_cast<std::int64_t>(after.holdStart), std::int64_t{after.holdTouched},
@@ -726,10 +747,7 @@ public:
         if (linesFetched_ && linesFetched_->first == noteId) {
             return std::exchange(linesFetched_, std::nullopt)->second;
         }
-        return all<Line>(
-            run("SELECT " + kLineColumns + " FROM lines WHERE note_id = $1 ORDER BY position, id",
-                noteId),
-            readLine<Row>);
+        return all<Line>(run(linesSql(), noteId), readLine<Row>);
     }
     void updateLine(const Line& before, const Line& after) override {
         Difference d;
@@ -740,7 +758,7 @@ public:
         }
         changed("UPDATE lines SET delivered = $1, bundles_scanned = $2 WHERE id = $3 AND "
                 "delivered = $4 AND bundles_scanned = $5 RETURNING id",
-                {"line", after.id, "update", d.before(), d.after()},
+                {"line", after.id, "update", d.before(), d.after(), true, kLines},
                 "line " + std::to_string(after.id), std::int64_t{after.delivered},
                 std::int64_t{after.bundlesScanned}, after.id, std::int64_t{before.delivered},
                 std::int64_t{before.bundlesScanned});
@@ -750,6 +768,7 @@ public:
     void updateLines(const std::vector<Line>& before, const std::vector<Line>& after) override {
         std::vector<std::optional<std::int64_t>> ids, delivered, bundles, wasDelivered, wasBundles;
         std::vector<std::string> auditBefore, auditAfter;
+        size_t changedAt = 0;
         for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
             Difference d;
             d.field("delivered", before[i].delivered, after[i].delivered);
@@ -757,6 +776,7 @@ public:
             if (d.empty()) {
                 continue;
             }
+            changedAt = i;
             ids.push_back(after[i].id);
             delivered.push_back(after[i].delivered);
             bundles.push_back(after[i].bundlesScanned);
@@ -768,8 +788,16 @@ public:
         if (ids.empty()) {
             return;
         }
+        if (ids.size() == 1) {
+            // The usual save of one quantity: the array statement would be
+            // planned again at every call (its plan depends on the arrays'
+            // lengths), the one-line statement keeps its plan.
+            updateLine(before[changedAt], after[changedAt]);
+            return;
+        }
         // The entries are written for every line asked; when one of them had
         // changed meanwhile the conflict undoes them with the transaction.
+        changing(kLines);
         deferred("WITH c AS (SELECT * FROM unnest($1::BIGINT[], $2::BIGINT[], $3::BIGINT[], "
                  "$4::BIGINT[], $5::BIGINT[], $6::TEXT[], $7::TEXT[]) WITH ORDINALITY "
                  "AS c(id, delivered, bundles, was_delivered, was_bundles, before, after, n)), "
@@ -800,14 +828,7 @@ public:
     NoteDetails noteDetails(const Note& note) override {
         // Three lists of a few rows each in one round trip, told apart by
         // the first column.
-        const pqxx::result r =
-            run("SELECT 0, 0::BIGINT, id, plant_id, number::BIGINT, code, description "
-                "FROM departments WHERE id = $2 UNION ALL "
-                "SELECT 1, id, id, note_id, NULL, code, scanned_at FROM note_containers "
-                "WHERE note_id = $1 UNION ALL "
-                "SELECT 2, position::BIGINT, NULL, NULL, NULL, text, NULL FROM instructions "
-                "WHERE note_id = $1 ORDER BY 1, 2",
-                note.id, note.departmentId);
+        const pqxx::result r = run(kDetailsSql, note.id);
         NoteDetails details;
         for (const auto& result : r) {
             const Row row(result);
@@ -830,34 +851,26 @@ public:
         return details;
     }
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
-        if (write_) {
-            // The code is taken until the transaction ends: two notes cannot
-            // both find it free and both register it. The lock goes in the
-            // same round trip as the query, as a statement of its own ahead
-            // of it, so that the query reads what the last holder committed.
-            deferred("SELECT pg_advisory_xact_lock(hashtextextended($1::TEXT || ':' || $2, 0))",
-                     plantId, code);
+        if (std::optional<pqxx::result> ahead = fetchedAhead(kHistorySql, code, plantId)) {
+            return all<ContainerOnNote>(*ahead, readContainerHistory<Row>); // locked with it
         }
-        return all<ContainerOnNote>(
-            run("SELECT c.id, c.note_id, c.code, c.scanned_at, n.status, n.number "
-                "FROM note_containers c JOIN notes n ON n.id = c.note_id "
-                "WHERE c.code = $1 AND n.plant_id = $2 ORDER BY c.id DESC LIMIT 50",
-                code, plantId),
-            readContainerHistory<Row>);
+        if (write_) {
+            // The lock goes in the same round trip as the query, as a
+            // statement of its own ahead of it, so that the query reads what
+            // the last holder committed.
+            deferred(kCodeLockSql, plantId, code);
+        }
+        return all<ContainerOnNote>(run(kHistorySql, code, plantId), readContainerHistory<Row>);
     }
     void addContainer(Id noteId, const std::string& code, const std::string& scannedAt) override {
         changed("INSERT INTO note_containers(note_id, code, scanned_at, device_id) "
                 "VALUES($1, $2, $3, $4) RETURNING id",
-                {"note", noteId, "container", "", "container=" + code}, "container " + code, noteId,
-                code, scannedAt, actor_.deviceId);
+                {"note", noteId, "container", "", "container=" + code, true, kContainers},
+                "container " + code, noteId, code, scannedAt, actor_.deviceId);
     }
 
     std::optional<PoolUnit> poolUnitByCode(Id plantId, const std::string& code) override {
-        return first<PoolUnit>(run("SELECT " + kPoolColumns +
-                                       " FROM pool_units WHERE plant_id = $1 AND code = $2" +
-                                       locked(),
-                                   plantId, code),
-                               readPoolUnit<Row>);
+        return first<PoolUnit>(run(poolSql(), plantId, code), readPoolUnit<Row>);
     }
     std::optional<PoolUnit> poolUnit(Id id) override {
         return first<PoolUnit>(
@@ -873,7 +886,7 @@ public:
             "UPDATE pool_units SET note_id = $1, line_id = $2, scanned_at = $3 WHERE id = $4 "
             "AND note_id IS NOT DISTINCT FROM $5 AND line_id IS NOT DISTINCT FROM $6 RETURNING id",
             {after.bundle ? "bundle" : "pool_item", after.id, "scan", d.before(), d.after(),
-             !d.empty()},
+             !d.empty(), kPool},
             "pool unit " + std::to_string(after.id), after.noteId, after.lineId, after.scannedAt,
             after.id, before.noteId, before.lineId);
     }
@@ -908,6 +921,7 @@ public:
                       d.plantId, std::int64_t{d.number}, d.code, d.description);
     }
     void setDefaultDepartment(Id plantId, Id departmentId) override {
+        changing(kEverything);
         run("UPDATE plants SET default_department = $1 WHERE id = $2", departmentId, plantId);
     }
     Id insertEmployee(const Employee& e) override {
@@ -916,6 +930,7 @@ public:
                       e.plantId, e.number, e.name);
     }
     void insertContainerRange(Id plantId, const ContainerRange& r) override {
+        changing(kEverything);
         run("INSERT INTO container_ranges(plant_id, length, minimum, maximum) "
             "VALUES($1, $2, $3, $4)",
             plantId, std::int64_t{r.length}, r.minimum, r.maximum);
@@ -948,6 +963,7 @@ public:
             std::int64_t{l.countMaximum}, std::int64_t{l.bundlesScanned});
     }
     void insertInstruction(Id noteId, int position, const std::string& text) override {
+        changing(kEverything);
         run("INSERT INTO instructions(note_id, position, text) VALUES($1, $2, $3)", noteId,
             std::int64_t{position}, text);
     }
@@ -963,6 +979,7 @@ public:
         if (!open_ && deferred_.empty()) {
             return; // nothing ran, or a reading of statements: each ended with itself
         }
+        ++roundTrips_;
         guarded([&] {
             tx_->exec(pending() + "COMMIT");
             open_ = false;
@@ -974,9 +991,12 @@ public:
     rows(const std::string& sql,
          const std::vector<std::optional<std::string>>& parameters) override {
         ++statements_;
+        ++roundTrips_;
+        changing(kEverything);
         const pqxx::result r = guarded([&] {
             const std::string& name = connection_->statement(sql);
             if (!begin_.empty() || !deferred_.empty()) {
+                ++roundTrips_;
                 tx_->exec(pending());
             }
             return tx_->exec_prepared(name, pqxx::prepare::make_dynamic_params(parameters));
@@ -993,11 +1013,152 @@ public:
 
     // Statements of their own (tests, the schema check).
     pqxx::result execute(const std::string& sql) {
+        ++roundTrips_;
+        changing(kEverything);
         return guarded([&] { return tx_->exec(pending() + sql); });
     }
 
 private:
     std::string locked() const { return write_ ? " FOR UPDATE" : ""; }
+
+    // The statements of the reads that can go ahead, one text each for the
+    // call and for its reading ahead.
+    static std::string linesSql() {
+        return "SELECT " + kLineColumns + " FROM lines WHERE note_id = $1 ORDER BY position, id";
+    }
+    std::string heldSql() const {
+        return "SELECT " + kNoteColumns + " FROM notes WHERE held_by = $1" +
+               (write_ ? " ORDER BY id FOR UPDATE" : "");
+    }
+    static std::string routeSql() { return kRouteSelect + "WHERE r.id = $1"; }
+    static std::string notesSql() {
+        return "SELECT " + kNoteColumns +
+               " FROM notes WHERE route_id = $1 AND status = $2 ORDER BY stop, number";
+    }
+    static std::string routesSql(bool byDelivery) {
+        // One text for both: a department of NULL means every department.
+        return kRouteSelect + "WHERE r.plant_id = $1 AND " +
+               (byDelivery ? "r.delivery_day" : "r.production_day") +
+               " = $2 AND ($3::BIGINT IS NULL OR r.department_id = $3) ORDER BY r.number, r.id";
+    }
+    std::string poolSql() const {
+        return "SELECT " + kPoolColumns + " FROM pool_units WHERE plant_id = $1 AND code = $2" +
+               locked();
+    }
+
+    // A read to send with the exchange's first statement: the statement
+    // with its values, and what would make its result stale (none kept:
+    // sent only for what it does, the code's lock).
+    struct Ahead {
+        std::string text;
+        std::optional<unsigned> staleBy;
+    };
+    std::vector<Ahead> readsAhead(Id deviceId, std::optional<Id> noteId) {
+        const ReadsAhead reads = std::exchange(ahead_, ReadsAhead{});
+        std::vector<Ahead> out;
+        const auto add = [&](std::optional<unsigned> staleBy, const std::string& sql,
+                             const auto&... args) {
+            out.push_back({text(sql, args...), staleBy});
+        };
+        // A reading exchange has the note's lines with its first statement.
+        if (noteId && write_ && reads.lines) {
+            add(kLines, linesSql(), *noteId);
+        }
+        if (noteId && reads.details) {
+            add(kContainers, kDetailsSql, *noteId);
+        }
+        if (reads.notesHeld) {
+            add(kNotes, heldSql(), deviceId);
+        }
+        if (reads.route) {
+            add(kNotes, routeSql(), *reads.route);
+            if (reads.notesOfRoute) {
+                add(kNotes, notesSql(), *reads.route,
+                    static_cast<std::int64_t>(*reads.notesOfRoute));
+            }
+        }
+        const std::optional<Id> plant = store_.plantOfDevice(deviceId);
+        if (!plant) {
+            return out; // the device's first exchange here: its plant comes with it
+        }
+        if (reads.containerRanges) {
+            add(kPlantData, kRangesSql, *plant);
+        }
+        if (reads.containerCode) {
+            if (write_) {
+                add(std::nullopt, kCodeLockSql, *plant, *reads.containerCode);
+            }
+            add(kContainers | kNotes, kHistorySql, *reads.containerCode, *plant);
+        }
+        if (reads.poolCode) {
+            add(kPool, poolSql(), *plant, *reads.poolCode);
+        }
+        if (reads.routesDay) {
+            add(kNotes, routesSql(reads.routesByDelivery), *plant, *reads.routesDay,
+                reads.routesDepartment);
+        }
+        return out;
+    }
+    // The first statement `first`, and the reads ahead after it, in one
+    // round trip; their results wait for the calls that ask for them.
+    pqxx::result withAhead(const std::string& first, const std::vector<Ahead>& ahead) {
+        statements_ += 1 + static_cast<std::int64_t>(ahead.size());
+        ++roundTrips_;
+        return guarded([&] {
+            std::vector<std::string> before;
+            if (!begin_.empty()) {
+                before.push_back(std::exchange(begin_, std::string()));
+                open_ = true;
+            }
+            before.insert(before.end(), deferred_.begin(), deferred_.end());
+            deferred_.clear();
+            pqxx::pipeline batch(*tx_);
+            batch.retain(static_cast<int>(before.size() + 1 + ahead.size()));
+            for (const std::string& statement : before) {
+                batch.insert(statement);
+            }
+            const pqxx::pipeline::query_id main = batch.insert(first);
+            std::vector<pqxx::pipeline::query_id> ids;
+            for (const Ahead& read : ahead) {
+                ids.push_back(batch.insert(read.text));
+            }
+            batch.resume();
+            for (size_t i = 0; i < before.size(); ++i) {
+                batch.retrieve();
+            }
+            pqxx::result result = batch.retrieve(main);
+            for (size_t i = 0; i < ahead.size(); ++i) {
+                pqxx::result read = batch.retrieve(ids[i]);
+                if (ahead[i].staleBy) {
+                    fetched_.insert_or_assign(ahead[i].text, Fetched{read, *ahead[i].staleBy});
+                }
+            }
+            batch.complete();
+            return result;
+        });
+    }
+    // The result read ahead for this statement with these values, once.
+    template <typename... Args>
+    std::optional<pqxx::result> fetchedAhead(const std::string& sql, const Args&... args) {
+        if (fetched_.empty()) {
+            return std::nullopt;
+        }
+        const auto found = fetched_.find(text(sql, args...));
+        if (found == fetched_.end()) {
+            return std::nullopt;
+        }
+        pqxx::result result = std::move(found->second.result);
+        fetched_.erase(found);
+        return result;
+    }
+    // A change of `tables`: what was read ahead of them is read again.
+    void changing(unsigned tables) {
+        std::erase_if(fetched_,
+                      [&](const auto& read) { return (read.second.staleBy & tables) != 0; });
+    }
+    template <typename... Args> std::string text(const std::string& sql, const Args&... args) {
+        return guarded([&] { return call(connection_->statement(sql), args...); });
+    }
 
     // Every call into the database: lost races become StoreConflict, and a
     // connection that broke is not handed out again.
@@ -1021,7 +1182,11 @@ private:
     }
 
     template <typename... Args> pqxx::result run(const std::string& sql, Args&&... args) {
+        if (std::optional<pqxx::result> ahead = fetchedAhead(sql, args...)) {
+            return *std::move(ahead);
+        }
         ++statements_;
+        ++roundTrips_;
         return guarded([&] {
             const std::string& name = connection_->statement(sql);
             if (begin_.empty() && deferred_.empty()) {
@@ -1038,7 +1203,7 @@ private:
     template <typename... Args> void deferred(const std::string& sql, Args&&... args) {
         ++statements_;
         guarded([&] {
-            deferred_ += call(connection_->statement(sql), std::forward<Args>(args)...) + "; ";
+            deferred_.push_back(call(connection_->statement(sql), std::forward<Args>(args)...));
             return 0;
         });
     }
@@ -1062,7 +1227,9 @@ private:
             begin_.clear();
             open_ = true; // a failure from here on leaves a transaction to roll back
         }
-        text += deferred_;
+        for (const std::string& change : deferred_) {
+            text += change + "; ";
+        }
         deferred_.clear();
         return text;
     }
@@ -1075,6 +1242,7 @@ private:
         return value ? literal(*value) : std::string("NULL");
     }
     template <typename... Args> Id insert(const std::string& sql, Args&&... args) {
+        changing(kEverything);
         return Row(run(sql, std::forward<Args>(args)...)[0]).integer(0);
     }
 
@@ -1086,6 +1254,7 @@ private:
         std::string before;
         std::string after;
         bool written = true;
+        unsigned stale = kEverything; // what it changes of the reads ahead
     };
     // A change (an INSERT or UPDATE with $1... of `args`, RETURNING id) with
     // its audit entry for each row it changed, in one statement.
@@ -1101,6 +1270,7 @@ private:
     // The change now: the ids of the rows it changed.
     template <typename... Args>
     pqxx::result logged(const std::string& change, const Entry& entry, Args&&... args) {
+        changing(entry.stale);
         return run(withEntry<Args...>(change) + "SELECT id FROM changed",
                    std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
                    std::string(entry.entity), entry.id, std::string(entry.action), entry.before,
@@ -1111,6 +1281,7 @@ private:
     template <typename... Args>
     void changed(const std::string& change, const Entry& entry, const std::string& what,
                  Args&&... args) {
+        changing(entry.stale);
         deferred(withEntry<Args...>(change) + "SELECT pg_temp.korvane_expect(COUNT(*), 1, $" +
                      std::to_string(sizeof...(Args) + 10) + "::TEXT) FROM changed",
                  std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
@@ -1120,6 +1291,7 @@ private:
 
     void audit(const char* entity, Id id, const char* action, const std::string& before,
                const std::string& after) {
+        changing(kEverything);
         run("INSERT INTO audit(at, device_id, employee_id, entity, entity_id, action, before, "
             "after) VALUES($1, $2, $3, $4, $5, $6, $7, $8)",
             actor_.time, actor_.deviceId, actor_.employeeId, std::string(entity), id,
@@ -1132,11 +1304,20 @@ private:
     std::unique_ptr<pqxx::transaction_base> tx_;
     Actor actor_;
     std::int64_t statements_ = 0;
-    bool open_ = false;    // BEGIN sent, neither COMMIT nor ROLLBACK yet
-    std::string begin_;    // the BEGIN still to send with the first statement
-    std::string deferred_; // changes to send with the next statement
+    std::int64_t roundTrips_ = 0;
+    bool open_ = false;                 // BEGIN sent, neither COMMIT nor ROLLBACK yet
+    std::string begin_;                 // the BEGIN still to send with the first statement
+    std::vector<std::string> deferred_; // changes to send with the next statement
     std::optional<std::chrono::system_clock::time_point> now_;
     std::optional<Id> noteFirst_; // to fetch with the device
+    ReadsAhead ahead_;            // to send with the device
+    // Results read ahead, by the text of their statement, each with the
+    // tables a change of which would make it stale.
+    struct Fetched {
+        pqxx::result result;
+        unsigned staleBy;
+    };
+    std::unordered_map<std::string, Fetched> fetched_;
     // Fetched with the device (nullopt: no such note), for the first
     // noteToChange of it.
     std::optional<std::pair<Id, std::optional<Note>>> noteFetched_;
@@ -1239,11 +1420,23 @@ PostgresStore::StatementCount PostgresStore::statementCount() {
     return counted_;
 }
 
-void PostgresStore::countStatements(std::int64_t statements) {
+void PostgresStore::countStatements(std::int64_t statements, std::int64_t roundTrips) {
     std::lock_guard lock(poolMutex_);
     counted_.statements += statements;
+    counted_.roundTrips += roundTrips;
     counted_.transactions += 1;
     counted_.mostInOne = std::max(counted_.mostInOne, statements);
+}
+
+std::optional<Id> PostgresStore::plantOfDevice(Id deviceId) {
+    std::lock_guard lock(plantsMutex_);
+    const auto found = devicePlants_.find(deviceId);
+    return found == devicePlants_.end() ? std::nullopt : std::optional(found->second);
+}
+
+void PostgresStore::rememberPlant(Id deviceId, Id plantId) {
+    std::lock_guard lock(plantsMutex_);
+    devicePlants_[deviceId] = plantId;
 }
 
 int PostgresStore::currentVersion() {

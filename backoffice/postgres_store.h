@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace backoffice {
@@ -24,12 +25,14 @@ struct Connection;
 // lock those rows (the next new note passes over locked ones), a container's
 // code is locked while it is registered, and updates still check the state
 // they were decided on. Serialisation failures, deadlocks and unique
-// violations come out as StoreConflict. Every statement is a round trip, so
-// a transaction sends few: BEGIN goes with the first statement, and a
-// conditional change (checked by the database) goes with the next statement
-// or the COMMIT, whose call then reports its conflict. begin(false) runs each
-// statement on its own, without BEGIN and COMMIT; session(false) sees one
-// snapshot.
+// violations come out as StoreConflict. A round trip costs more than most
+// statements, so a transaction makes few: BEGIN goes with the first
+// statement, and so do the reads the exchange names ahead (willRead), each
+// a statement of its own after it (after the lock it takes, with a snapshot
+// of its own); a conditional change (checked by the database) goes with the
+// next statement or the COMMIT, whose call then reports its conflict.
+// begin(false) runs each statement on its own, without BEGIN and COMMIT;
+// session(false) sees one snapshot.
 class PostgresStore : public Store {
 public:
     // Connects to `uri` (a libpq connection URI without a password), brings
@@ -68,11 +71,18 @@ public:
     // one transaction ran: what an exchange costs in round trips.
     struct StatementCount {
         std::int64_t statements = 0;
+        std::int64_t roundTrips = 0;
         std::int64_t transactions = 0;
         std::int64_t mostInOne = 0;
     };
     StatementCount statementCount();
-    void countStatements(std::int64_t statements);
+    void countStatements(std::int64_t statements, std::int64_t roundTrips);
+
+    // The plant of a device this instance has seen (a device never changes
+    // plant): the reads an exchange names ahead that depend on the plant go
+    // with its first statement only once the plant is known.
+    std::optional<Id> plantOfDevice(Id deviceId);
+    void rememberPlant(Id deviceId, Id plantId);
 
     // A pooled connection; waits while all are in use, in turn: the longest
     // waiting exchange is served first, so no exchange waits behind
@@ -97,6 +107,8 @@ private:
     std::vector<std::unique_ptr<postgres::Connection>> idle_;
     int open_ = 0;
     StatementCount counted_; // under poolMutex_
+    std::mutex plantsMutex_;
+    std::unordered_map<Id, Id> devicePlants_;
 };
 
 // The text of a problem with a PostgreSQL connection URI, empty when it can

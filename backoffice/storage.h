@@ -220,11 +220,26 @@ public:
         const std::optional<Plant> p = d ? plant(d->plantId) : std::nullopt;
         return p ? std::optional(std::pair(*d, *p)) : std::nullopt;
     }
-    // The exchange will ask for this note to change before anything else
-    // (and, when it only reads, for the note's lines next): a store across a
-    // socket may fetch them (the note locked, as noteToChange does) with the
-    // device, in the same round trip.
-    virtual void willChangeNote(Id /*noteId*/) {}
+    // What an exchange will read first, named before deviceWithPlant: a
+    // store across a socket may send these reads with that first statement,
+    // in one round trip, and answer the calls that follow from them. Only a
+    // hint: a call with other values, or one after a change of the
+    // transaction, reads from the database as usual.
+    struct ReadsAhead {
+        std::optional<Id> note;                   // noteToChange, before anything else
+        bool lines = false;                       // lines(note)
+        bool details = false;                     // noteDetails(note)
+        bool notesHeld = false;                   // notesHeldBy(the device)
+        std::optional<Id> route;                  // route(id)
+        std::optional<NoteStatus> notesOfRoute;   // notes(route, status)
+        bool containerRanges = false;             // of the device's plant
+        std::optional<std::string> containerCode; // containerHistory(the plant, code)
+        std::optional<std::string> poolCode;      // poolUnitByCode(the plant, code)
+        std::optional<std::string> routesDay;     // routes(the plant, ...)
+        std::optional<Id> routesDepartment;
+        bool routesByDelivery = true;
+    };
+    virtual void willRead(const ReadsAhead& /*reads*/) {}
     virtual std::vector<Department> departments(Id plantId) = 0;
     virtual std::optional<Department> department(Id id) = 0;
     virtual std::vector<ContainerRange> containerRanges(Id plantId) = 0;

@@ -776,8 +776,13 @@ void BM_Engine(benchmark::State& state, const std::string& engine, int instances
 }
 
 #ifdef KORVANE_HAVE_POSTGRES
-std::map<int, std::pair<double, std::int64_t>>& statementsPerStep() {
-    static std::map<int, std::pair<double, std::int64_t>> counts;
+struct StepCount {
+    double statements; // per exchange
+    std::int64_t most; // statements in one exchange
+    double roundTrips; // per exchange
+};
+std::map<int, StepCount>& statementsPerStep() {
+    static std::map<int, StepCount> counts;
     return counts;
 }
 
@@ -815,9 +820,12 @@ void BM_PostgresStatements(benchmark::State& state) {
     const bo::PostgresStore::StatementCount end = store->statementCount();
     const double perExchange =
         static_cast<double>(end.statements - start.statements) / static_cast<double>(round);
-    statementsPerStep()[step] = {perExchange, most};
+    const double roundTrips =
+        static_cast<double>(end.roundTrips - start.roundTrips) / static_cast<double>(round);
+    statementsPerStep()[step] = {perExchange, most, roundTrips};
     state.counters["statements"] = perExchange;
     state.counters["most"] = static_cast<double>(most);
+    state.counters["round_trips"] = roundTrips;
     // What the database's processes spent on one exchange of this step.
     state.counters["db_cpu_us"] =
         (postgresCpuSeconds(server.postmaster) - databaseBefore) * 1e6 / static_cast<double>(round);
@@ -1161,9 +1169,10 @@ int main(int argc, char** argv) {
     }
 #ifdef KORVANE_HAVE_POSTGRES
     if (!statementsPerStep().empty()) {
-        std::printf("PostgreSQL statements per exchange of the mix (mean / most):");
+        std::printf("PostgreSQL statements per exchange of the mix (mean / most, round trips):");
         for (const auto& [step, count] : statementsPerStep()) {
-            std::printf(" %d: %.1f/%lld", step, count.first, static_cast<long long>(count.second));
+            std::printf(" %d: %.1f/%lld, %.1f", step, count.statements,
+                        static_cast<long long>(count.most), count.roundTrips);
         }
         std::printf("\n");
     }
