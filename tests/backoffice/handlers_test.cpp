@@ -226,6 +226,42 @@ TEST_P(Handlers, OpeningHoldsTheNoteAndLeavingUntouchedMakesItNewAgain) {
     }
 }
 
+// Reads named ahead answer the calls that follow, but never with what the
+// transaction itself has changed since.
+TEST_P(Handlers, ReadsNamedAheadNeverAnswerWithWhatTheTransactionChanged) {
+    const bo::Note held = note(kNewNote);
+    const bo::Line line = lines(held.id).front();
+    const bo::Route route = store_->begin(false)->route(held.routeId).value();
+    const size_t newNotes = store_->begin(false)->notes(route.id, bo::NoteStatus::New).size();
+    store_->write([&](bo::StoreTransaction& tx) {
+        tx.setActor({1, std::nullopt, "2026-03-04T06:00:00.000Z"});
+        bo::StoreTransaction::ReadsAhead reads;
+        reads.note = held.id;
+        reads.lines = true;
+        reads.notesHeld = true;
+        reads.details = true;
+        reads.route = route.id;
+        reads.notesOfRoute = bo::NoteStatus::New;
+        tx.willRead(reads);
+        ASSERT_TRUE(tx.deviceWithPlant(1));
+        const bo::Note before = tx.noteToChange(held.id).value();
+        bo::Note after = before;
+        after.heldBy = 1;
+        after.status = bo::NoteStatus::InProgress;
+        tx.updateNote(before, after);
+        bo::Line counted = line;
+        counted.delivered = line.delivered + 3;
+        tx.updateLine(line, counted);
+        tx.addContainer(held.id, "20599999", "2026-03-04T06:00:00.000");
+
+        EXPECT_EQ(tx.notesHeldBy(1).size(), 1u);
+        EXPECT_EQ(tx.lines(held.id).front().delivered, line.delivered + 3);
+        EXPECT_EQ(tx.noteDetails(after).containers.size(), 1u);
+        EXPECT_EQ(tx.route(route.id)->inProgress, route.inProgress + 1);
+        EXPECT_EQ(tx.notes(route.id, bo::NoteStatus::New).size(), newNotes - 1);
+    });
+}
+
 TEST_P(Handlers, ANoteHeldByAnotherDeviceIsRefusedWithItsName) {
     const bo::Id id = note(kNewNote).id;
     ASSERT_EQ(packingNote(1, 0, std::to_string(id))->outcome, "OK");
@@ -434,10 +470,10 @@ TEST_P(Handlers, CountPrintAndProcess) {
         EXPECT_GT(product.attribute("MAXQD").as_int(), product.attribute("MINQD").as_int());
     }
     // The lines message shows every line as stored, in order.
-    const auto listed = call("KORVANEPACKINGNOTELINE",
-                             RequestDocument("KorvanePackingnoteLineRequest",
-                                             {{"MobileDevice_ID", "1"},
-                                              {"PackingNote_ID", std::to_string(id)}}));
+    const auto listed =
+        call("KORVANEPACKINGNOTELINE",
+             RequestDocument("KorvanePackingnoteLineRequest",
+                             {{"MobileDevice_ID", "1"}, {"PackingNote_ID", std::to_string(id)}}));
     std::vector<std::string> shown, stored;
     for (pugi::xml_node line : listed->root().child("packingnoteline").children()) {
         shown.push_back(std::string(line.attribute("PNLID").value()) + " " +
