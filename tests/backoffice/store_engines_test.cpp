@@ -244,6 +244,24 @@ TEST_F(RoundTrips, AnExchangeRunsAsManyStatementsWhateverTheSizeOfTheNoteOrRoute
     }
 }
 
+// The reads a message names ahead carry the codes a handheld sends as they
+// are, whatever the text: a code that is no code is answered as such, never
+// as a database that failed.
+TEST_F(RoundTrips, ReadsAheadCarryAnyTextAsItIs) {
+    const bo::Note n = note(bo::DemoNoteNumber(0, 101, 4));
+    ASSERT_EQ(packingNote(1, 0, std::to_string(n.id))->outcome, "OK"); // its plant is known now
+    for (const std::string& text : kAnyTexts) {
+        SCOPED_TRACE(text);
+        for (const auto& reply :
+             {poolScan(1, n.id, text), containerScan(1, n.id, text),
+              call("KORVANEPACKINGNOTECONTAINER",
+                   RequestDocument("KorvanePackingNoteContainerRequest",
+                                   {{"MobileDevice_ID", "1"}, {"ContainerIDCode", text}}))}) {
+            EXPECT_EQ(reply->message.find(bo::kServerDownMessage), std::string::npos);
+        }
+    }
+}
+
 // Exchanges get the pool's connections in the order they asked: one that
 // waits is never passed by one that comes later.
 TEST(StoreEngines, PooledConnectionsAreHandedOutInTurn) {
