@@ -149,7 +149,8 @@ TEST(StoreEngines, TheFirstStatementOfAWriteCarriesAnyText) {
 // An exchange runs as many statements, in as many round trips, on a note of 200
 // lines as on one of a few, on a route of 200 notes as on one of six, whether
 // it changes one line or all of them; a worker's usual exchanges make one round
-// trip, or two when they change something.
+// trip, or two when they change something (or read the note a container
+// leads to).
 class RoundTrips : public OfficeTest {
 protected:
     RoundTrips() : OfficeTest("postgresql") {}
@@ -194,12 +195,25 @@ TEST_F(RoundTrips, AnExchangeRunsAsManyStatementsWhateverTheSizeOfTheNoteOrRoute
         };
         const std::string dev = std::to_string(device), id = std::to_string(n.id);
         const std::string route = std::to_string(n.routeId);
+        const std::string day = store_->begin(false)->route(n.routeId)->deliveryDay;
         measure("list", [&] {
             call("KORVANEPACKINGNOTELIST",
                  RequestDocument("KorvanePackingNoteListRequest", {{"MobileDevice_ID", dev},
                                                                    {"RouteControl_ID", route},
                                                                    {"PlantDepartment_ID", "1"},
                                                                    {"Action", "0"}}));
+        });
+        measure("routes", [&] {
+            EXPECT_EQ(call("KORVANEROUTE",
+                           RequestDocument("KorvaneRouteRequest",
+                                           {{"MobileDevice_ID", dev}, {"PlantDepartment_ID", "-1"}},
+                                           "<ReferenceDate xmlns=\"\"><year>" + day.substr(0, 4) +
+                                               "</year><month>" + day.substr(5, 2) +
+                                               "</month><day>" + day.substr(8, 2) +
+                                               "</day></ReferenceDate><DateType "
+                                               "xmlns=\"\">0</DateType>"))
+                          ->outcome,
+                      "OK");
         });
         measure("open", [&] { EXPECT_EQ(packingNote(device, 0, id)->outcome, "OK"); });
         measure("lines", [&] {
@@ -227,14 +241,24 @@ TEST_F(RoundTrips, AnExchangeRunsAsManyStatementsWhateverTheSizeOfTheNoteOrRoute
         measure("container", [&] {
             EXPECT_EQ(containerScan(device, n.id, "205000" + dev + "1")->outcome, "OK");
         });
+        measure("count", [&] {
+            call("KORVANECOUNT", RequestDocument("KorvaneCountRequest", {{"MobileDevice_ID", dev},
+                                                                         {"PackingNote_ID", id}}));
+        });
+        measure("find container", [&] {
+            call("KORVANEPACKINGNOTECONTAINER",
+                 RequestDocument(
+                     "KorvanePackingNoteContainerRequest",
+                     {{"MobileDevice_ID", dev}, {"ContainerIDCode", "205000" + dev + "1"}}));
+        });
         measure("leave", [&] { EXPECT_EQ(packingNote(device, 3, "")->outcome, "OK"); });
         return counts;
     };
     const auto few = round(1, small);
     const auto many = round(2, large);
     const std::map<std::string, std::int64_t> roundTrips = {
-        {"list", 1},      {"open", 2},      {"lines", 1}, {"pool", 2},
-        {"delivered", 2}, {"container", 2}, {"leave", 2}};
+        {"list", 1},      {"routes", 1}, {"open", 2},           {"lines", 1}, {"pool", 2},
+        {"delivered", 2}, {"count", 1},  {"find container", 2}, {"leave", 2}, {"container", 2}};
     for (size_t i = 0; i < many.size(); ++i) {
         SCOPED_TRACE(many[i].name);
         EXPECT_EQ(few[i].statements, many[i].statements);
