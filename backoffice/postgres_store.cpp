@@ -1047,8 +1047,8 @@ private:
     }
 
     // A read to send with the exchange's first statement: the statement
-    // with its values, and what would make its result stale (none kept:
-    // sent only for what it does, the code's lock).
+    // with its values, and what would make its result stale (nullopt: the
+    // result is not kept, the statement goes for its effect, a code's lock).
     struct Ahead {
         std::string text;
         std::optional<unsigned> staleBy;
