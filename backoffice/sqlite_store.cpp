@@ -287,6 +287,25 @@ DROP INDEX containers_by_code;
 CREATE INDEX containers_by_code ON note_containers(code, id);
 CREATE INDEX scan_events_by_route_id ON scan_events(route_id, id);
 )sql",
+    // A quantity saved by hand within a second of a pool scan on the same
+    // route, by any handheld, was taken for that scan's own count and left
+    // out of the hourly figures. The pool scan's count is now told exactly:
+    // it is the change that follows the scan's audit entry, in the same
+    // transaction (one writer: nothing comes between), and it counts onto
+    // the line the scanned unit was put on.
+    R"sql(
+DROP TRIGGER quantity_saved;
+CREATE TRIGGER quantity_saved AFTER UPDATE OF delivered ON lines
+WHEN NEW.delivered <> OLD.delivered BEGIN
+  UPDATE routes SET last_activity = strftime('%Y-%m-%dT%H:%M:%fZ', 'now')
+    WHERE id = (SELECT route_id FROM notes WHERE id = NEW.note_id);
+  INSERT INTO scan_events(route_id, kind, at) SELECT n.route_id, 2,
+    strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM notes n WHERE n.id = NEW.note_id
+    AND NOT EXISTS (SELECT 1 FROM audit a JOIN pool_units u ON u.id = a.entity_id
+      WHERE a.id = (SELECT MAX(id) FROM audit) AND a.entity IN ('pool_item', 'bundle')
+      AND a.action = 'scan' AND u.line_id = NEW.id);
+END;
+)sql",
 };
 
 constexpr int kVersion = static_cast<int>(std::size(kMigrations));
