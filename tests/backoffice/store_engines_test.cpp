@@ -417,7 +417,8 @@ TEST_P(DashboardEngines, TheWorkOfAHandheldShowsTheSameOnEitherEngine) {
     const bo::HourlyScans scans = queries->scansPerHour(1, kDay);
     EXPECT_EQ(sum(scans.containers), 1);
     EXPECT_EQ(sum(scans.poolItems), 1);
-    EXPECT_EQ(sum(scans.quantities), 1) << "the pool scan's own count is no saved quantity";
+    EXPECT_EQ(sum(scans.quantities), 1)
+        << "the quantity saved right after the pool scan counts, the scan's own count does not";
     EXPECT_GT(scans.notes, 0);
     EXPECT_FALSE(queries->plants().empty());
     EXPECT_EQ(queries->departments(1).size(), 3u);
