@@ -15,8 +15,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
-#include <sys/file.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -195,6 +195,20 @@ TEST_P(SiteData, AgainChangesNothingAChangedRowUpdatesAMissingOneStays) {
     EXPECT_EQ(changed.kinds.at("notes").updated, 1);
     EXPECT_EQ(scalar("SELECT customer FROM notes WHERE number = '7110001'"), "Bakery Smit & Sons");
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM notes"), "5") << "left out is not removed";
+    // The handhelds' route counts are the ones kept on the route's row: a
+    // note moved by an import moves its count.
+    const char* const miscounted =
+        "SELECT COUNT(*) FROM routes r WHERE notes_new <> (SELECT COUNT(*) FROM notes n WHERE "
+        "n.route_id = r.id AND n.status = 0) OR notes_in_progress <> (SELECT COUNT(*) FROM notes "
+        "n WHERE n.route_id = r.id AND n.status = 1) OR notes_done <> (SELECT COUNT(*) FROM notes "
+        "n WHERE n.route_id = r.id AND n.status = 2)";
+    const std::string moved = write("moved.csv", "plant,note,route,delivery_day,stop,customer\n"
+                                                 "3000,7110002,12,2026-03-04,9,Moved shop\n");
+    ASSERT_TRUE(import({moved}).applied);
+    EXPECT_EQ(scalar("SELECT r.number FROM notes n JOIN routes r ON r.id = n.route_id "
+                     "WHERE n.number = '7110002'"),
+              "12");
+    EXPECT_EQ(scalar(miscounted), "0");
 
     // Unless the day is declared complete: then what is left out goes.
     const std::string routes =
@@ -205,6 +219,7 @@ TEST_P(SiteData, AgainChangesNothingAChangedRowUpdatesAMissingOneStays) {
     EXPECT_EQ(replaced.kinds.at("routes").removed, 2);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM lines"), "0")
         << "the kept note's lines were not in the files either";
+    EXPECT_EQ(scalar(miscounted), "0");
 }
 
 TEST_P(SiteData, WorkOfAHandheldIsNeverOverwritten) {
