@@ -1477,12 +1477,12 @@ std::string PostgresArray(const std::vector<std::string>& values) {
 }
 
 PostgresStore::StatementCount PostgresStore::statementCount() {
-    std::lock_guard lock(poolMutex_);
+    std::lock_guard lock(countMutex_);
     return counted_;
 }
 
 void PostgresStore::countStatements(std::int64_t statements, std::int64_t roundTrips) {
-    std::lock_guard lock(poolMutex_);
+    std::lock_guard lock(countMutex_);
     counted_.statements += statements;
     counted_.roundTrips += roundTrips;
     counted_.transactions += 1;

@@ -106,7 +106,10 @@ private:
     std::deque<Waiter*> waiting_;
     std::vector<std::unique_ptr<postgres::Connection>> idle_;
     int open_ = 0;
-    StatementCount counted_; // under poolMutex_
+    // Apart from the pool's lock: every exchange counts, and the exchanges
+    // waiting for a connection should not also wait behind the counting.
+    std::mutex countMutex_;
+    StatementCount counted_; // under countMutex_
     std::mutex plantsMutex_;
     std::unordered_map<Id, Id> devicePlants_;
 };
