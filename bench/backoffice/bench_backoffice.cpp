@@ -42,6 +42,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace bo = backoffice;
@@ -708,8 +709,9 @@ struct EngineLoad {
     double loadCpu = 0;              // s, this process: the 50 handhelds
 };
 
-std::map<std::string, EngineLoad>& engineLoads() {
-    static std::map<std::string, EngineLoad> results;
+// Every run of each engine, in the order they ran.
+std::map<std::string, std::vector<EngineLoad>>& engineLoads() {
+    static std::map<std::string, std::vector<EngineLoad>> results;
     return results;
 }
 
@@ -767,7 +769,7 @@ void BM_Engine(benchmark::State& state, const std::string& engine, int instances
         for (size_t i = 0; i < serving.size(); ++i) {
             result.instanceCpu.push_back(cpuSeconds(serving[i]->pid) - before[i]);
         }
-        engineLoads()[name] = result;
+        engineLoads()[name].push_back(result);
         report(state, name, result.load);
         serving.clear();
         std::error_code ignored;
@@ -1059,18 +1061,30 @@ BENCHMARK_CAPTURE(BM_Load, floor_keepalive, false, true, 0)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_RouteQuery)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Engine, sqlite, std::string("sqlite"), 1)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_Engine, postgresql, std::string("postgresql"), 1)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_Engine, postgresql_two_instances, std::string("postgresql"), 2)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
+// The engines side by side, in alternated rounds (BENCH_ENGINE_ROUNDS, 5):
+// on a shared machine one pair of runs can differ by a tenth either way, so
+// the comparison is the median of the rounds' ratios.
+void RegisterEngineRounds() {
+    const char* given = std::getenv("BENCH_ENGINE_ROUNDS");
+    const int rounds = std::max(1, given ? std::atoi(given) : 5);
+    for (int round = 0; round < rounds; ++round) {
+        const std::string suffix = round == 0 ? "" : "/round:" + std::to_string(round);
+        for (const auto& [name, engine, instances] :
+             {std::tuple{"sqlite", "sqlite", 1}, std::tuple{"postgresql", "postgresql", 1}}) {
+            benchmark::RegisterBenchmark(("BM_Engine/" + std::string(name) + suffix).c_str(),
+                                         BM_Engine, std::string(engine), instances)
+                ->Iterations(1)
+                ->UseRealTime()
+                ->Unit(benchmark::kSecond);
+        }
+    }
+    benchmark::RegisterBenchmark("BM_Engine/postgresql_two_instances", BM_Engine,
+                                 std::string("postgresql"), 2)
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kSecond);
+}
+
 #ifdef KORVANE_HAVE_POSTGRES
 BENCHMARK(BM_PostgresStatements)->DenseRange(0, 8)->Unit(benchmark::kMicrosecond);
 #endif
@@ -1085,6 +1099,7 @@ BENCHMARK_CAPTURE(BM_DashboardDay, json, true)
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    RegisterEngineRounds();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
@@ -1141,30 +1156,54 @@ int main(int argc, char** argv) {
     }
     const auto& e = engineLoads();
     if (!e.empty()) {
-        std::printf("\n50 handhelds (HTTP/1.0) on serve processes, %lld s; CPU seconds used in the "
-                    "run\n",
+        std::printf("\n50 handhelds (HTTP/1.0) on serve processes, %lld s a run; the run of the "
+                    "median rate of each, CPU seconds used in it\n",
                     static_cast<long long>(kRunTime.count()));
-        std::printf("%-16s %12s %8s %9s  %-18s %10s %10s\n", "", "exchanges/s", "p99 ms",
-                    "failures", "serve CPU", "db CPU", "load CPU");
-        for (const auto& [name, r] : e) {
-            std::string cpu;
+        std::printf("%-16s %5s %12s %8s %9s  %-18s %10s %10s  %s\n", "", "runs", "exchanges/s",
+                    "p99 ms", "failures", "serve CPU", "db CPU", "load CPU", "rates of all runs");
+        for (const auto& [name, runs] : e) {
+            std::vector<EngineLoad> sorted = runs;
+            std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+                return a.load.exchangesPerSecond < b.load.exchangesPerSecond;
+            });
+            const EngineLoad& r = sorted[sorted.size() / 2];
+            std::string cpu, rates;
             for (const double c : r.instanceCpu) {
                 cpu += (cpu.empty() ? "" : " + ") + std::to_string(c).substr(0, 4);
             }
-            std::printf("%-16s %12.0f %8.1f %9ld  %-18s %10.2f %10.2f\n", name.c_str(),
-                        r.load.exchangesPerSecond, r.load.p99, r.load.failures, cpu.c_str(),
-                        r.databaseCpu, r.loadCpu);
+            for (const EngineLoad& run : runs) {
+                rates += (rates.empty() ? "" : " ") +
+                         std::to_string(static_cast<long>(run.load.exchangesPerSecond));
+            }
+            std::printf("%-16s %5zu %12.0f %8.1f %9ld  %-18s %10.2f %10.2f  %s\n", name.c_str(),
+                        runs.size(), r.load.exchangesPerSecond, r.load.p99, r.load.failures,
+                        cpu.c_str(), r.databaseCpu, r.loadCpu, rates.c_str());
         }
         const auto sqlite = e.find("sqlite x1");
         const auto postgres = e.find("postgresql x1");
         if (sqlite != e.end() && postgres != e.end()) {
-            const double ratio =
-                postgres->second.load.exchangesPerSecond / sqlite->second.load.exchangesPerSecond;
-            const bool ok = ratio >= 0.5 && postgres->second.load.p99 < 50.0;
+            // Round by round: each PostgreSQL run against the SQLite run
+            // just before it.
+            std::vector<double> ratios;
+            double worstP99 = 0;
+            long failures = 0;
+            for (size_t i = 0; i < std::min(sqlite->second.size(), postgres->second.size()); ++i) {
+                ratios.push_back(postgres->second[i].load.exchangesPerSecond /
+                                 sqlite->second[i].load.exchangesPerSecond);
+                worstP99 = std::max(worstP99, postgres->second[i].load.p99);
+                failures += postgres->second[i].load.failures;
+            }
+            std::sort(ratios.begin(), ratios.end());
+            const double median =
+                ratios.size() % 2 == 1
+                    ? ratios[ratios.size() / 2]
+                    : (ratios[ratios.size() / 2 - 1] + ratios[ratios.size() / 2]) / 2;
+            const bool ok = median >= 0.5 && worstP99 < 50.0 && failures == 0;
             met = met && ok;
-            std::printf("PostgreSQL/SQLite, one instance: %.2f (goal >= 0.50), p99 %.1f ms (goal "
-                        "< 50): %s\n",
-                        ratio, postgres->second.load.p99, ok ? "met" : "NOT MET");
+            std::printf("PostgreSQL/SQLite, one instance: %.2f, the median of %zu rounds (%.2f to "
+                        "%.2f) (goal >= 0.50), p99 at most %.1f ms (goal < 50): %s\n",
+                        median, ratios.size(), ratios.front(), ratios.back(), worstP99,
+                        ok ? "met" : "NOT MET");
         }
     }
 #ifdef KORVANE_HAVE_POSTGRES
