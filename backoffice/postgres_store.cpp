@@ -3,8 +3,13 @@
 #include "backoffice/store_rows.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cstring>
+#include <libpq-fe.h>
+#include <memory>
 #include <pqxx/pqxx>
+#include <stdexcept>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
@@ -414,25 +419,55 @@ constexpr int kVersion = static_cast<int>(std::size(kMigrations));
 // takes it.
 constexpr std::int64_t kMigrationLock = 0x4b6f7276616e65;
 
-// A result row as the shared row readers want it.
-class Row {
+// A statement's rows, as libpq gave them; the copies share them.
+class Result {
 public:
-    explicit Row(const pqxx::row& row) : row_(row) {}
-    std::int64_t integer(int column) const {
-        const pqxx::field f = row_[column];
-        return f.is_null() ? 0 : f.as<std::int64_t>();
-    }
-    std::string text(int column) const {
-        const pqxx::field f = row_[column];
-        return f.is_null() ? std::string() : f.as<std::string>();
-    }
-    std::optional<std::int64_t> optionalInteger(int column) const {
-        const pqxx::field f = row_[column];
-        return f.is_null() ? std::nullopt : std::optional(f.as<std::int64_t>());
+    Result() = default;
+    explicit Result(PGresult* result) : result_(result, PQclear) {}
+    int size() const { return result_ ? PQntuples(result_.get()) : 0; }
+    bool empty() const { return size() == 0; }
+    int columns() const { return result_ ? PQnfields(result_.get()) : 0; }
+    PGresult* get() const { return result_.get(); }
+    // nullptr for NULL.
+    const char* value(int row, int column) const {
+        if (row < 0 || row >= size() || column < 0 || column >= columns()) {
+            throw std::out_of_range("no column " + std::to_string(column) + " in row " +
+                                    std::to_string(row) + " of a result");
+        }
+        return PQgetisnull(result_.get(), row, column) ? nullptr
+                                                      : PQgetvalue(result_.get(), row, column);
     }
 
 private:
-    const pqxx::row& row_;
+    std::shared_ptr<PGresult> result_;
+};
+
+// A result row as the shared row readers want it.
+class Row {
+public:
+    Row(const Result& result, int row) : result_(result), row_(row) {}
+    std::int64_t integer(int column) const { return optionalInteger(column).value_or(0); }
+    std::string text(int column) const {
+        const char* v = result_.value(row_, column);
+        return v ? std::string(v) : std::string();
+    }
+    std::optional<std::int64_t> optionalInteger(int column) const {
+        const char* v = result_.value(row_, column);
+        if (!v) {
+            return std::nullopt;
+        }
+        std::int64_t out = 0;
+        const char* end = v + std::strlen(v);
+        const auto [at, error] = std::from_chars(v, end, out);
+        if (error != std::errc() || at != end) {
+            throw std::runtime_error(std::string("not a whole number from the database: ") + v);
+        }
+        return out;
+    }
+
+private:
+    const Result& result_;
+    int row_;
 };
 
 // The columns of a row from `by` on, as a row of their own.
@@ -446,23 +481,22 @@ struct Shifted {
     }
 };
 
-template <typename T, typename Read> std::optional<T> first(const pqxx::result& r, Read read) {
-    return r.empty() ? std::nullopt : std::optional<T>(read(Row(r[0])));
+template <typename T, typename Read> std::optional<T> first(const Result& r, Read read) {
+    return r.empty() ? std::nullopt : std::optional<T>(read(Row(r, 0)));
 }
 
-template <typename T, typename Read> std::vector<T> all(const pqxx::result& r, Read read) {
+template <typename T, typename Read> std::vector<T> all(const Result& r, Read read) {
     std::vector<T> out;
-    out.reserve(r.size());
-    for (const pqxx::row& row : r) {
-        out.push_back(read(Row(row)));
+    out.reserve(static_cast<size_t>(r.size()));
+    for (int i = 0; i < r.size(); ++i) {
+        out.push_back(read(Row(r, i)));
     }
     return out;
 }
 
 bool isConflictState(const std::string& state) {
-    return state == "40001"     // serialization_failure
-           || state == "40P01"  // deadlock_detected
-           || state == "23505"  // unique_violation: another writer inserted it first
+    return state.rfind("40", 0) == 0 // transaction rollback: serialization failure, deadlock
+           || state == "23505"       // unique_violation: another writer inserted it first
            || state == "55P03"; // lock_not_available
 }
 
@@ -497,30 +531,146 @@ ContainerOnNote readContainer(const Row& r) {
 
 namespace postgres {
 
+// libpqxx 6 keeps a connection's libpq handle to itself but hands it to a
+// large object's subclass. The store's round trips need it: this version of
+// the library has no pipeline of bound values, and its own pipeline sends a
+// statement of its own with every batch.
+struct Handle : pqxx::largeobject {
+    static PGconn* of(const pqxx::dbtransaction& tx) { return raw_connection(tx); }
+};
+
+// One statement of a round trip: a prepared statement by name with its
+// values (text; nullopt is NULL), or SQL without values.
+struct Statement {
+    std::string text;
+    bool prepared = false;
+    std::vector<std::optional<std::string>> values;
+};
+
+// SQL without values (BEGIN, COMMIT, ROLLBACK, the clock).
+Statement Plain(std::string sql) {
+    return Statement{std::move(sql), false, {}};
+}
+
 // One connection, with the names of the statements prepared on it by text.
+// Once made, it talks to the database through libpq alone.
 struct Connection {
     explicit Connection(const std::string& uri) : connection(uri) {
+        pqxx::work tx(connection);
+        handle = Handle::of(tx);
         // A conditional change that found its row changed fails in the
         // database itself, as a lost race: then it needs no answer of its
         // own and may go with the next statement or the COMMIT.
-        pqxx::nontransaction(connection)
-            .exec("CREATE FUNCTION pg_temp.korvane_expect(got BIGINT, wanted BIGINT, what TEXT) "
-                  "RETURNS BIGINT LANGUAGE plpgsql AS $$ BEGIN IF got <> wanted THEN RAISE "
-                  "EXCEPTION '% changed meanwhile', what USING ERRCODE = "
-                  "'serialization_failure'; END IF; RETURN got; END $$");
+        tx.exec("CREATE FUNCTION pg_temp.korvane_expect(got BIGINT, wanted BIGINT, what TEXT) "
+                "RETURNS BIGINT LANGUAGE plpgsql AS $$ BEGIN IF got <> wanted THEN RAISE "
+                "EXCEPTION '% changed meanwhile', what USING ERRCODE = "
+                "'serialization_failure'; END IF; RETURN got; END $$");
+        tx.commit();
     }
     pqxx::connection connection;
+    PGconn* handle = nullptr;
     std::unordered_map<std::string, std::string> prepared;
     bool broken = false;
 
+    // The name of `sql` prepared on this connection (prepared now the first
+    // time, once per connection).
     const std::string& statement(const std::string& sql) {
         auto found = prepared.find(sql);
         if (found == prepared.end()) {
             const std::string name = "s" + std::to_string(prepared.size());
-            connection.prepare(name, sql);
+            if (PQpipelineStatus(handle) != PQ_PIPELINE_OFF) {
+                lost(false);
+            }
+            const Result r(PQprepare(handle, name.c_str(), sql.c_str(), 0, nullptr));
+            if (PQstatus(handle) != CONNECTION_OK) {
+                lost(false);
+            }
+            if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+                failed(r, sql);
+            }
             found = prepared.emplace(sql, name).first;
         }
         return found->second;
+    }
+
+    // The statements in one round trip (libpq's pipeline mode) and each
+    // one's result. The first failure skips the rest, as in one transaction,
+    // and is thrown once all have answered; a lost connection is thrown as
+    // broken, or in doubt when the statements end a transaction.
+    std::vector<Result> send(const std::vector<Statement>& statements, bool committing = false) {
+        if (PQenterPipelineMode(handle) != 1) {
+            lost(committing);
+        }
+        std::vector<const char*> values;
+        for (const Statement& s : statements) {
+            values.clear();
+            for (const std::optional<std::string>& v : s.values) {
+                values.push_back(v ? v->c_str() : nullptr);
+            }
+            const int sent =
+                s.prepared ? PQsendQueryPrepared(handle, s.text.c_str(),
+                                                 static_cast<int>(values.size()), values.data(),
+                                                 nullptr, nullptr, 0)
+                           : PQsendQueryParams(handle, s.text.c_str(), 0, nullptr, nullptr,
+                                               nullptr, nullptr, 0);
+            if (sent != 1) {
+                lost(committing);
+            }
+        }
+        if (PQpipelineSync(handle) != 1) {
+            lost(committing);
+        }
+        std::vector<Result> results(statements.size());
+        std::optional<std::pair<Result, size_t>> failure;
+        size_t at = 0; // the statement whose results come; each ends with a null
+        for (;;) {
+            PGresult* got = PQgetResult(handle);
+            if (!got) {
+                if (PQstatus(handle) != CONNECTION_OK || ++at > statements.size()) {
+                    lost(committing);
+                }
+                continue;
+            }
+            Result result(got);
+            const ExecStatusType status = PQresultStatus(got);
+            if (status == PGRES_PIPELINE_SYNC) {
+                break;
+            }
+            if (at >= statements.size()) {
+                lost(committing); // more answers than questions: not a state to go on from
+            }
+            if (status == PGRES_FATAL_ERROR) {
+                if (!failure) {
+                    failure.emplace(std::move(result), at);
+                }
+            } else if (status != PGRES_PIPELINE_ABORTED) {
+                results[at] = std::move(result);
+            }
+        }
+        if (PQexitPipelineMode(handle) != 1 || PQstatus(handle) != CONNECTION_OK) {
+            lost(committing);
+        }
+        if (failure) {
+            failed(failure->first, statements[failure->second].text);
+        }
+        return results;
+    }
+
+private:
+    [[noreturn]] void lost(bool committing) const {
+        const std::string why = PQerrorMessage(handle);
+        if (committing) {
+            throw pqxx::in_doubt_error("the connection to the database was lost while it "
+                                       "committed: " +
+                                       why);
+        }
+        throw pqxx::broken_connection(why.empty() ? "the connection to the database was lost"
+                                                  : why);
+    }
+    [[noreturn]] static void failed(const Result& r, const std::string& query) {
+        PGresult* result = r.get();
+        const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+        throw pqxx::sql_error(PQresultErrorMessage(result), query, state);
     }
 };
 
@@ -528,6 +678,8 @@ struct Connection {
 
 using namespace rows;
 using postgres::Connection;
+using postgres::Plain;
+using postgres::Statement;
 
 // How a transaction reads. A write transaction (READ COMMITTED, with the
 // contract's row locks) and a snapshot (one state of the database) begin with
@@ -568,17 +720,16 @@ const char* const kHistorySql =
     "WHERE id = c.note_id AND plant_id = $2 OFFSET 0) n "
     "WHERE c.code = $1 ORDER BY c.id DESC LIMIT 50";
 
-std::chrono::system_clock::time_point clockOf(const pqxx::result& r) {
+std::chrono::system_clock::time_point clockOf(const Result& r) {
     return std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::microseconds(r[0][0].as<std::int64_t>())));
+            std::chrono::microseconds(Row(r, 0).integer(0))));
 }
 
 class PostgresTransaction : public StoreTransaction, public PostgresStore::Session {
 public:
     PostgresTransaction(PostgresStore& store, Reading reading)
         : store_(store), connection_(store.acquire()), write_(reading == Reading::Write) {
-        tx_ = std::make_unique<pqxx::nontransaction>(connection_->connection);
         // The transaction is ours, not the library's: its start goes to the
         // database with its first statement, in one round trip.
         if (reading == Reading::Write) {
@@ -590,12 +741,11 @@ public:
     ~PostgresTransaction() override {
         if (open_ && !connection_->broken) {
             try {
-                tx_->exec("ROLLBACK");
+                connection_->send({Plain("ROLLBACK")});
             } catch (...) {
                 connection_->broken = true;
             }
         }
-        tx_.reset();
         store_.countStatements(statements_, roundTrips_);
         store_.release(std::move(connection_));
     }
@@ -607,7 +757,7 @@ public:
         if (!now_) {
             ++statements_;
             ++roundTrips_;
-            now_ = guarded([&] { return clockOf(tx_->exec(pending() + kClock)); });
+            now_ = guarded([&] { return clockOf(sendWith(Plain(kClock)).back()); });
         }
         return *now_;
     }
@@ -631,12 +781,12 @@ public:
                              readDevice);
     }
     Device registerDevice(Id plantId, const std::string& code) override {
-        const pqxx::result r =
+        const Result r =
             logged("INSERT INTO devices(plant_id, code) VALUES($1, $2) RETURNING id",
                    {"device", std::nullopt, "register", "",
                     "plant=" + std::to_string(plantId) + "; code=" + code},
                    plantId, code);
-        return Device{Row(r[0]).integer(0), plantId, code};
+        return Device{Row(r, 0).integer(0), plantId, code};
     }
     std::optional<std::pair<Device, Plant>> deviceWithPlant(Id deviceId) override {
         static const std::string columns = [] {
@@ -673,14 +823,14 @@ public:
         // The reads the exchange named go after it, each a statement of its
         // own: in a write they read what the note's last holder committed.
         const std::vector<Ahead> ahead = readsAhead(deviceId, noteId);
-        const pqxx::result r =
+        const Result r =
             ahead.empty()
                 ? (noteId ? run(sql, deviceId, *noteId) : run(sql, deviceId))
-                : withAhead(noteId ? text(sql, deviceId, *noteId) : text(sql, deviceId), ahead);
+                : withAhead(noteId ? make(sql, deviceId, *noteId) : make(sql, deviceId), ahead);
         if (r.empty()) {
             return std::nullopt;
         }
-        const Row row(r[0]);
+        const Row row(r, 0);
         store_.rememberPlant(deviceId, row.integer(1));
         if (!now_) {
             now_ = std::chrono::system_clock::time_point(
@@ -694,8 +844,8 @@ public:
         }
         if (noteId && !write_) {
             std::vector<Line>& lines = linesFetched_.emplace(*noteId, std::vector<Line>()).second;
-            for (const auto& each : r) {
-                const Row line(each);
+            for (int each = 0; each < r.size(); ++each) {
+                const Row line(r, each);
                 if (line.optionalInteger(lineAt)) {
                     lines.push_back(readLine(Shifted{line, lineAt}));
                 }
@@ -889,10 +1039,10 @@ public:
     NoteDetails noteDetails(const Note& note) override {
         // Three lists of a few rows each in one round trip, told apart by
         // the first column.
-        const pqxx::result r = run(kDetailsSql, note.id);
+        const Result r = run(kDetailsSql, note.id);
         NoteDetails details;
-        for (const auto& result : r) {
-            const Row row(result);
+        for (int each = 0; each < r.size(); ++each) {
+            const Row row(r, each);
             switch (row.integer(0)) {
             case 0:
                 details.department = readDepartment(Shifted{row, 2});
@@ -912,7 +1062,7 @@ public:
         return details;
     }
     std::vector<ContainerOnNote> containerHistory(Id plantId, const std::string& code) override {
-        if (std::optional<pqxx::result> ahead = fetchedAhead(kHistorySql, code, plantId)) {
+        if (std::optional<Result> ahead = fetchedAhead(make(kHistorySql, code, plantId))) {
             return all<ContainerOnNote>(*ahead, readContainerHistory<Row>); // locked with it
         }
         if (write_) {
@@ -1034,7 +1184,7 @@ public:
                       u.plantId, std::int64_t{u.bundle}, u.code, u.productCode,
                       std::int64_t{u.quantity}, std::int64_t{u.needsConfirm});
     }
-    bool empty() override { return Row(run("SELECT COUNT(*) FROM plants")[0]).integer(0) == 0; }
+    bool empty() override { return Row(run("SELECT COUNT(*) FROM plants"), 0).integer(0) == 0; }
 
     void commit() override {
         if (!open_ && deferred_.empty()) {
@@ -1042,7 +1192,9 @@ public:
         }
         ++roundTrips_;
         guarded([&] {
-            tx_->exec(pending() + "COMMIT");
+            std::vector<Statement> statements = pending();
+            statements.push_back(Plain("COMMIT"));
+            connection_->send(statements, true);
             open_ = false;
             return 0;
         });
@@ -1054,29 +1206,25 @@ public:
         ++statements_;
         ++roundTrips_;
         changing(kEverything);
-        const pqxx::result r = guarded([&] {
-            const std::string& name = connection_->statement(sql);
-            if (!begin_.empty() || !deferred_.empty()) {
-                ++roundTrips_;
-                tx_->exec(pending());
-            }
-            return tx_->exec_prepared(name, pqxx::prepare::make_dynamic_params(parameters));
+        const Result r = guarded([&] {
+            return sendWith(Statement{connection_->statement(sql), true, parameters}).back();
         });
-        std::vector<PostgresStore::TextRow> out(r.size());
-        for (size_t i = 0; i < r.size(); ++i) {
-            for (const pqxx::field& f : r[static_cast<pqxx::result::size_type>(i)]) {
-                out[i].values.push_back(f.is_null() ? std::nullopt
-                                                    : std::optional(f.as<std::string>()));
+        std::vector<PostgresStore::TextRow> out(static_cast<size_t>(r.size()));
+        for (int i = 0; i < r.size(); ++i) {
+            for (int column = 0; column < r.columns(); ++column) {
+                const char* v = r.value(i, column);
+                out[static_cast<size_t>(i)].values.push_back(v ? std::optional<std::string>(v)
+                                                               : std::nullopt);
             }
         }
         return out;
     }
 
     // Statements of their own (tests, the schema check).
-    pqxx::result execute(const std::string& sql) {
+    Result execute(const std::string& sql) {
         ++roundTrips_;
         changing(kEverything);
-        return guarded([&] { return tx_->exec(pending() + sql); });
+        return guarded([&] { return sendWith(Plain(sql)).back(); });
     }
 
 private:
@@ -1111,7 +1259,7 @@ private:
     // with its values, and what would make its result stale (nullopt: the
     // result is not kept, the statement goes for its effect, a code's lock).
     struct Ahead {
-        std::string text;
+        Statement statement;
         std::optional<unsigned> staleBy;
     };
     std::vector<Ahead> readsAhead(Id deviceId, std::optional<Id> noteId) {
@@ -1119,7 +1267,7 @@ private:
         std::vector<Ahead> out;
         const auto add = [&](std::optional<unsigned> staleBy, const std::string& sql,
                              const auto&... args) {
-            out.push_back({text(sql, args...), staleBy});
+            out.push_back({make(sql, args...), staleBy});
         };
         // A reading exchange has the note's lines with its first statement.
         if (noteId && write_ && reads.lines) {
@@ -1162,53 +1310,36 @@ private:
     }
     // The first statement `first`, and the reads ahead after it, in one
     // round trip; their results wait for the calls that ask for them.
-    pqxx::result withAhead(const std::string& first, const std::vector<Ahead>& ahead) {
+    Result withAhead(Statement first, const std::vector<Ahead>& ahead) {
         statements_ += 1 + static_cast<std::int64_t>(ahead.size());
         ++roundTrips_;
         return guarded([&] {
-            std::vector<std::string> before;
-            if (!begin_.empty()) {
-                before.push_back(std::exchange(begin_, std::string()));
-                open_ = true;
-            }
-            before.insert(before.end(), deferred_.begin(), deferred_.end());
-            deferred_.clear();
-            pqxx::pipeline batch(*tx_);
-            batch.retain(static_cast<int>(before.size() + 1 + ahead.size()));
-            for (const std::string& statement : before) {
-                batch.insert(statement);
-            }
-            const pqxx::pipeline::query_id main = batch.insert(first);
-            std::vector<pqxx::pipeline::query_id> ids;
+            std::vector<Statement> statements = pending();
+            const size_t main = statements.size();
+            statements.push_back(std::move(first));
             for (const Ahead& read : ahead) {
-                ids.push_back(batch.insert(read.text));
+                statements.push_back(read.statement);
             }
-            batch.resume();
-            for (size_t i = 0; i < before.size(); ++i) {
-                batch.retrieve();
-            }
-            pqxx::result result = batch.retrieve(main);
+            std::vector<Result> results = connection_->send(statements);
             for (size_t i = 0; i < ahead.size(); ++i) {
-                pqxx::result read = batch.retrieve(ids[i]);
                 if (ahead[i].staleBy) {
-                    fetched_.insert_or_assign(ahead[i].text, Fetched{read, *ahead[i].staleBy});
+                    fetched_.insert_or_assign(key(ahead[i].statement),
+                                              Fetched{results[main + 1 + i], *ahead[i].staleBy});
                 }
             }
-            batch.complete();
-            return result;
+            return results[main];
         });
     }
     // The result read ahead for this statement with these values, once.
-    template <typename... Args>
-    std::optional<pqxx::result> fetchedAhead(const std::string& sql, const Args&... args) {
+    std::optional<Result> fetchedAhead(const Statement& statement) {
         if (fetched_.empty()) {
             return std::nullopt;
         }
-        const auto found = fetched_.find(text(sql, args...));
+        const auto found = fetched_.find(key(statement));
         if (found == fetched_.end()) {
             return std::nullopt;
         }
-        pqxx::result result = std::move(found->second.result);
+        Result result = std::move(found->second.result);
         fetched_.erase(found);
         return result;
     }
@@ -1217,8 +1348,13 @@ private:
         std::erase_if(fetched_,
                       [&](const auto& read) { return (read.second.staleBy & tables) != 0; });
     }
-    template <typename... Args> std::string text(const std::string& sql, const Args&... args) {
-        return guarded([&] { return call(connection_->statement(sql), args...); });
+    // What tells one statement with its values from another.
+    static std::string key(const Statement& statement) {
+        std::string out = statement.text;
+        for (const std::optional<std::string>& v : statement.values) {
+            out += v ? ";" + std::to_string(v->size()) + ":" + *v : std::string(";-");
+        }
+        return out;
     }
 
     // Every call into the database: lost races become StoreConflict, and a
@@ -1237,74 +1373,62 @@ private:
                 throw StoreConflict(e.what());
             }
             throw;
-        } catch (const pqxx::transaction_rollback& e) {
-            throw StoreConflict(e.what());
         }
     }
 
-    template <typename... Args> pqxx::result run(const std::string& sql, Args&&... args) {
-        if (std::optional<pqxx::result> ahead = fetchedAhead(sql, args...)) {
+    template <typename... Args> Result run(const std::string& sql, Args&&... args) {
+        Statement statement = make(sql, std::forward<Args>(args)...);
+        if (std::optional<Result> ahead = fetchedAhead(statement)) {
             return *std::move(ahead);
         }
         ++statements_;
         ++roundTrips_;
-        return guarded([&] {
-            const std::string& name = connection_->statement(sql);
-            if (begin_.empty() && deferred_.empty()) {
-                return tx_->exec_prepared(name, std::forward<Args>(args)...);
-            }
-            // BEGIN or changes still to send go ahead of the statement, in one
-            // query of several statements (its result is the last one's; a
-            // failure of one skips the rest).
-            const std::string statement = call(name, std::forward<Args>(args)...);
-            return tx_->exec(pending() + statement);
-        });
+        // BEGIN or changes still to send go ahead of the statement, in the
+        // same round trip (a failure of one skips the rest).
+        return guarded([&] { return sendWith(std::move(statement)).back(); });
+    }
+    // What is pending, then `statement`, in one round trip.
+    std::vector<Result> sendWith(Statement statement) {
+        std::vector<Statement> statements = pending();
+        statements.push_back(std::move(statement));
+        return connection_->send(statements);
     }
     // Queued for the next round trip; counted as a statement all the same.
     template <typename... Args> void deferred(const std::string& sql, Args&&... args) {
         ++statements_;
-        guarded([&] {
-            deferred_.push_back(call(connection_->statement(sql), std::forward<Args>(args)...));
-            return 0;
-        });
+        deferred_.push_back(make(sql, std::forward<Args>(args)...));
     }
-    // EXECUTE of a prepared statement with its values as literals.
-    template <typename... Args> std::string call(const std::string& name, Args&&... args) {
-        connection_->connection.prepare_now(name);
-        std::string text = "EXECUTE " + name;
-        if constexpr (sizeof...(Args) > 0) {
-            std::string values;
-            ((values += (values.empty() ? "" : ", ") + literal(args)), ...);
-            text += "(" + values + ")";
-        }
-        return text;
+    // A prepared statement with its values.
+    template <typename... Args> Statement make(const std::string& sql, Args&&... args) {
+        Statement statement{guarded([&] { return connection_->statement(sql); }), true, {}};
+        statement.values.reserve(sizeof...(Args));
+        (statement.values.push_back(value(std::forward<Args>(args))), ...);
+        return statement;
     }
-    // What must reach the database ahead of the next statement: "BEGIN ...; "
+    // What must reach the database ahead of the next statement: "BEGIN ..."
     // when the transaction has not begun yet, and the changes queued.
-    std::string pending() {
-        std::string text;
+    std::vector<Statement> pending() {
+        std::vector<Statement> statements;
         if (!begin_.empty()) {
-            text = std::move(begin_) + "; ";
-            begin_.clear();
+            statements.push_back(Plain(std::exchange(begin_, std::string())));
             open_ = true; // a failure from here on leaves a transaction to roll back
         }
-        for (const std::string& change : deferred_) {
-            text += change + "; ";
+        for (Statement& change : deferred_) {
+            statements.push_back(std::move(change));
         }
         deferred_.clear();
-        return text;
+        return statements;
     }
-    // Values as quoted literals of no type yet: each takes the type of its
-    // parameter, as a bound value would.
-    std::string literal(std::int64_t value) const { return "'" + std::to_string(value) + "'"; }
-    std::string literal(bool value) const { return value ? "'true'" : "'false'"; }
-    std::string literal(const std::string& value) const { return tx_->quote(value); }
-    std::string literal(const std::optional<std::int64_t>& value) const {
-        return value ? literal(*value) : std::string("NULL");
+    // Values as text, each taking the type of its parameter.
+    static std::optional<std::string> value(std::int64_t v) { return std::to_string(v); }
+    static std::optional<std::string> value(bool v) { return v ? "true" : "false"; }
+    static std::optional<std::string> value(const std::string& v) { return v; }
+    static std::optional<std::string> value(const std::optional<std::int64_t>& v) {
+        return v ? value(*v) : std::nullopt;
     }
     template <typename... Args> Id insert(const std::string& sql, Args&&... args) {
         changing(kEverything);
-        return Row(run(sql, std::forward<Args>(args)...)[0]).integer(0);
+        return Row(run(sql, std::forward<Args>(args)...), 0).integer(0);
     }
 
     // An audit entry of a change; without an id, that of the changed row.
@@ -1330,7 +1454,7 @@ private:
     }
     // The change now: the ids of the rows it changed.
     template <typename... Args>
-    pqxx::result logged(const std::string& change, const Entry& entry, Args&&... args) {
+    Result logged(const std::string& change, const Entry& entry, Args&&... args) {
         changing(entry.stale);
         return run(withEntry<Args...>(change) + "SELECT id FROM changed",
                    std::forward<Args>(args)..., actor_.time, actor_.deviceId, actor_.employeeId,
@@ -1362,20 +1486,19 @@ private:
     PostgresStore& store_;
     std::unique_ptr<Connection> connection_;
     bool write_;
-    std::unique_ptr<pqxx::transaction_base> tx_;
     Actor actor_;
     std::int64_t statements_ = 0;
     std::int64_t roundTrips_ = 0;
     bool open_ = false;                 // BEGIN sent, neither COMMIT nor ROLLBACK yet
     std::string begin_;                 // the BEGIN still to send with the first statement
-    std::vector<std::string> deferred_; // changes to send with the next statement
+    std::vector<Statement> deferred_;   // changes to send with the next statement
     std::optional<std::chrono::system_clock::time_point> now_;
     std::optional<Id> noteFirst_; // to fetch with the device
     ReadsAhead ahead_;            // to send with the device
     // Results read ahead, by the text of their statement, each with the
     // tables a change of which would make it stale.
     struct Fetched {
-        pqxx::result result;
+        Result result;
         unsigned staleBy;
     };
     std::unordered_map<std::string, Fetched> fetched_;
@@ -1538,7 +1661,7 @@ void PostgresStore::migrate() {
 int PostgresStore::version() {
     auto tx = begin(false);
     const int v = static_cast<int>(
-        Row(static_cast<PostgresTransaction&>(*tx).execute("SELECT version FROM schema_version")[0])
+        Row(static_cast<PostgresTransaction&>(*tx).execute("SELECT version FROM schema_version"), 0)
             .integer(0));
     tx->commit();
     return v;
@@ -1547,10 +1670,11 @@ int PostgresStore::version() {
 std::vector<std::string> PostgresStore::columns() {
     auto tx = begin(false);
     std::vector<std::string> out;
-    for (const pqxx::row& row : static_cast<PostgresTransaction&>(*tx).execute(
-             "SELECT table_name || '.' || column_name FROM information_schema.columns "
-             "WHERE table_schema = current_schema() ORDER BY 1")) {
-        out.push_back(row[0].as<std::string>());
+    const Result r = static_cast<PostgresTransaction&>(*tx).execute(
+        "SELECT table_name || '.' || column_name FROM information_schema.columns "
+        "WHERE table_schema = current_schema() ORDER BY 1");
+    for (int i = 0; i < r.size(); ++i) {
+        out.push_back(Row(r, i).text(0));
     }
     tx->commit();
     return out;

@@ -30,7 +30,9 @@ struct Connection;
 // statement, and so do the reads the exchange names ahead (willRead), each
 // a statement of its own after it (after the lock it takes, with a snapshot
 // of its own); a conditional change (checked by the database) goes with the
-// next statement or the COMMIT, whose call then reports its conflict.
+// next statement or the COMMIT, whose call then reports its conflict. The
+// statements of a round trip go in libpq's pipeline mode, prepared and with
+// their values bound.
 // begin(false) runs each statement on its own, without BEGIN and COMMIT;
 // session(false) sees one snapshot.
 class PostgresStore : public Store {

@@ -345,6 +345,47 @@ TEST(StoreEngines, ArraysCarryAnyTextAndNulls) {
         }
     });
 }
+
+// A connection the database ended (a restart, an administrator) fails the
+// exchange that meets it as a fault, not as a lost race to run again, and is
+// not handed out again: the next exchange gets a new one and finds it all.
+TEST(StoreEngines, AConnectionTheDatabaseEndedIsNotHandedOutAgain) {
+    TemporaryFolder folder;
+    TestDatabase postgres("postgresql", folder.path());
+    if (!postgres.available()) {
+        GTEST_SKIP() << "no PostgreSQL server for the tests";
+    }
+    bo::PostgresStore pool(postgres.location(), 1);
+    const auto backend = [&](bo::PostgresStore& store) {
+        std::string pid;
+        store.session(false, [&](bo::PostgresStore::Session& db) {
+            pid = db.rows("SELECT pg_backend_pid()::TEXT", {}).at(0).text(0);
+        });
+        return pid;
+    };
+    const std::string ended = backend(pool);
+    bo::PostgresStore administrator(postgres.location(), 1);
+    administrator.session(false, [&](bo::PostgresStore::Session& db) {
+        EXPECT_EQ(db.rows("SELECT pg_terminate_backend($1::INT, 10000)::TEXT", {ended})
+                      .at(0)
+                      .text(0),
+                  "true");
+    });
+    bo::Plant plant;
+    plant.code = "AFTER";
+    plant.name = "after the end";
+    const auto insert = [&] { pool.write([&](bo::StoreTransaction& tx) { tx.insertPlant(plant); }); };
+    try {
+        insert();
+        ADD_FAILURE() << "a write on the ended connection succeeded";
+    } catch (const bo::StoreConflict& e) {
+        ADD_FAILURE() << "an ended connection taken for a lost race: " << e.what();
+    } catch (const std::exception&) {
+    }
+    insert();
+    EXPECT_NE(backend(pool), ended);
+    EXPECT_EQ(pool.begin(false)->plantByCode("AFTER").value().name, "after the end");
+}
 #endif
 
 #include "backoffice/dashboard_sqlite.h"
