@@ -16,9 +16,9 @@ packages=(
   # The back office's dashboard: Argon2id passwords, HTTPS through the HTTP
   # library's OpenSSL support, and its browser test.
   libsodium-dev libssl-dev
-  # The back office on PostgreSQL: the client library, and the server the
-  # tests start a throw-away cluster of.
-  libpqxx-dev postgresql
+  # The back office on PostgreSQL: the client libraries (libpq for its
+  # pipeline mode), and the server the tests start a throw-away cluster of.
+  libpqxx-dev libpq-dev postgresql
   chromium chromium-driver python3-selenium
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation fontconfig
